@@ -1,0 +1,191 @@
+// CLumagridDlg: the main and only window, owner of every control and of all
+// acquisition, settings and report state. Its member functions are defined in
+// the folder of the subsystem they belong to (link/, scope/, reports/, app/).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "chart/RealTimeChart.h"
+#include "framework/Afx.h"
+#include "link/QuorvaneBinding.h"
+#include "link/QuorvaneTypes.h"
+#include "scope/AxisModules.h"
+
+using scope::AxisWindow;
+
+// One touch parameter record. Owned by the dialog but never filled or read.
+struct CTouchParameter {
+    CString strName;
+    CString strValue;
+    CString strComment;
+    std::vector<std::uint8_t> data;
+};
+
+class CLumagridDlg : public CDialog {
+public:
+    explicit CLumagridDlg(CWnd* pParent = nullptr);
+    ~CLumagridDlg() override;
+
+    enum { IDD = 102 };
+
+    // Blocking waits of the handlers (device click, Maximal modes). Replaceable
+    // so that tests can record them instead of waiting.
+    typedef void (*SleepFn)(DWORD dwMilliseconds);
+    SleepFn m_pfnSleep;
+
+    // ---- Application shell
+    BOOL LoadQuorvaneLib();
+    void FreeQuorvaneLib();
+    void LayoutControls();
+
+    BOOL m_bLibraryLoaded = FALSE;
+    HMODULE m_hLib = nullptr;
+    QuorvaneBinding m_lib;
+    HICON m_hIcon = nullptr;
+    CImageList m_imgDevice;
+    BOOL m_bAdvanced = FALSE;
+
+    // ---- Touch-frame link: device list
+    void RefreshDeviceList(int nCount);
+    void SelectDevice();
+    quorvane::DeviceInfoST m_DeviceInfoST{};
+
+    // ---- Scope modes and dump requests
+    void ReissueScopeMode();
+    void SelectDumpAxis(UINT nID);
+    void ClearCharts();
+    int m_nScopeMode = 0;
+    int m_nDumpAxisMask = 0;
+    BYTE m_byDumpRequest = 0;
+
+    // ---- Axis modules and sample windows
+    void SetupModules();
+    void ShowModuleButtons(int nXModules, int nYModules);
+    void UpdateXWindow();
+    void UpdateYWindow();
+    AxisWindow m_xWindow;
+    AxisWindow m_yWindow;
+    int m_nXModuleSel = 0;
+    int m_nYModuleSel = 0;
+    std::vector<unsigned> m_arrXModuleSize;
+    std::vector<unsigned> m_arrYModuleSize;
+
+    // ---- Dump processing and chart feed
+    void PrepareXChart(int nStart, int nCount);
+    void PrepareYChart(int nStart, int nCount);
+    void UpdateRangeLabel();
+    int m_nRangeMax = 100;
+    double m_dFilterNum = 1.0;
+    double m_dFilterDen = 1.0;
+    int m_nCapture1State = 1;
+    BYTE m_bCapture1Pending = 0;
+    std::vector<double> m_adCapture1;  // by receiver: X i at i, Y j at XT + j
+    int m_nCapture2State = 1;
+    BYTE m_bCapture2Pending = 0;
+    std::vector<double> m_adCapture2;
+    int m_nChartStyle = 0;
+    CString m_strXAverage;
+    CString m_strYAverage;
+    std::vector<std::uint32_t> m_arrXSamples;  // ReportSamples: b * 40 of the X window
+    std::vector<std::uint32_t> m_arrYSamples;
+    int m_nLedCheckPending = 0;
+    int m_FileSaveIndex = 0;
+
+    // ---- Settings file
+    CString GetDeviceSectionName(int nRow);
+    bool FindIniSection(const CString& strName);
+    void LoadFrameSettings(const CString& strSection);
+    void SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& settings);
+    CString SettingsPath() const;
+    quorvane::FrameSettings m_FrameSettings{};
+    int m_nMinAdcOPer = 33;
+    int m_nMinAdcTPer = 20;
+    std::vector<CTouchParameter> m_arrTouchParameters;
+
+    // ---- Reports (LED check, automatic save)
+    void DoLedCheck();
+    void WriteAutoSaveFile();
+
+    // ---- Controls, in binding order
+    CListCtrl DeviceList;
+    CSliderCtrl m_sliderRange;
+    CRichEditCtrl m_richStatus;
+    CButton m_btnScopeStop;
+    CButton m_btnScopeAmbientIr;
+    CButton m_btnScopeAmbient;
+    CButton m_btnScopeIr;
+    CButton m_btnScopePercent;
+    CButton m_btnScopeMaximalIr;
+    CButton m_btnScopeLeftTiltPercent;
+    CButton m_btnScopeLeftTiltMaximal;
+    CButton m_btnScopeRightTiltPercent;
+    CButton m_btnScopeRightTiltMaximal;
+    CButton m_btnLedCheck;
+    CButton m_btnFileReport;
+    CButton m_btnXModule[11];  // Total, 1 to 10
+    CButton m_btnYModule[11];
+    CStatic m_staticFooter;
+    CStatic m_groupX;
+    CStatic m_groupY;
+    CRealTimeChart m_chartX;  // control 1001
+    CRealTimeChart m_chartY;  // control 1000
+    CEdit m_editXAverage;
+    CEdit m_editYAverage;
+    CButton m_btnBar;
+    CButton m_btnFilter;
+    CButton m_btnCapture1;
+    CStatic m_staticRange;
+    CButton m_chkAutoFileSave;
+    CStatic m_staticDumpAxis;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnDestroy();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnHScroll(UINT nSBCode, UINT nPos, HWND hScrollBar);
+
+    LRESULT OnUsbConnect(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSystemParameter(WPARAM wParam, LPARAM lParam);
+    LRESULT OnReadDump(WPARAM wParam, LPARAM lParam);
+    LRESULT OnReadDeviceInfo(WPARAM wParam, LPARAM lParam);
+    void OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult);
+
+    void OnScopeStop();
+    void OnScopeAmbientIr();
+    void OnScopeAmbient();
+    void OnScopeIr();
+    void OnScopePercent();
+    void OnScopeMaximalIr();
+    void OnScopeLeftTiltPercent();
+    void OnScopeLeftTiltMaximal();
+    void OnScopeRightTiltPercent();
+    void OnScopeRightTiltMaximal();
+    void OnDumpAxis(UINT nID);
+
+    void OnXTotal();
+    void OnYTotal();
+    void OnXModule(UINT nID);
+    void OnYModule(UINT nID);
+
+    void OnFilter();
+    void OnCapture1();
+    void OnCapture2();
+    void OnBar();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Runs one mode request: button look, selection test, wait, request.
+    void RunScopeMode(int nMode);
+    CButton* ModeButton(int nMode);
+};
+
+// Trace lines go to standard output, one flushed line at a time.
+void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));

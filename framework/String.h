@@ -1,0 +1,41 @@
+// CString: a narrow string in the system code page, as the library's texts and
+// the settings file's names are. Korean resource texts are handled as UTF-16
+// (std::wstring) where they are shown; see Widen.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* psz) : m_str(psz ? psz : "") {}
+    CString(const char* pch, int nLength) : m_str(pch, static_cast<size_t>(nLength)) {}
+    CString(const std::string& s) : m_str(s) {}
+
+    void Format(const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+
+    int GetLength() const { return static_cast<int>(m_str.size()); }
+    bool IsEmpty() const { return m_str.empty(); }
+    void Empty() { m_str.clear(); }
+    const char* GetString() const { return m_str.c_str(); }
+    operator const char*() const { return m_str.c_str(); }
+    const std::string& str() const { return m_str; }
+
+    CString& operator=(const char* psz) { m_str = psz ? psz : ""; return *this; }
+    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
+    CString& operator+=(const char* psz) { m_str += psz ? psz : ""; return *this; }
+    friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
+    friend CString operator+(const CString& a, const char* b) { return CString(a.m_str + (b ? b : "")); }
+    bool operator==(const CString& o) const { return m_str == o.m_str; }
+    bool operator!=(const CString& o) const { return m_str != o.m_str; }
+    bool operator==(const char* psz) const { return m_str == (psz ? psz : ""); }
+
+private:
+    std::string m_str;
+};
+
+// Converts between the system code page (the library's texts) and UTF-16 (the windows).
+std::wstring Widen(const char* psz, UINT nCodePage = CP_ACP);
+std::string Narrow(const wchar_t* psz, UINT nCodePage = CP_ACP);

@@ -1,0 +1,112 @@
+// The device list: filled from the library on every change of connected
+// frames; a click makes a frame the active one.
+#include <cstdlib>
+#include <cstring>
+
+#include "app/LumagridDlg.h"
+#include "app/resource.h"
+#include "link/DeviceText.h"
+
+namespace {
+// Enabled only while the list has rows.
+constexpr int kDeviceDependentControls[] = {
+    IDC_SCOPE_STOP,   IDC_SCOPE_AMBIENT_IR,        IDC_SCOPE_AMBIENT,           IDC_SCOPE_IR,
+    IDC_SCOPE_PERCENT, IDC_SCOPE_MAXIMAL_IR,       IDC_LED_CHECK,               IDC_FILE_REPORT,
+    IDC_SCOPE_LEFT_TILT_PERCENT, IDC_SCOPE_LEFT_TILT_MAXIMAL, IDC_SCOPE_RIGHT_TILT_PERCENT,
+    IDC_SCOPE_RIGHT_TILT_MAXIMAL};
+}  // namespace
+
+LRESULT CLumagridDlg::OnUsbConnect(WPARAM wParam, LPARAM lParam) {
+    (void)lParam;
+    if (!m_bLibraryLoaded) return 0;
+    Trace(">>>>>>>> connect = %d\n", static_cast<int>(wParam));
+    RefreshDeviceList(static_cast<int>(wParam));
+    return 0;
+}
+
+LRESULT CLumagridDlg::OnSystemParameter(WPARAM wParam, LPARAM lParam) {
+    (void)wParam;
+    (void)lParam;
+    if (m_bLibraryLoaded) Trace(">>>>> m_SystemParameter");
+    return 0;
+}
+
+LRESULT CLumagridDlg::OnReadDeviceInfo(WPARAM wParam, LPARAM lParam) {
+    (void)wParam;
+    (void)lParam;
+    if (m_bLibraryLoaded) Trace("-------------OnReadDeviceInfo\n");
+    return 0;
+}
+
+void CLumagridDlg::RefreshDeviceList(int nCount) {
+    if (!m_bLibraryLoaded) return;
+    DeviceList.DeleteAllItems();
+
+    char szName[quorvane::kDeviceTextSize] = {0};
+    char szVersion[quorvane::kDeviceTextSize] = {0};
+    for (int i = 0; i < nCount; ++i) {
+        int nDeviceType = 0;
+        int nUsbIndexNo = 0;
+        m_lib.getDeviceinfo(i, szName, szVersion, &nDeviceType, &nUsbIndexNo);
+        // The library may fill a text to the last byte: never read past it.
+        std::string name = quorvane::TerminatedText(szName, sizeof szName);
+        std::string version = quorvane::TerminatedText(szVersion, sizeof szVersion);
+
+        int x = 0;
+        int y = 0;
+        if (m_lib.getDeviceInfoST(i, &m_DeviceInfoST)) {
+            x = m_DeviceInfoST.nXCells;
+            y = m_DeviceInfoST.nYCells;
+        }
+        CString strX;
+        CString strY;
+        strX.Format("%d", x);
+        strY.Format("%d", y);
+        Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", name.c_str(), version.c_str(),
+              nDeviceType, nUsbIndexNo);
+        if (nDeviceType == quorvane::kDeviceTypeHidden) continue;
+
+        int nRow = DeviceList.InsertItem(DeviceList.GetItemCount(), name.c_str(), 0);
+        DeviceList.SetItemText(nRow, 1, strX);
+        DeviceList.SetItemText(nRow, 2, strY);
+        DeviceList.SetItemData(nRow, static_cast<DWORD_PTR>(static_cast<unsigned>(nUsbIndexNo)));
+        CString strGetX = DeviceList.GetItemText(nRow, 1);
+        CString strGetY = DeviceList.GetItemText(nRow, 2);
+        Trace("%d   x=%s y=%s getx=%d  gety=%d\n", i, strX.GetString(), strY.GetString(), std::atoi(strGetX),
+              std::atoi(strGetY));
+    }
+
+    BOOL bEnable = DeviceList.GetItemCount() > 0;
+    for (int nID : kDeviceDependentControls) GetDlgItem(nID)->EnableWindow(bEnable);
+}
+
+void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
+    const NMITEMACTIVATE* pItem = reinterpret_cast<const NMITEMACTIVATE*>(pNMHDR);
+    if (pItem->iItem < 0) return;
+    OnScopeStop();
+    m_pfnSleep(500);
+    SelectDevice();
+    SelectDumpAxis(IDC_AXIS_OT);
+    *pResult = 0;
+}
+
+void CLumagridDlg::SelectDevice() {
+    std::memset(&m_FrameSettings, 0, sizeof m_FrameSettings);
+    CString strSection;
+    int nSel = DeviceList.GetSelectionMark();
+    if (nSel >= 0) {
+        int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
+        m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 1)));
+        m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 2)));
+        strSection = GetDeviceSectionName(nSel);
+        if (m_lib.getSysInfo(nUsbIndexNo, &m_FrameSettings)) SaveFrameSettings(strSection, m_FrameSettings);
+    }
+    LoadFrameSettings(strSection);
+    SetupModules();
+    m_arrXSamples.clear();
+    m_arrYSamples.clear();
+    OnXTotal();
+    OnYTotal();
+    m_pfnSleep(500);
+    OnScopeAmbientIr();
+}

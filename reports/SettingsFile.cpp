@@ -1,0 +1,57 @@
+// Lumagrid.ini beside the executable: one section per frame mirrors the
+// library's geometry answer; "SETTING" holds the shared low-signal thresholds.
+#include "app/LumagridApp.h"
+#include "app/LumagridDlg.h"
+#include "reports/SettingsRules.h"
+
+namespace {
+bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+// The executable's folder, from the application object when there is one.
+std::string ExeDir() {
+    if (CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp())) {
+        if (!pApp->m_strExeDir.IsEmpty()) return pApp->m_strExeDir.str();
+    }
+    wchar_t szPath[MAX_PATH] = {0};
+    ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+    std::string path = Narrow(szPath);
+    return path.substr(0, path.find_last_of("\\/") + 1);
+}
+}  // namespace
+
+CString CLumagridDlg::SettingsPath() const { return CString(settings::SettingsFilePath(ExeDir())); }
+
+CString CLumagridDlg::GetDeviceSectionName(int nRow) {
+    if (nRow < 0 || nRow >= DeviceList.GetItemCount()) return CString();
+    return CString(settings::GetDeviceSectionName(DeviceList.GetItemText(nRow, 0).str(), &IsLeadByte));
+}
+
+bool CLumagridDlg::FindIniSection(const CString& strName) {
+    char szList[settings::kSectionNamesBufferSize];
+    DWORD n = ::GetPrivateProfileSectionNamesA(szList, sizeof szList, SettingsPath());
+    return settings::SectionListContains(szList, n, strName.str());
+}
+
+void CLumagridDlg::LoadFrameSettings(const CString& strSection) {
+    if (!FindIniSection(strSection)) return;
+    Trace("ok read ini file %s\n", strSection.GetString());
+    const CString strPath = SettingsPath();
+    for (const settings::FrameSettingsKey& key : settings::kFrameSettingsKeys) {
+        if (!key.bLoaded) continue;
+        UINT value = ::GetPrivateProfileIntA(strSection, key.pszName, settings::kFrameKeyDefault, strPath);
+        settings::SetField(m_FrameSettings, key, value);
+    }
+    m_nMinAdcOPer = static_cast<int>(::GetPrivateProfileIntA(settings::kSettingSection, settings::kMinAdcOPerKey,
+                                                             settings::kMinAdcOPerDefault, strPath));
+    m_nMinAdcTPer = static_cast<int>(::GetPrivateProfileIntA(settings::kSettingSection, settings::kMinAdcTPerKey,
+                                                             settings::kMinAdcTPerDefault, strPath));
+}
+
+void CLumagridDlg::SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& frame) {
+    const CString strPath = SettingsPath();
+    for (const settings::FrameSettingsKey& key : settings::kFrameSettingsKeys) {
+        CString strValue;
+        strValue.Format("%d", static_cast<int>(settings::GetField(frame, key)));
+        ::WritePrivateProfileStringA(strSection, key.pszName, strValue, strPath);
+    }
+}

@@ -1,0 +1,147 @@
+// Every dump packet becomes points on both charts, averages and, while a
+// consumer waits, report samples; plus the controls that change how packets
+// are shown (Filter, Capture1/2, Bar, the range track bar) and timer 0.
+#include "app/LumagridDlg.h"
+#include "app/resource.h"
+#include "scope/DumpRequest.h"
+#include "scope/PacketEvaluation.h"
+#include "scope/ScopeControls.h"
+
+using namespace scope;
+
+namespace {
+constexpr UINT_PTR kTimerAverages = 0;
+
+// Feeds the evaluation's points to a chart in the same pass.
+struct ChartSink {
+    CRealTimeChart& chart;
+    int nStyle;
+    void operator()(int x, double value, int nSeriesCount, int nSeries) const {
+        chart.AddPoint(x, value, nSeriesCount, nSeries, nStyle);
+    }
+};
+}  // namespace
+
+LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
+    (void)lParam;
+    const std::uint8_t* pPacket = reinterpret_cast<const std::uint8_t*>(wParam);
+    if (!m_bLibraryLoaded || m_byDumpRequest == 0 || pPacket == nullptr) return 0;
+
+    PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
+    PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);
+
+    const PacketView packet{pPacket, m_FrameSettings.m_nXTCount, m_FrameSettings.m_nYTCount};
+    const DisplayScale scale{m_dFilterNum, m_dFilterDen};
+    EnsureCaptureStorage(m_adCapture1, packet.nXT, packet.nYT);
+    EnsureCaptureStorage(m_adCapture2, packet.nXT, packet.nYT);
+    TakePendingCapture(m_nCapture1State, m_bCapture1Pending, m_adCapture1, packet, m_xWindow, m_yWindow, scale);
+    TakePendingCapture(m_nCapture2State, m_bCapture2Pending, m_adCapture2, packet, m_xWindow, m_yWindow, scale);
+    const CaptureView capture1 = CaptureView::Of(m_nCapture1State, m_adCapture1);
+    const CaptureView capture2 = CaptureView::Of(m_nCapture2State, m_adCapture2);
+
+    const bool bCollect = m_nLedCheckPending == 1 || m_FileSaveIndex > 0;
+    SampleTarget xSamples;
+    SampleTarget ySamples;
+    if (bCollect) {
+        xSamples = SampleTarget{&m_arrXSamples, static_cast<std::size_t>(m_xWindow.nCount)};
+        ySamples = SampleTarget{&m_arrYSamples, static_cast<std::size_t>(m_yWindow.nCount)};
+    }
+
+    AxisEvaluation x = EvaluateAxis(XAxisSource(packet, m_xWindow), scale, capture1, capture2, xSamples,
+                                    ChartSink{m_chartX, m_nChartStyle});
+    for (std::size_t k = 0; k < x.nNewSamples; ++k)
+        Trace("X%d:%f\n", m_xWindow.nStart + static_cast<int>(k),
+              static_cast<double>(m_arrXSamples[x.nFirstNewSample + k]));
+    m_chartX.m_dAverageLevel = ReferenceLevel(m_nScopeMode, x.dAverage);
+    m_strXAverage = x.text.sz;
+
+    AxisEvaluation y = EvaluateAxis(YAxisSource(packet, m_yWindow), scale, capture1, capture2, ySamples,
+                                    ChartSink{m_chartY, m_nChartStyle});
+    m_chartY.m_dAverageLevel = ReferenceLevel(m_nScopeMode, y.dAverage);
+    m_strYAverage = y.text.sz;
+
+    m_chartX.Refresh(FALSE);
+    m_chartY.Refresh(FALSE);
+
+    const bool bXFull = m_arrXSamples.size() >= static_cast<std::size_t>(m_xWindow.nCount);
+    const bool bYFull = m_arrYSamples.size() >= static_cast<std::size_t>(m_yWindow.nCount);
+    if (m_nLedCheckPending == 1 && bXFull && bYFull) {
+        DoLedCheck();
+        m_nLedCheckPending = 0;
+    }
+    if (m_FileSaveIndex > 0) {
+        Trace("ReadDump %d => %d %d\n", m_FileSaveIndex, m_xWindow.nCount, m_yWindow.nCount);
+        if (bXFull && bYFull) {
+            WriteAutoSaveFile();
+            m_FileSaveIndex = 0;
+        }
+    }
+    return 0;
+}
+
+// Re-initialises a chart only when its window moved or changed size.
+static void PrepareChart(CRealTimeChart& chart, int nStart, int nCount, int nThresholdPercent, int nRangeMax) {
+    chart.m_nThresholdPercent = nThresholdPercent;
+    if (chart.GetPointCount() == nCount && chart.m_nXLabelOffset == nStart) return;
+    chart.m_dAverageLevel = 0.0;
+    chart.m_nXLabelOffset = nStart;
+    chart.SetRange(0.0, nCount, 0.0, nRangeMax);
+    chart.m_nSeriesCount = 3;
+    chart.SetPointCount(nCount);
+    chart.SetAxisStyle(0);
+    chart.SetGrid(2 * nCount, 4);
+    chart.ClearValues();
+}
+
+void CLumagridDlg::PrepareXChart(int nStart, int nCount) {
+    PrepareChart(m_chartX, nStart, nCount, ThresholdPercent(m_nScopeMode, m_nMinAdcOPer, m_nMinAdcTPer), m_nRangeMax);
+}
+
+void CLumagridDlg::PrepareYChart(int nStart, int nCount) {
+    PrepareChart(m_chartY, nStart, nCount, ThresholdPercent(m_nScopeMode, m_nMinAdcOPer, m_nMinAdcTPer), m_nRangeMax);
+}
+
+void CLumagridDlg::OnFilter() {
+    DisplayScale scale = ToggleFilter(DisplayScale{m_dFilterNum, m_dFilterDen});
+    m_dFilterNum = scale.num;
+    m_dFilterDen = scale.den;
+}
+
+void CLumagridDlg::OnCapture1() { ToggleCapture(m_nCapture1State, m_bCapture1Pending); }
+
+void CLumagridDlg::OnCapture2() { ToggleCapture(m_nCapture2State, m_bCapture2Pending); }
+
+void CLumagridDlg::OnBar() {
+    m_nChartStyle = NextChartStyle(m_nChartStyle);
+    m_btnBar.SetCheck(BST_UNCHECKED);
+    m_btnBar.SetWindowText(BarCaption(m_nChartStyle));
+}
+
+// Only page up/down and thumb position change the range; dragging and arrow
+// keys move the thumb until one of them comes.
+void CLumagridDlg::OnHScroll(UINT nSBCode, UINT nPos, HWND hScrollBar) {
+    (void)nPos;
+    if (hScrollBar == m_sliderRange.m_hWnd &&
+        (nSBCode == TB_PAGEUP || nSBCode == TB_PAGEDOWN || nSBCode == TB_THUMBPOSITION)) {
+        m_nRangeMax = m_sliderRange.GetPos();
+        UpdateRangeLabel();
+        m_chartX.SetRange(0.0, m_xWindow.nCount, 0.0, m_nRangeMax);
+        m_chartY.SetRange(0.0, m_yWindow.nCount, 0.0, m_nRangeMax);
+    }
+    Default();
+}
+
+void CLumagridDlg::UpdateRangeLabel() {
+    m_staticRange.SetWindowText(RangeLabelText(m_nRangeMax).c_str());
+}
+
+void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent == kTimerAverages) {
+        if (IsPercentMode(m_nScopeMode)) {
+            m_strXAverage = "0.0";
+            m_strYAverage = "0.0";
+        }
+        m_editXAverage.SetWindowText(m_strXAverage);
+        m_editYAverage.SetWindowText(m_strYAverage);
+    }
+}

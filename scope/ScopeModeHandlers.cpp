@@ -1,0 +1,66 @@
+// The scope-mode buttons and the Dump Axis radios: each press sends one
+// dump-request byte to the frame marked in the device list.
+#include "app/LumagridDlg.h"
+#include "app/resource.h"
+#include "scope/DumpRequest.h"
+
+using namespace scope;
+
+CButton* CLumagridDlg::ModeButton(int nMode) {
+    CButton* const buttons[kScopeModeCount] = {
+        &m_btnScopeStop,          &m_btnScopeAmbientIr,        &m_btnScopeAmbient,
+        &m_btnScopeIr,            &m_btnScopePercent,          &m_btnScopeMaximalIr,
+        &m_btnScopeLeftTiltPercent, &m_btnScopeLeftTiltMaximal, &m_btnScopeRightTiltPercent,
+        &m_btnScopeRightTiltMaximal};
+    return (nMode >= 0 && nMode < kScopeModeCount) ? buttons[nMode] : nullptr;
+}
+
+void CLumagridDlg::RunScopeMode(int nMode) {
+    for (int i = 0; i < kScopeModeCount; ++i) ModeButton(i)->SetCheck(i == nMode ? BST_CHECKED : BST_UNCHECKED);
+
+    int nSel = DeviceList.GetSelectionMark();
+    if (nSel < 0) return;
+
+    if (WaitsBeforeRequest(nMode)) m_pfnSleep(kMaximalRequestWaitMs);
+    m_nScopeMode = nMode;
+    int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
+    DumpRequest request = ComposeDumpRequest(nMode, m_nDumpAxisMask);
+    if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, request.bySent);
+    m_byDumpRequest = request.byStored;
+    if (ClearsChartsAfterRequest(nMode)) ClearCharts();
+}
+
+void CLumagridDlg::OnScopeStop() { RunScopeMode(SCOPE_STOP); }
+void CLumagridDlg::OnScopeAmbientIr() { RunScopeMode(SCOPE_AMBIENT_IR); }
+void CLumagridDlg::OnScopeAmbient() { RunScopeMode(SCOPE_AMBIENT); }
+void CLumagridDlg::OnScopeIr() { RunScopeMode(SCOPE_IR); }
+void CLumagridDlg::OnScopePercent() { RunScopeMode(SCOPE_PERCENT); }
+void CLumagridDlg::OnScopeMaximalIr() { RunScopeMode(SCOPE_MAXIMAL_IR); }
+void CLumagridDlg::OnScopeLeftTiltPercent() { RunScopeMode(SCOPE_LEFT_TILT_PERCENT); }
+void CLumagridDlg::OnScopeLeftTiltMaximal() { RunScopeMode(SCOPE_LEFT_TILT_MAXIMAL); }
+void CLumagridDlg::OnScopeRightTiltPercent() { RunScopeMode(SCOPE_RIGHT_TILT_PERCENT); }
+void CLumagridDlg::OnScopeRightTiltMaximal() { RunScopeMode(SCOPE_RIGHT_TILT_MAXIMAL); }
+
+// Called when a Dump Axis radio is clicked; the radio marks itself.
+void CLumagridDlg::OnDumpAxis(UINT nID) {
+    if (std::optional<int> mask = DumpAxisMaskForRadio(nID)) m_nDumpAxisMask = *mask;
+    ReissueScopeMode();
+}
+
+void CLumagridDlg::ReissueScopeMode() {
+    if (ReissuesOnAxisChange(m_nScopeMode)) RunScopeMode(m_nScopeMode);
+}
+
+void CLumagridDlg::SelectDumpAxis(UINT nID) {
+    for (UINT nRadio = kDumpAxisFirstRadioId; nRadio <= kDumpAxisLastRadioId; ++nRadio)
+        ::CheckDlgButton(m_hWnd, static_cast<int>(nRadio), BST_UNCHECKED);
+    if (std::optional<int> mask = DumpAxisMaskForRadio(nID)) {
+        ::CheckDlgButton(m_hWnd, static_cast<int>(nID), BST_CHECKED);
+        m_nDumpAxisMask = *mask;
+    }
+}
+
+void CLumagridDlg::ClearCharts() {
+    m_chartX.ClearValues();
+    m_chartY.ClearValues();
+}

@@ -1,0 +1,161 @@
+// Dump packets through the real handler into the two charts and the read-outs.
+#include "DialogFixture.h"
+
+namespace {
+class DumpTest : public DialogTest {
+protected:
+    // A frame of 4 X and 2 Y receivers, selected and dumping Ambient+IR.
+    void SelectSmallFrame() {
+        fake::Device d;
+        d.name = "SMALL";
+        d.usbindexNo = 5;
+        d.xCells = 4;
+        d.yCells = 2;
+        d.settings = fake::Geometry(4, 2, 0, 0);
+        fake::Current().devices = {d};
+        Open();
+        Connect(1);
+        ClickRow(0);
+    }
+    static std::vector<std::uint8_t> Packet(std::vector<std::uint8_t> x, std::vector<std::uint8_t> y) {
+        std::vector<std::uint8_t> p(7, 0xEE);
+        p.insert(p.end(), x.begin(), x.end());
+        p.insert(p.end(), y.begin(), y.end());
+        return p;
+    }
+    void Tick() { ::SendMessageW(dlg->m_hWnd, WM_TIMER, 0, 0); }
+    double XPoint(int series, int i) { return dlg->m_chartX.m_aSeries[series].pY[i]; }
+};
+}  // namespace
+
+TEST_F(DumpTest, PacketBecomesPointsAndAnAverageOfTheNonZeroReceivers) {
+    SelectSmallFrame();
+    EXPECT_EQ(SendDump(Packet({0, 50, 100, 0}, {10, 30})), 0);
+    EXPECT_EQ(dlg->m_chartX.GetPointCount(), 4);
+    EXPECT_EQ(XPoint(0, 0), 0.0);
+    EXPECT_EQ(XPoint(0, 1), 50.0);
+    EXPECT_EQ(XPoint(0, 2), 100.0);
+    EXPECT_EQ(XPoint(0, 3), 0.0);
+    EXPECT_EQ(dlg->m_strXAverage, "3000.00");
+    EXPECT_EQ(dlg->m_strYAverage, "800.00");
+    EXPECT_EQ(dlg->m_chartX.m_dAverageLevel, 0.0);  // not a Maximal mode
+    Tick();
+    EXPECT_EQ(Text(IDC_X_AVERAGE), "3000.00");
+    EXPECT_EQ(Text(IDC_Y_AVERAGE), "800.00");
+    EXPECT_TRUE(dlg->m_arrXSamples.empty());  // nobody waits for samples
+}
+
+TEST_F(DumpTest, MaximalModeMakesTheAverageTheReferenceLevel) {
+    SelectSmallFrame();
+    Click(IDC_SCOPE_MAXIMAL_IR);
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    EXPECT_EQ(dlg->m_chartX.m_dAverageLevel, 3000.0);
+    EXPECT_EQ(dlg->m_chartX.m_nThresholdPercent, 33);
+}
+
+TEST_F(DumpTest, PercentModesShowZeroPointZero) {
+    SelectSmallFrame();
+    Click(IDC_SCOPE_PERCENT);
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    Tick();
+    EXPECT_EQ(Text(IDC_X_AVERAGE), "0.0");
+    EXPECT_EQ(Text(IDC_Y_AVERAGE), "0.0");
+}
+
+TEST_F(DumpTest, FilterShowsTwoThirds) {
+    SelectSmallFrame();
+    Click(IDC_FILTER);
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    EXPECT_NEAR(XPoint(0, 1), 33.333, 0.001);
+    EXPECT_NEAR(XPoint(0, 2), 66.667, 0.001);
+    EXPECT_EQ(dlg->m_strXAverage, "2000.00");
+}
+
+TEST_F(DumpTest, AllDarkWindowAveragesToZeroWithoutDividing) {
+    SelectSmallFrame();
+    Click(IDC_SCOPE_MAXIMAL_IR);
+    SendDump(Packet({0, 0, 0, 0}, {0, 0}));
+    EXPECT_EQ(dlg->m_strXAverage, "0.00");
+    EXPECT_EQ(dlg->m_chartX.m_dAverageLevel, 0.0);
+}
+
+TEST_F(DumpTest, ClosedGateOrNullPacketChangesNothing) {
+    SelectSmallFrame();
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    EXPECT_EQ(::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, 0, 0), 0);
+    EXPECT_EQ(dlg->m_strXAverage, "3000.00");
+    Click(IDC_SCOPE_STOP);  // axis OT: the gate closes
+    SendDump(Packet({9, 9, 9, 9}, {9, 9}));
+    EXPECT_EQ(dlg->m_strXAverage, "3000.00");
+    EXPECT_EQ(XPoint(0, 1), 50.0);
+}
+
+TEST_F(DumpTest, CapturesAddFrozenSeriesBeforeTheLiveOne) {
+    SelectSmallFrame();
+    Click(IDC_CAPTURE1);
+    SendDump(Packet({10, 20, 30, 40}, {1, 2}));
+    SendDump(Packet({11, 21, 31, 41}, {1, 2}));
+    EXPECT_EQ(dlg->m_chartX.m_nDrawSeries, 2);
+    EXPECT_EQ(XPoint(0, 0), 10.0);  // capture 1, frozen, yellow
+    EXPECT_EQ(XPoint(1, 0), 11.0);  // live, red
+    EXPECT_EQ(dlg->m_chartX.m_aSeries[0].crColor, chart::kYellow);
+    EXPECT_EQ(dlg->m_chartX.m_aSeries[1].crColor, chart::kRed);
+
+    ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CAPTURE2, BN_CLICKED), 0);
+    SendDump(Packet({12, 22, 32, 42}, {1, 2}));
+    SendDump(Packet({13, 23, 33, 43}, {1, 2}));
+    EXPECT_EQ(dlg->m_chartX.m_nDrawSeries, 3);
+    EXPECT_EQ(XPoint(0, 0), 12.0);  // capture 2, magenta
+    EXPECT_EQ(XPoint(1, 0), 10.0);  // capture 1, yellow
+    EXPECT_EQ(XPoint(2, 0), 13.0);  // live
+    EXPECT_EQ(dlg->m_chartX.m_aSeries[0].crColor, chart::kMagenta);
+}
+
+TEST_F(DumpTest, BarCycleAndCaption) {
+    SelectSmallFrame();
+    Click(IDC_BAR);
+    EXPECT_EQ(dlg->m_nChartStyle, 1);
+    EXPECT_EQ(Text(IDC_BAR), "Ellipse");
+    EXPECT_FALSE(IsChecked(IDC_BAR));
+    Click(IDC_BAR);
+    EXPECT_EQ(dlg->m_nChartStyle, 2);
+    EXPECT_EQ(Text(IDC_BAR), "Bar");
+    Click(IDC_BAR);
+    EXPECT_EQ(dlg->m_nChartStyle, 1);
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    EXPECT_EQ(dlg->m_chartX.m_nDrawStyle, 1);
+}
+
+TEST_F(DumpTest, TrackBarSetsTheRangeOnlyForPageAndThumbPosition) {
+    SelectSmallFrame();
+    SendDump(Packet({0, 50, 100, 0}, {10, 30}));
+    HWND hTrack = ::GetDlgItem(dlg->m_hWnd, IDC_RANGE);
+    EXPECT_EQ(Text(IDC_RANGE_LABEL), "x  0  (0 - 4095)");
+    ::SendMessageW(hTrack, TBM_SETPOS, TRUE, 50);
+    ::SendMessageW(dlg->m_hWnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 50), reinterpret_cast<LPARAM>(hTrack));
+    EXPECT_EQ(dlg->m_nRangeMax, 100);
+    ::SendMessageW(dlg->m_hWnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 50), reinterpret_cast<LPARAM>(hTrack));
+    EXPECT_EQ(dlg->m_nRangeMax, 50);
+    EXPECT_EQ(Text(IDC_RANGE_LABEL), "x 50  (0 - 2047)");
+    EXPECT_EQ(dlg->m_chartX.m_dYMax, 50.0);
+    EXPECT_EQ(dlg->m_chartY.m_dYMax, 50.0);
+    EXPECT_EQ(dlg->m_chartX.m_dXMax, 4.0);
+}
+
+TEST_F(DumpTest, CapturesCoverFramesOfMoreThan1024Receivers) {
+    fake::Device d;
+    d.name = "WIDE";
+    d.usbindexNo = 1;
+    d.xCells = 900;
+    d.yCells = 600;
+    d.settings = fake::Geometry(900, 600, 0, 0);
+    fake::Current().devices = {d};
+    Open();
+    Connect(1);
+    ClickRow(0);
+    Click(IDC_CAPTURE1);
+    std::vector<std::uint8_t> packet(7 + 1500, 77);
+    SendDump(packet);
+    ASSERT_GE(dlg->m_adCapture1.size(), 1500u);
+    EXPECT_EQ(dlg->m_adCapture1[900 + 599], 77.0);
+}
