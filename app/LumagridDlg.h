@@ -188,4 +188,4 @@ private:
 };
 
 // Trace lines go to standard output, one flushed line at a time.
-void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char* pszFormat, ...) AFX_PRINTF_FORMAT(1, 2);

@@ -7,6 +7,13 @@
 
 #include <string>
 
+// printf-style argument checking where the compiler offers it.
+#if defined(__GNUC__)
+#define AFX_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define AFX_PRINTF_FORMAT(fmt, args)
+#endif
+
 class CString {
 public:
     CString() = default;
@@ -14,7 +21,7 @@ public:
     CString(const char* pch, int nLength) : m_str(pch, static_cast<size_t>(nLength)) {}
     CString(const std::string& s) : m_str(s) {}
 
-    void Format(const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* pszFormat, ...) AFX_PRINTF_FORMAT(2, 3);
 
     int GetLength() const { return static_cast<int>(m_str.size()); }
     bool IsEmpty() const { return m_str.empty(); }
