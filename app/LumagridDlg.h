@@ -10,6 +10,7 @@
 #include "framework/Afx.h"
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
+#include "reports/StatusBox.h"
 #include "scope/AxisModules.h"
 
 using scope::AxisWindow;
@@ -110,7 +111,7 @@ public:
     // ---- Controls, in binding order
     CListCtrl DeviceList;
     CSliderCtrl m_sliderRange;
-    CRichEditCtrl m_richStatus;
+    CStatusBox m_richStatus;
     CButton m_btnScopeStop;
     CButton m_btnScopeAmbientIr;
     CButton m_btnScopeAmbient;

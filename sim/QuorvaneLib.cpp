@@ -1,0 +1,382 @@
+// The substitute touch-frame library: the sixteen entry points over SimEngine,
+// and the worker thread that delivers the library's messages.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "link/QuorvaneApi.h"
+#include "sim/SimEngine.h"
+
+using quorvane::DeviceInfoST;
+using quorvane::FrameSettings;
+using namespace quorvane::sim;
+
+namespace {
+
+// How often an idle worker checks that its window still exists.
+constexpr double kIdlePollMs = 50.0;
+// How far behind its schedule the stream may fall and still catch up.
+constexpr double kMaxCatchUpMs = 50.0;
+
+class LockGuard {
+public:
+    explicit LockGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~LockGuard() { ReleaseSRWLockExclusive(&lock_); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+std::string ToUtf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0) return {};
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(name, value.data(), n);
+    value.resize(n);
+    return value;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return false;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+// Everything the entry points and the worker share; guarded by `lock`.
+struct Library {
+    SRWLOCK lock = SRWLOCK_INIT;
+    HMODULE module = nullptr;
+    std::unique_ptr<SimEngine> engine;
+    FILE* log = nullptr;
+    HANDLE wake = nullptr;  // auto-reset: state changed, the worker should look
+    HWND window = nullptr;
+    bool workerRunning = false;
+    bool announce = false;          // send WM_USB_CONNECT even without a change
+    bool deviceInfoRead = false;    // WM_READ_DEVICE_INFO due
+    bool parametersRead = false;    // WM_SYSTEM_PARAMETER due
+    unsigned streamGeneration = 0;  // counts started streams, so the worker restarts its clock
+    LARGE_INTEGER registeredAt{};
+
+    ~Library() {
+        // Only reached when no worker runs (it holds a module reference) or
+        // at process exit, when the worker is gone already.
+        if (log) std::fclose(log);
+        if (wake) CloseHandle(wake);
+    }
+};
+
+Library g;
+
+// Loads the scenario and opens the log at the first call into the library,
+// not in DllMain, where file access is unsafe. Caller holds the lock.
+void EnsureLoadedLocked() {
+    if (g.engine) return;
+    Scenario scenario = DefaultScenario();
+    std::wstring path = EnvironmentValue(L"QUORVANE_SIM");
+    if (!path.empty()) {
+        std::string text;
+        ScenarioError error;
+        std::optional<Scenario> parsed;
+        if (!ReadWholeFile(path, text)) {
+            error = {ToUtf8(path), 0, "cannot read the file"};
+        } else {
+            parsed = ParseScenario(text, ToUtf8(path), error);
+        }
+        if (parsed) {
+            scenario = std::move(*parsed);
+        } else {
+            std::fprintf(stderr, "QuorvaneLib: %s; using the built-in scenario\n", error.ToString().c_str());
+            std::fflush(stderr);
+        }
+    }
+    g.engine = std::make_unique<SimEngine>(std::move(scenario));
+    std::wstring logPath = EnvironmentValue(L"QUORVANE_SIM_LOG");
+    if (!logPath.empty()) {
+        g.log = _wfopen(logPath.c_str(), L"ab");
+        if (!g.log) {
+            std::fprintf(stderr, "QuorvaneLib: cannot open the request log %s\n", ToUtf8(logPath).c_str());
+            std::fflush(stderr);
+        }
+    }
+    if (!g.wake) g.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+void LogLocked(const std::string& line) {
+    if (!g.log) return;
+    std::fputs(line.c_str(), g.log);
+    std::fputc('\n', g.log);
+    std::fflush(g.log);
+}
+
+double MillisecondsSince(const LARGE_INTEGER& start) {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// What one turn of the worker is to deliver, decided under the lock and sent
+// without it.
+struct Delivery {
+    HWND window = nullptr;
+    bool windowGone = false;
+    bool connect = false;
+    WPARAM connectedCount = 0;
+    bool parameters = false;
+    bool deviceInfo = false;
+    bool packet = false;
+    double waitMs = kIdlePollMs;
+};
+
+class Worker {
+public:
+    Delivery Plan() {
+        LockGuard guard(g.lock);
+        Delivery d;
+        d.window = g.window;
+        if (!IsWindow(d.window)) {
+            d.windowGone = true;
+            g.workerRunning = false;  // a later registration starts a new worker
+            return d;
+        }
+        const double now = MillisecondsSince(g.registeredAt);
+        SimEngine& engine = *g.engine;
+        if (engine.AdvanceTo(static_cast<std::int64_t>(now)) || g.announce) {
+            d.connect = true;
+            d.connectedCount = static_cast<WPARAM>(engine.ConnectedCount());
+            g.announce = false;
+        }
+        d.parameters = g.parametersRead;
+        d.deviceInfo = g.deviceInfoRead;
+        g.parametersRead = g.deviceInfoRead = false;
+
+        double until = now + kIdlePollMs;
+        if (engine.Streaming()) {
+            const double interval = 1000.0 / engine.scenario().rate;
+            if (generation_ != g.streamGeneration) {
+                generation_ = g.streamGeneration;
+                nextPacket_ = now;
+            }
+            // Short lateness (timer granularity) is caught up so the rate holds;
+            // a program that kept us waiting longer gets no backlog: the stream slows down.
+            if (now - nextPacket_ > std::max(2 * interval, kMaxCatchUpMs)) nextPacket_ = now;
+            if (now >= nextPacket_ - 0.5) {
+                d.packet = engine.NextPacket(packet_);
+                nextPacket_ += interval;
+            }
+            until = std::min(until, nextPacket_);
+        }
+        std::int64_t change = engine.NextTimelineChange(static_cast<std::int64_t>(now));
+        if (change >= 0) until = std::min(until, static_cast<double>(change));
+        d.waitMs = until - now;
+        return d;
+    }
+
+    // Sends one message unless the window went away meanwhile.
+    static void Send(HWND window, UINT message, WPARAM wParam) {
+        if (IsWindow(window)) SendMessageW(window, message, wParam, 0);
+    }
+
+    void Run() {
+        for (;;) {
+            Delivery d = Plan();
+            if (d.windowGone) return;
+            bool sent = d.connect || d.parameters || d.deviceInfo || d.packet;
+            if (d.connect) Send(d.window, quorvane::WM_USB_CONNECT, d.connectedCount);
+            if (d.parameters) Send(d.window, quorvane::WM_SYSTEM_PARAMETER, 0);
+            if (d.deviceInfo) Send(d.window, quorvane::WM_READ_DEVICE_INFO, 0);
+            if (d.packet) Send(d.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(packet_.data()));
+            // Waits last whole milliseconds and tend to overshoot; the schedule
+            // catches up on the next turns.
+            if (!sent && d.waitMs > 0.5)
+                WaitForSingleObject(g.wake, std::max<DWORD>(1, static_cast<DWORD>(d.waitMs)));
+        }
+    }
+
+private:
+    std::vector<std::uint8_t> packet_;  // stays valid while the window handles it
+    unsigned generation_ = 0;
+    double nextPacket_ = 0.0;
+};
+
+DWORD WINAPI WorkerMain(LPVOID) {
+    timeBeginPeriod(1);
+    {
+        Worker worker;
+        worker.Run();
+    }
+    timeEndPeriod(1);
+    // Drops the reference taken for this thread; the library may unload now.
+    FreeLibraryAndExitThread(g.module, 0);
+}
+
+// Caller holds the lock.
+bool StartWorkerLocked() {
+    if (!g.wake) return false;  // without it the worker could only spin
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
+        return false;
+    g.workerRunning = true;
+    QueryPerformanceCounter(&g.registeredAt);
+    HANDLE thread = CreateThread(nullptr, 0, WorkerMain, nullptr, 0, nullptr);
+    if (!thread) {
+        g.workerRunning = false;
+        FreeLibrary(self);
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
+void CopyText(char* dest, const std::string& text) {
+    std::size_t n = std::min(text.size(), quorvane::kDeviceTextSize - 1);
+    std::memcpy(dest, text.data(), n);
+    dest[n] = '\0';
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g.module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+int QUORVANE_CALL registerQuorvaneUSBEvent(HWND hWnd) {
+    LockGuard guard(g.lock);
+    EnsureLoadedLocked();
+    int result = 0;
+    if (hWnd && IsWindow(hWnd)) {
+        g.window = hWnd;
+        g.announce = true;
+        result = g.workerRunning || StartWorkerLocked() ? 1 : 0;
+        SetEvent(g.wake);
+    }
+    LogLocked(LogRegister(result));
+    return result;
+}
+
+int QUORVANE_CALL getDeviceinfo(int position, char* name, char* version, int* devicetype, int* usbindexNo) {
+    LockGuard guard(g.lock);
+    EnsureLoadedLocked();
+    const FrameSpec* frame = g.engine->AtPosition(position);
+    int result = 0;
+    if (frame && name && version && devicetype && usbindexNo) {
+        CopyText(name, frame->name);
+        CopyText(version, frame->version);
+        *devicetype = frame->deviceType;
+        *usbindexNo = frame->usbIndexNo;
+        g.deviceInfoRead = true;
+        SetEvent(g.wake);
+        result = 1;
+    }
+    LogLocked(LogGetDeviceinfo(position, result));
+    return result;
+}
+
+int QUORVANE_CALL getDeviceInfoST(int position, DeviceInfoST* info) {
+    LockGuard guard(g.lock);
+    EnsureLoadedLocked();
+    const FrameSpec* frame = g.engine->AtPosition(position);
+    int result = 0;
+    if (frame && info && frame->infoStSucceeds) {
+        std::memset(info, 0, sizeof *info);
+        info->nXCells = static_cast<std::int16_t>(frame->x.cells);
+        info->nYCells = static_cast<std::int16_t>(frame->y.cells);
+        result = 1;
+    }
+    LogLocked(LogGetDeviceInfoST(position, result));
+    return result;
+}
+
+int QUORVANE_CALL getSysInfo(int usbindexNo, FrameSettings* settings) {
+    LockGuard guard(g.lock);
+    EnsureLoadedLocked();
+    const FrameSpec* frame = g.engine->ConnectedFrame(usbindexNo);
+    int result = 0;
+    if (frame && settings && frame->sysInfoSucceeds) {
+        std::memset(settings, 0, sizeof *settings);
+        settings->m_nXTCount = static_cast<std::uint16_t>(frame->x.cells);
+        settings->m_nYTCount = static_cast<std::uint16_t>(frame->y.cells);
+        settings->X_MODULE_CELL = static_cast<std::uint16_t>(frame->x.moduleCells);
+        settings->Y_MODULE_CELL = static_cast<std::uint16_t>(frame->y.moduleCells);
+        std::uint8_t* xTilts[4] = {&settings->X_TILT1, &settings->X_TILT2, &settings->X_TILT3, &settings->X_TILT4};
+        std::uint8_t* yTilts[4] = {&settings->Y_TILT1, &settings->Y_TILT2, &settings->Y_TILT3, &settings->Y_TILT4};
+        for (int i = 0; i < 4; ++i) {
+            *xTilts[i] = static_cast<std::uint8_t>(frame->x.tilts[static_cast<std::size_t>(i)]);
+            *yTilts[i] = static_cast<std::uint8_t>(frame->y.tilts[static_cast<std::size_t>(i)]);
+        }
+        g.parametersRead = true;
+        SetEvent(g.wake);
+        result = 1;
+    }
+    LogLocked(LogGetSysInfo(usbindexNo, result));
+    return result;
+}
+
+int QUORVANE_CALL setDump(int usbindexNo, int request) {
+    LockGuard guard(g.lock);
+    EnsureLoadedLocked();
+    SimEngine::DumpOutcome outcome = g.engine->SetDump(usbindexNo, request);
+    if (outcome == SimEngine::DumpOutcome::Started) ++g.streamGeneration;
+    if (g.wake) SetEvent(g.wake);
+    LogLocked(LogSetDump(usbindexNo, request));
+    return g.engine->ResultOf(outcome);
+}
+
+// The eleven entry points the program resolves but never calls: with the C
+// calling convention the caller cleans the stack, so any arguments are safe.
+int QUORVANE_CALL getDLLVersion(void) { return 0; }
+int QUORVANE_CALL allfirmWareParamRequest(void) { return 0; }
+int QUORVANE_CALL getUSBConnectCount(void) { return 0; }
+int QUORVANE_CALL getTouchParam(void) { return 0; }
+int QUORVANE_CALL setQuorvaneMode(void) { return 0; }
+int QUORVANE_CALL getAllTouchParam(void) { return 0; }
+int QUORVANE_CALL getDeviceinfo2(void) { return 0; }
+int QUORVANE_CALL allfirmWareParamSet(void) { return 0; }
+int QUORVANE_CALL setAllTouchParam(void) { return 0; }
+int QUORVANE_CALL getSysState(void) { return 0; }
+int QUORVANE_CALL isDllStart(void) { return 0; }
+
+}  // extern "C"
+
+// The exported functions must keep the signatures the program calls them with.
+static_assert(std::is_same_v<decltype(&registerQuorvaneUSBEvent), PFN_registerQuorvaneUSBEvent>);
+static_assert(std::is_same_v<decltype(&getDeviceinfo), PFN_getDeviceinfo>);
+static_assert(std::is_same_v<decltype(&getDeviceInfoST), PFN_getDeviceInfoST>);
+static_assert(std::is_same_v<decltype(&getSysInfo), PFN_getSysInfo>);
+static_assert(std::is_same_v<decltype(&setDump), PFN_setDump>);

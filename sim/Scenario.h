@@ -1,0 +1,96 @@
+// The simulated frames and the library behaviour they are served with, and the
+// text format a technician writes them in (documented in sim/README.md).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane::sim {
+
+// A receiver that reads only a fraction of the level it should.
+struct WeakReceiver {
+    int index = 0;        // 0-based receiver of its axis
+    double factor = 1.0;  // 0..1
+};
+
+// Per-axis faults and geometry beyond the cell count.
+struct AxisSpec {
+    int cells = 0;
+    int moduleCells = 0;
+    std::array<int, 4> tilts{};  // tilt sets 1..4, in cells
+    std::vector<WeakReceiver> weak;
+    std::vector<int> dead;       // 0-based receivers that read 0
+};
+
+// Levels each mode code produces on a sound receiver (receiver bytes 0..255).
+// Sound frames stay below about 100: the scope's range tops out there.
+struct Levels {
+    int ambient = 8;
+    int ir = 62;
+    int ambientIr = -1;  // -1: ambient + ir capped at 255
+    int percent = 90;
+    int maximal = 96;
+};
+
+struct FrameSpec {
+    std::string name;
+    std::string version = "1.0";
+    int deviceType = 1;
+    int usbIndexNo = 0;
+    AxisSpec x;
+    AxisSpec y;
+    bool infoStSucceeds = true;
+    bool sysInfoSucceeds = true;
+    Levels levels;
+    int noise = 0;  // receiver bytes vary by up to +-noise
+    bool connectedAtStart = true;
+    int line = 0;   // where the frame starts in its scenario text
+};
+
+// One change of the connected set, at a time after registration.
+struct TimelineEvent {
+    int atMs = 0;
+    bool connect = true;
+    int usbIndexNo = 0;
+    int line = 0;
+};
+
+struct Scenario {
+    double rate = 20.0;     // packets per second while a frame streams
+    int setDumpResult = 0;  // what setDump returns for an accepted request
+    std::uint64_t seed = 1;
+    int cycleMs = 0;        // >0: the timeline repeats with this period
+    std::vector<FrameSpec> frames;
+    std::vector<TimelineEvent> timeline;  // sorted by time, stable
+};
+
+// Where and why a scenario text was rejected.
+struct ScenarioError {
+    std::string file;
+    int line = 0;  // 0: the file as a whole
+    std::string reason;
+
+    std::string ToString() const;  // "file:line: reason"
+};
+
+// Limits of the format, so that a typo cannot ask for absurd frames.
+constexpr int kMaxCells = 4096;
+constexpr int kMaxTextBytes = 127;
+constexpr double kMinRate = 0.1;
+constexpr double kMaxRate = 10000.0;
+
+// Parses a scenario text; `file` only names the source in errors.
+// Returns std::nullopt and fills `error` on the first fault.
+std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file,
+                                      ScenarioError& error);
+
+// The built-in scenario, as text in the same format (it doubles as an example).
+const std::string& DefaultScenarioText();
+
+// The built-in scenario parsed.
+Scenario DefaultScenario();
+
+}  // namespace quorvane::sim

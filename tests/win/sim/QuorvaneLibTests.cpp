@@ -1,0 +1,388 @@
+// The substitute library loaded as the program loads it, talking to a hidden
+// window of the test process.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "link/QuorvaneApi.h"
+
+using namespace quorvane;
+
+namespace {
+
+// What the hidden window received.
+struct Received {
+    std::vector<WPARAM> connects;
+    int parameters = 0;
+    int deviceInfos = 0;
+    std::vector<std::vector<std::uint8_t>> packets;
+    std::map<int, std::size_t> packetSize;  // by usbindexNo (header byte 2)
+};
+Received g_received;
+
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_USB_CONNECT: g_received.connects.push_back(wParam); return 0;
+    case WM_SYSTEM_PARAMETER: ++g_received.parameters; return 0;
+    case WM_READ_DEVICE_INFO: ++g_received.deviceInfos; return 0;
+    case WM_READ_DUMP: {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(wParam);
+        std::size_t size = g_received.packetSize.count(p[2]) ? g_received.packetSize[p[2]] : kDumpHeaderBytes;
+        g_received.packets.emplace_back(p, p + size);
+        return 0;
+    }
+    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+// Through void(*)(): GetProcAddress's type says nothing about the signature.
+template <typename Fn>
+Fn Resolve(HMODULE lib, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(lib, name)));
+}
+
+std::wstring TempPath(const wchar_t* name) {
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + L"lumagrid-sim-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_TRUE(f);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::string text;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        char buf[4096];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        std::fclose(f);
+    }
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+const char* kScenario =
+    "rate = 100\nseed = 42\nsetdump_result = 5\n"
+    "[frame]\nname = Alpha IR/SN 7\nversion = 3.1.4\ntype = 1\nusbindex = 11\n"
+    "x_cells = 96\ny_cells = 64\nx_module_cells = 16\ny_module_cells = 12\n"
+    "x_tilts = 3 5 7 9\ny_tilts = 2 4 6 8\nnoise = 3\nweak_x = 10:0.5\ndead_y = 3\n"
+    "[frame]\nname = Beta\nversion = 0.9\ntype = 2\nusbindex = 12\nx_cells = 300\ny_cells = 200\n"
+    "info_st = fail\nsysinfo = fail\n";
+
+class QuorvaneLibTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_received = Received{};
+        scenarioPath_ = TempPath(L"scenario.txt");
+        logPath_ = TempPath(L"requests.log");
+        DeleteFileW(logPath_.c_str());
+        SetEnvironmentVariableW(L"QUORVANE_SIM_LOG", logPath_.c_str());
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = RecordingProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuorvaneLibTestWindow";
+        RegisterClassW(&wc);
+        window_ = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(window_);
+    }
+
+    void TearDown() override {
+        if (window_) DestroyWindow(window_);
+        Unload();
+        // With the window gone the worker leaves and the library unloads.
+        EXPECT_TRUE(WaitUntilUnloaded(2000));
+        SetEnvironmentVariableW(L"QUORVANE_SIM", nullptr);
+        SetEnvironmentVariableW(L"QUORVANE_SIM_LOG", nullptr);
+        DeleteFileW(scenarioPath_.c_str());
+        DeleteFileW(logPath_.c_str());
+    }
+
+    // Loads the library with `scenario` (nullptr: the built-in one).
+    void Load(const char* scenario, const wchar_t* dll = L"QuorvaneLib.dll") {
+        if (scenario) {
+            WriteText(scenarioPath_, scenario);
+            SetEnvironmentVariableW(L"QUORVANE_SIM", scenarioPath_.c_str());
+        } else {
+            SetEnvironmentVariableW(L"QUORVANE_SIM", nullptr);
+        }
+        lib_ = LoadLibraryW(dll);
+        ASSERT_TRUE(lib_);
+        reg_ = Resolve<PFN_registerQuorvaneUSBEvent>(lib_, "registerQuorvaneUSBEvent");
+        info_ = Resolve<PFN_getDeviceinfo>(lib_, "getDeviceinfo");
+        infoSt_ = Resolve<PFN_getDeviceInfoST>(lib_, "getDeviceInfoST");
+        sysInfo_ = Resolve<PFN_getSysInfo>(lib_, "getSysInfo");
+        dump_ = Resolve<PFN_setDump>(lib_, "setDump");
+        ASSERT_TRUE(reg_ && info_ && infoSt_ && sysInfo_ && dump_);
+    }
+
+    void Unload() {
+        if (lib_) FreeLibrary(lib_);
+        lib_ = nullptr;
+    }
+
+    static bool WaitUntilUnloaded(DWORD ms) {
+        for (DWORD waited = 0; waited < ms; waited += 10) {
+            if (!GetModuleHandleW(L"QuorvaneLib.dll") && !GetModuleHandleW(L"QuorvaneLibPartial.dll"))
+                return true;
+            Sleep(10);
+        }
+        return false;
+    }
+
+    // Handles the library's messages for `ms` milliseconds or until `done`.
+    static void Pump(DWORD ms, const std::function<bool()>& done = nullptr) {
+        const DWORD end = GetTickCount() + ms;
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            if (done && done()) return;
+            const LONG left = static_cast<LONG>(end - GetTickCount());
+            if (left <= 0) return;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        }
+    }
+
+    std::vector<std::vector<std::uint8_t>> PacketsAfter(std::size_t from) {
+        return {g_received.packets.begin() + static_cast<std::ptrdiff_t>(from), g_received.packets.end()};
+    }
+
+    std::wstring scenarioPath_, logPath_;
+    HWND window_ = nullptr;
+    HMODULE lib_ = nullptr;
+    PFN_registerQuorvaneUSBEvent reg_ = nullptr;
+    PFN_getDeviceinfo info_ = nullptr;
+    PFN_getDeviceInfoST infoSt_ = nullptr;
+    PFN_getSysInfo sysInfo_ = nullptr;
+    PFN_setDump dump_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(QuorvaneLibTest, RecordsFollowTheScenario) {
+    Load(kScenario);
+    ASSERT_EQ(reg_(window_), 1);
+    Pump(2000, [] { return !g_received.connects.empty(); });
+    ASSERT_EQ(g_received.connects, std::vector<WPARAM>{2});
+
+    char name[128], version[128];
+    int type = -1, usb = -1;
+    EXPECT_EQ(info_(0, name, version, &type, &usb), 1);
+    EXPECT_STREQ(name, "Alpha IR/SN 7");
+    EXPECT_STREQ(version, "3.1.4");
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(usb, 11);
+    EXPECT_EQ(info_(1, name, version, &type, &usb), 1);
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(usb, 12);
+
+    std::uint8_t st[40];
+    std::memset(st, 0xEE, sizeof st);
+    ASSERT_EQ(infoSt_(0, reinterpret_cast<DeviceInfoST*>(st)), 1);
+    EXPECT_EQ(st[2] | st[3] << 8, 96);
+    EXPECT_EQ(st[4] | st[5] << 8, 64);
+    std::memset(st, 0xEE, sizeof st);
+    EXPECT_EQ(infoSt_(1, reinterpret_cast<DeviceInfoST*>(st)), 0);  // told to fail
+    EXPECT_EQ(st[2], 0xEE);
+
+    std::uint8_t fs[50] = {};
+    ASSERT_EQ(sysInfo_(11, reinterpret_cast<FrameSettings*>(fs)), 1);
+    EXPECT_EQ(fs[4] | fs[5] << 8, 96);
+    EXPECT_EQ(fs[6] | fs[7] << 8, 64);
+    EXPECT_EQ(fs[8] | fs[9] << 8, 16);
+    EXPECT_EQ(fs[10] | fs[11] << 8, 12);
+    EXPECT_EQ(std::vector<int>(fs + 14, fs + 22), (std::vector<int>{3, 2, 5, 4, 7, 6, 9, 8}));
+    std::memset(fs, 0, sizeof fs);
+    EXPECT_EQ(sysInfo_(12, reinterpret_cast<FrameSettings*>(fs)), 0);
+    EXPECT_EQ(fs[4], 0);
+
+    // The trace-only messages follow the reads.
+    Pump(2000, [] { return g_received.parameters > 0 && g_received.deviceInfos > 0; });
+    EXPECT_GT(g_received.parameters, 0);
+    EXPECT_GT(g_received.deviceInfos, 0);
+}
+
+TEST_F(QuorvaneLibTest, BuiltInScenarioWithoutOrWithABrokenFile) {
+    for (const char* scenario : {static_cast<const char*>(nullptr), "rate = 20\nbogus key here\n"}) {
+        Load(scenario);
+        char name[128], version[128];
+        int type = 0, usb = 0;
+        std::uint8_t st[40] = {};
+        ASSERT_EQ(info_(0, name, version, &type, &usb), 1);
+        ASSERT_EQ(infoSt_(0, reinterpret_cast<DeviceInfoST*>(st)), 1);
+        EXPECT_EQ(st[2] | st[3] << 8, 96);
+        ASSERT_EQ(infoSt_(1, reinterpret_cast<DeviceInfoST*>(st)), 1);
+        EXPECT_EQ(st[2] | st[3] << 8, 160);
+        EXPECT_EQ(info_(2, name, version, &type, &usb), 1);
+        EXPECT_EQ(type, 2);
+        EXPECT_EQ(info_(3, name, version, &type, &usb), 0);
+        // At exit the program frees the library only when the stop returns 0.
+        EXPECT_EQ(dump_(0, 0x00), 0);
+        Unload();
+        ASSERT_TRUE(WaitUntilUnloaded(2000));
+    }
+}
+
+TEST_F(QuorvaneLibTest, UnknownIndicesAndNullPointersReturnZeroAndTouchNothing) {
+    Load(kScenario);
+    char name[128] = "keep", version[128] = "keep";
+    int type = 77, usb = 77;
+    std::uint8_t st[40] = {}, fs[50] = {};
+    EXPECT_EQ(info_(2, name, version, &type, &usb), 0);
+    EXPECT_EQ(info_(-1, name, version, &type, &usb), 0);
+    EXPECT_EQ(info_(0, nullptr, version, &type, &usb), 0);
+    EXPECT_EQ(info_(0, name, version, &type, nullptr), 0);
+    EXPECT_STREQ(name, "keep");
+    EXPECT_EQ(type, 77);
+    EXPECT_EQ(infoSt_(5, reinterpret_cast<DeviceInfoST*>(st)), 0);
+    EXPECT_EQ(infoSt_(0, nullptr), 0);
+    EXPECT_EQ(sysInfo_(99, reinterpret_cast<FrameSettings*>(fs)), 0);
+    EXPECT_EQ(sysInfo_(11, nullptr), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(fs, fs + 50), std::vector<std::uint8_t>(50, 0));
+    EXPECT_EQ(dump_(99, 0x01), 0);
+    EXPECT_EQ(dump_(11, 0x0D), 0);  // no such mode
+    EXPECT_EQ(reg_(nullptr), 0);
+    EXPECT_EQ(dump_(11, 0x01), 5);  // the scenario's value for an accepted request
+}
+
+TEST_F(QuorvaneLibTest, OnlyTheLatestRequestedFrameStreams) {
+    Load("rate = 100\n[frame]\nname = A\nusbindex = 1\nx_cells = 10\ny_cells = 5\n"
+         "[frame]\nname = B\nusbindex = 2\nx_cells = 30\ny_cells = 20\n");
+    g_received.packetSize = {{1, 7 + 15}, {2, 7 + 50}};
+    ASSERT_EQ(reg_(window_), 1);
+    dump_(1, 0x05);
+    Pump(3000, [] { return g_received.packets.size() >= 5; });
+    ASSERT_GE(g_received.packets.size(), 5u);
+    EXPECT_EQ(g_received.packets[0][2], 1);
+    EXPECT_EQ(g_received.packets[0][1], 0x05);
+
+    dump_(2, 0x13);
+    Pump(50);
+    std::size_t mark = g_received.packets.size();
+    dump_(1, 0x00);  // A no longer streams: its stop leaves B alone
+    Pump(300);
+    auto after = PacketsAfter(mark);
+    ASSERT_GE(after.size(), 10u);
+    for (const auto& p : after) {
+        EXPECT_EQ(p[2], 2);
+        EXPECT_EQ(p[1], 0x13);
+    }
+
+    dump_(2, 0x00);
+    Pump(50);
+    mark = g_received.packets.size();
+    Pump(300);
+    EXPECT_EQ(g_received.packets.size(), mark);
+}
+
+TEST_F(QuorvaneLibTest, RateIsTheScenariosWithinTenPercent) {
+    Load("rate = 100\n[frame]\nname = A\nusbindex = 1\nx_cells = 512\ny_cells = 512\n");
+    g_received.packetSize = {{1, 7 + 1024}};
+    ASSERT_EQ(reg_(window_), 1);
+    dump_(1, 0x01);
+    Pump(200);  // let the stream settle
+    std::size_t mark = g_received.packets.size();
+    Pump(2000);
+    std::size_t count = g_received.packets.size() - mark;
+    EXPECT_GE(count, 180u);
+    EXPECT_LE(count, 220u);
+}
+
+TEST_F(QuorvaneLibTest, SameScenarioGivesTheSamePackets) {
+    const char* scenario = "rate = 200\nseed = 9\n[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n";
+    std::vector<std::vector<std::uint8_t>> runs[2];
+    for (auto& run : runs) {
+        g_received.packets.clear();
+        g_received.packetSize = {{1, 7 + 70}};
+        Load(scenario);
+        ASSERT_EQ(reg_(window_), 1);
+        dump_(1, 0x25);
+        Pump(3000, [] { return g_received.packets.size() >= 6; });
+        ASSERT_GE(g_received.packets.size(), 6u);
+        run.assign(g_received.packets.begin(), g_received.packets.begin() + 6);
+        dump_(1, 0x00);
+        Unload();
+        // The worker keeps the library until its window goes.
+        DestroyWindow(window_);
+        ASSERT_TRUE(WaitUntilUnloaded(2000));
+        window_ = CreateWindowW(L"QuorvaneLibTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_NE(runs[0][0], runs[0][1]);  // noise varies from packet to packet
+}
+
+TEST_F(QuorvaneLibTest, TimelineAnnouncesEveryChangeOfTheConnectedSet) {
+    Load("cycle_ms = 400\nat = 200 disconnect 2\n"
+         "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 8\n"
+         "[frame]\nname = B\nusbindex = 2\nx_cells = 8\ny_cells = 8\n");
+    ASSERT_EQ(reg_(window_), 1);
+    Pump(3000, [] { return g_received.connects.size() >= 5; });
+    ASSERT_GE(g_received.connects.size(), 5u);
+    EXPECT_EQ(std::vector<WPARAM>(g_received.connects.begin(), g_received.connects.begin() + 5),
+              (std::vector<WPARAM>{2, 1, 2, 1, 2}));
+}
+
+TEST_F(QuorvaneLibTest, LogHasOneLinePerCall) {
+    Load(kScenario);
+    char name[128], version[128];
+    int type, usb;
+    std::uint8_t st[40], fs[50] = {};
+    reg_(window_);
+    info_(0, name, version, &type, &usb);
+    info_(7, name, version, &type, &usb);
+    infoSt_(1, reinterpret_cast<DeviceInfoST*>(st));
+    sysInfo_(11, reinterpret_cast<FrameSettings*>(fs));
+    dump_(11, 0x35);
+    dump_(0, 0x00);
+    // Flushed at once: readable while the library is still loaded.
+    EXPECT_EQ(ReadLines(logPath_),
+              (std::vector<std::string>{"registerQuorvaneUSBEvent -> 1", "getDeviceinfo 0 -> 1",
+                                        "getDeviceinfo 7 -> 0", "getDeviceInfoST 1 -> 0", "getSysInfo 11 -> 1",
+                                        "setDump 11 0x35", "setDump 0 0x00"}));
+}
+
+TEST_F(QuorvaneLibTest, UnloadWhileStreamingKeepsDeliveringUntilTheWindowGoes) {
+    Load("rate = 500\n[frame]\nname = A\nusbindex = 1\nx_cells = 200\ny_cells = 100\n");
+    g_received.packetSize = {{1, 7 + 300}};
+    ASSERT_EQ(reg_(window_), 1);
+    dump_(1, 0x05);
+    Pump(3000, [] { return g_received.packets.size() >= 3; });
+    Unload();
+    std::size_t mark = g_received.packets.size();
+    Pump(200);
+    EXPECT_GT(g_received.packets.size(), mark);  // still alive on its own reference
+    EXPECT_TRUE(GetModuleHandleW(L"QuorvaneLib.dll"));
+    DestroyWindow(window_);
+    window_ = nullptr;
+    EXPECT_TRUE(WaitUntilUnloaded(1000));
+}
+
+TEST(QuorvaneLibExports, PartialLibraryLacksOnlyGetSysInfo) {
+    HMODULE full = LoadLibraryW(L"QuorvaneLib.dll");
+    HMODULE partial = LoadLibraryW(L"QuorvaneLibPartial.dll");
+    ASSERT_TRUE(full && partial);
+    for (const char* name : kEntryPointNames) {
+        EXPECT_TRUE(GetProcAddress(full, name)) << name;
+        const bool expected = std::strcmp(name, "getSysInfo") != 0;
+        EXPECT_EQ(GetProcAddress(partial, name) != nullptr, expected) << name;
+    }
+    auto uncalled = Resolve<PFN_uncalled>(full, "getDLLVersion");
+    EXPECT_EQ(uncalled(), 0);
+    FreeLibrary(partial);
+    FreeLibrary(full);
+}
