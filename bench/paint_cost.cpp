@@ -1,0 +1,134 @@
+// Paint cost of the strip chart: one paint at 512 points against the two
+// frame-sized BitBlts that every paint needs anyway, in the same run.
+// Prints microseconds per paint and the ratio; run under Wine or Windows.
+#include <cstdio>
+#include <functional>
+
+#include "chart/RealTimeChart.h"
+
+namespace {
+
+constexpr int kWidth = 780;
+constexpr int kHeight = 130;
+constexpr int kPoints = 512;
+
+double Now() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+// Microseconds per call, repeated for about half a second after a warm-up.
+double Measure(const std::function<void()>& fn) {
+    for (int i = 0; i < 20; ++i) fn();
+    int n = 0;
+    const double start = Now();
+    double elapsed = 0.0;
+    do {
+        for (int i = 0; i < 50; ++i) fn();
+        n += 50;
+        elapsed = Now() - start;
+    } while (elapsed < 0.5);
+    return elapsed * 1e6 / n;
+}
+
+// The chart as the dialog feeds it: 512 receivers, a few dead and weak ones.
+void Feed(CRealTimeChart& chart, int nSeries, int nStyle) {
+    chart.SetRange(0, kPoints, 0, 100);
+    chart.m_nSeriesCount = 3;
+    chart.SetPointCount(kPoints);
+    chart.SetAxisStyle(0);
+    chart.SetGrid(2 * kPoints, 4);
+    chart.m_nThresholdPercent = 50;
+    chart.m_dAverageLevel = 2400.0;  // T = 1200: values below 30 are weak
+    unsigned seed = 7;
+    for (int i = 0; i < kPoints; ++i) {
+        for (int s = 0; s < nSeries; ++s) {
+            seed = seed * 1664525u + 1013904223u;
+            const unsigned r = seed >> 16;
+            const double v = (r % 61 == 0) ? 0.0 : (r % 13 == 0) ? 20.0 + r % 8 : 55.0 + r % 30;
+            chart.AddPoint(i, v, nSeries, s, nStyle);
+        }
+    }
+}
+
+}  // namespace
+
+int main() {
+    CRealTimeChart chart;  // registers the window class
+    HWND hwnd = ::CreateWindowW(L"Realtime_Chart_Class", L"", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+    if (hwnd == nullptr || !chart.SubclassWindow(hwnd)) {
+        std::printf("paint_cost: cannot create the chart window\n");
+        return 1;
+    }
+
+    // The target stands for the window: a bitmap in the screen's format.
+    HDC hScreen = ::GetDC(nullptr);
+    CDC target;
+    target.CreateCompatibleDC(nullptr);
+    CBitmap bmpTarget;
+    CDC screen;
+    screen.Attach(hScreen);
+    bmpTarget.CreateCompatibleBitmap(&screen, kWidth, kHeight);
+    HGDIOBJ hOldTarget = target.SelectObject(&bmpTarget);
+
+    // Baseline: the two frame-sized copies of a paint (layer -> temporary -> target).
+    const int w = chart.m_rcFrame.Width(), h = chart.m_rcFrame.Height();
+    CDC layer, temp;
+    CBitmap bmpLayer, bmpTemp;
+    layer.CreateCompatibleDC(&target);
+    temp.CreateCompatibleDC(&target);
+    bmpLayer.CreateCompatibleBitmap(&target, w, h);
+    bmpTemp.CreateCompatibleBitmap(&target, w, h);
+    HGDIOBJ hOldLayer = layer.SelectObject(&bmpLayer);
+    HGDIOBJ hOldTemp = temp.SelectObject(&bmpTemp);
+    const double blits = Measure([&] {
+        temp.BitBlt(0, 0, w, h, &layer, 0, 0, SRCCOPY);
+        target.BitBlt(0, 0, w, h, &temp, 0, 0, SRCCOPY);
+    });
+    std::printf("two %dx%d BitBlts (baseline): %8.1f us\n", w, h, blits);
+
+    struct Case {
+        const char* name;
+        int nSeries;
+        int nStyle;
+        bool bFast;
+    } cases[] = {
+        {"line, 1 series, stamped markers", 1, 0, true},
+        {"line, 1 series, Ellipse markers", 1, 0, false},
+        {"line, 3 series, stamped markers", 3, 0, true},
+        {"line, 3 series, Ellipse markers", 3, 0, false},
+        {"bar,  1 series", 1, 1, true},
+    };
+    for (const Case& c : cases) {
+        Feed(chart, c.nSeries, c.nStyle);
+        chart.m_bFastMarkers = c.bFast;
+        const double paint = Measure([&] { chart.PaintTo(&target); });
+        std::printf("paint %d points, %-32s %8.1f us  = %5.2f x baseline\n", kPoints, c.name, paint, paint / blits);
+    }
+
+    // The window's own WM_PAINT path, for comparison (null driver or a display).
+    Feed(chart, 1, 0);
+    chart.m_bFastMarkers = true;
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    const double wmPaint = Measure([&] {
+        ::InvalidateRect(hwnd, nullptr, FALSE);
+        ::UpdateWindow(hwnd);
+    });
+    std::printf("WM_PAINT, 1 series, stamped markers:             %8.1f us  = %5.2f x baseline\n", wmPaint,
+                wmPaint / blits);
+
+    layer.SelectObject(hOldLayer);
+    temp.SelectObject(hOldTemp);
+    target.SelectObject(hOldTarget);
+    screen.Detach();
+    ::ReleaseDC(nullptr, hScreen);
+    ::DestroyWindow(hwnd);
+    return 0;
+}

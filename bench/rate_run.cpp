@@ -1,0 +1,129 @@
+// Rate run: the program's main dialog, loaded with the substitute library
+// streaming 2 x 512 receivers in Maximal IR, for a while at a given packet
+// rate. Reports packets handled per second against those offered, the share
+// of one core the process used (GetProcessTimes: the program and the library's
+// worker) and chart paints per second. Run under Wine or Windows:
+//   rate_run <packets per second> <seconds>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/LumagridApp.h"
+#include "app/LumagridDlg.h"
+#include "app/resource.h"
+
+namespace {
+CLumagridApp g_app;
+
+WNDPROC g_pfnDialogProc = nullptr;
+long g_nPackets = 0;
+
+// Counts the dump packets the dialog handles; everything goes on to the dialog.
+LRESULT CALLBACK CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == quorvane::WM_READ_DUMP) ++g_nPackets;
+    return ::CallWindowProcW(g_pfnDialogProc, hWnd, message, wParam, lParam);
+}
+
+double Seconds(const FILETIME& ft) {
+    ULARGE_INTEGER v;
+    v.LowPart = ft.dwLowDateTime;
+    v.HighPart = ft.dwHighDateTime;
+    return static_cast<double>(v.QuadPart) / 1e7;
+}
+
+double ProcessCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return Seconds(kernel) + Seconds(user);
+}
+
+// Runs the dialog's messages for a while; counts chart paints on the way.
+long PumpFor(DWORD dwMilliseconds, HWND hChartX, HWND hChartY) {
+    long nPaints = 0;
+    const ULONGLONG end = ::GetTickCount64() + dwMilliseconds;
+    for (;;) {
+        ULONGLONG now = ::GetTickCount64();
+        if (now >= end) break;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_PAINT && (msg.hwnd == hChartX || msg.hwnd == hChartY)) ++nPaints;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    return nPaints;
+}
+
+std::string WriteScenario(int nRate) {
+    wchar_t dir[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, dir);
+    std::string path = Narrow(dir) + "lumagrid-rate.scn";
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (f == nullptr) return std::string();
+    std::fprintf(f,
+                 "rate = %d\n[frame]\nname = Rate bench\nusbindex = 4\nx_cells = 512\ny_cells = 512\n"
+                 "x_module_cells = 64\ny_module_cells = 64\nnoise = 3\nweak_x = 100:0.3\ndead_x = 200\n",
+                 nRate);
+    std::fclose(f);
+    return path;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int nRate = argc > 1 ? std::atoi(argv[1]) : 200;
+    const int nSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    std::string scenario = WriteScenario(nRate);
+    if (scenario.empty()) {
+        std::fprintf(stderr, "cannot write the scenario file\n");
+        return 2;
+    }
+    ::SetEnvironmentVariableA("QUORVANE_SIM", scenario.c_str());
+    // The dialog's own traces would measure the console, not the scope.
+    std::freopen("NUL", "w", stdout);
+
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    AfxInitRichEdit();
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    g_app.m_strExeDir = Narrow(folder).c_str();
+
+    CLumagridDlg dlg;
+    if (!dlg.Create(IDD_LUMAGRID_DIALOG, nullptr)) {
+        std::fprintf(stderr, "cannot create the dialog\n");
+        return 2;
+    }
+    g_pfnDialogProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(dlg.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+    PumpFor(1000, nullptr, nullptr);  // the library announces its frame
+
+    // A click on the frame, then Maximal IR with markers on.
+    HWND hList = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE_LIST);
+    ::SendMessageW(hList, LVM_SETSELECTIONMARK, 0, 0);
+    NMITEMACTIVATE item{};
+    item.hdr.hwndFrom = hList;
+    item.hdr.idFrom = IDC_DEVICE_LIST;
+    item.hdr.code = NM_CLICK;
+    item.iItem = 0;
+    ::SendMessageW(dlg.m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(::GetDlgItem(dlg.m_hWnd, IDC_SCOPE_MAXIMAL_IR), BM_CLICK, 0, 0);
+    PumpFor(1000, nullptr, nullptr);
+
+    const long nPacketsBefore = g_nPackets;
+    const double cpuBefore = ProcessCpuSeconds();
+    const ULONGLONG start = ::GetTickCount64();
+    const long nPaints = PumpFor(static_cast<DWORD>(nSeconds) * 1000, dlg.m_chartX.m_hWnd, dlg.m_chartY.m_hWnd);
+    const double wall = (::GetTickCount64() - start) / 1000.0;
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const long nPackets = g_nPackets - nPacketsBefore;
+
+    std::fprintf(stderr,
+                 "rate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core, "
+                 "chart paints %.1f/s\n",
+                 nRate, wall, nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall,
+                 nPaints / wall);
+    dlg.DestroyWindow();
+    PumpFor(200, nullptr, nullptr);
+    return 0;
+}

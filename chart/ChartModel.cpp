@@ -1,0 +1,191 @@
+#include "chart/ChartModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace chart {
+
+namespace {
+
+// Pixel coordinate of a mapped value. Out-of-range values still map outside
+// the plot (only the bitmap edge clips them), but never overflow an int: GDI
+// takes 27-bit coordinates, and a NaN has no pixel at all.
+int ToPixel(double v) {
+    constexpr double kLimit = 1 << 27;
+    if (std::isnan(v)) return 0;
+    if (v > kLimit) v = kLimit;
+    if (v < -kLimit) v = -kLimit;
+    return static_cast<int>(v);  // truncates toward zero
+}
+
+}  // namespace
+
+ChartModel::ChartModel() {
+    SetRange(-10.0, 10.0, 0.0, 400.0);
+}
+
+ChartModel::~ChartModel() {
+    // Every series that holds arrays, not only those below m_nSeriesCount: the
+    // owner may have lowered the count since the arrays were made.
+    for (ChartSeries& series : m_aSeries) ReleaseSeries(series);
+}
+
+void ChartModel::ReleaseSeries(ChartSeries& series) {
+    std::free(series.pX);
+    std::free(series.pY);
+    series.pX = nullptr;
+    series.pY = nullptr;
+    series.bAllocated = 0;
+}
+
+bool ChartModel::SetRange(double dXMin, double dXMax, double dYMin, double dYMax) {
+    m_dXMin = dXMin;
+    m_dXMax = dXMax;
+    m_dYMin = dYMin;
+    m_dYMax = dYMax;
+    m_bRedrawStatic = true;
+    UpdateScale();
+    return true;
+}
+
+bool ChartModel::SetPointCount(int nPoints) {
+    if (nPoints < 0) return false;
+    if (nPoints != m_nPointCount) {
+        // All new arrays are obtained before any old one is given up, so a
+        // failure leaves the storage, the count and the points as they were.
+        const int nWanted = std::clamp(m_nSeriesCount, 0, kMaxSeries);
+        ChartSeries fresh[kMaxSeries];
+        bool ok = true;
+        for (int i = 0; i < nWanted && nPoints > 0; ++i) {
+            // Zero-filled: points not yet written draw at the bottom of the range.
+            fresh[i].pX = static_cast<double*>(std::calloc(static_cast<size_t>(nPoints), sizeof(double)));
+            fresh[i].pY = static_cast<double*>(std::calloc(static_cast<size_t>(nPoints), sizeof(double)));
+            if (fresh[i].pX == nullptr || fresh[i].pY == nullptr) {
+                ok = false;
+                break;
+            }
+            fresh[i].bAllocated = 1;
+        }
+        if (!ok) {
+            for (ChartSeries& series : fresh) ReleaseSeries(series);
+            OnStorageFailure();
+            return false;
+        }
+        // Arrays of the old length must not survive beside the new count, also
+        // in series at or above m_nSeriesCount.
+        for (int i = 0; i < kMaxSeries; ++i) {
+            ReleaseSeries(m_aSeries[i]);
+            m_aSeries[i].pX = fresh[i].pX;
+            m_aSeries[i].pY = fresh[i].pY;
+            m_aSeries[i].bAllocated = fresh[i].bAllocated;
+        }
+    }
+    m_nPointCount = nPoints;
+    m_bStorageReady = true;
+    return true;
+}
+
+void ChartModel::SetAxisStyle(int nStyle) {
+    if (static_cast<unsigned>(nStyle) <= 2u) m_nAxisStyle = nStyle;
+}
+
+void ChartModel::SetGrid(int nXDivisions, int nYDivisions) {
+    m_nXDivisions = nXDivisions;
+    m_nYDivisions = nYDivisions;
+    m_bRedrawStatic = true;
+}
+
+bool ChartModel::AddPoint(double x, double y, int nSeriesCount, int nSeries, int nStyle) {
+    if (!m_bStorageReady) return false;
+    // Fewer than one drawn series is meaningless; refusing it also keeps a
+    // point count of 1 from accepting anything.
+    if (nSeriesCount >= m_nPointCount || nSeriesCount < 1) return false;
+    if (std::isnan(x) || std::isnan(y)) return false;
+
+    x = std::min(x, m_dXMax);
+    x = std::max(x, m_dXMin);
+    y = std::min(y, m_dYMax);
+    y = std::max(y, m_dYMin);
+
+    // Refuse, before anything changes, a point the storage cannot hold: an x
+    // range wider than the point count, or a series without arrays. The
+    // index is the integer part of x, truncated toward zero (-0.5 is 0);
+    // compared first so that the conversion never overflows.
+    if (!(x > -1.0 && x < static_cast<double>(m_nPointCount))) return false;
+    if (static_cast<unsigned>(nSeries) >= static_cast<unsigned>(std::min(m_nSeriesCount, kMaxSeries))) return false;
+    ChartSeries& target = m_aSeries[nSeries];
+    if (!target.bAllocated) return false;
+
+    m_nDrawSeries = nSeriesCount;
+    // The last drawn series is red, the ones before it yellow and magenta.
+    switch (nSeriesCount) {
+    case 1:
+        m_aSeries[0].crColor = kRed;
+        break;
+    case 2:
+        m_aSeries[0].crColor = kYellow;
+        m_aSeries[1].crColor = kRed;
+        break;
+    case 3:
+        m_aSeries[0].crColor = kMagenta;
+        m_aSeries[1].crColor = kYellow;
+        m_aSeries[2].crColor = kRed;
+        break;
+    default:
+        break;
+    }
+
+    const int index = static_cast<int>(x);
+    target.pX[index] = x;
+    target.pY[index] = y;
+    m_nLastIndex = m_nPointCount - 1;
+    m_nDrawStyle = nStyle;
+    return true;
+}
+
+void ChartModel::ClearSeriesValues() {
+    ChartSeries& series = m_aSeries[0];
+    if (!series.bAllocated) return;
+    std::fill(series.pY, series.pY + m_nPointCount, 0.0);
+}
+
+void ChartModel::SetClientRect(const PixelRect& rcClient) {
+    m_rcClient = rcClient;
+    UpdateLayout();
+    UpdateScale();
+}
+
+void ChartModel::UpdateLayout() {
+    m_rcFrame = PixelRect{m_rcClient.left + 2, m_rcClient.top + 2, m_rcClient.right - 2, m_rcClient.bottom - 2};
+    m_rcPlot = PixelRect{m_rcFrame.left + 18, m_rcFrame.top + 25, m_rcFrame.right - 10, m_rcFrame.bottom - 25};
+}
+
+void ChartModel::UpdateScale() {
+    // A plot without extent (no window yet, or a tiny one) gets scale 0, and
+    // MapPoint then puts every value on the plot's left or bottom edge.
+    const int nHeight = m_rcPlot.bottom - m_rcPlot.top;
+    const int nWidth = m_rcPlot.right - m_rcPlot.left;
+    m_dYPerPixel = nHeight != 0 ? (m_dYMax - m_dYMin) / static_cast<double>(nHeight) : 0.0;
+    m_dXPerPixel = nWidth != 0 ? (m_dXMax - m_dXMin) / static_cast<double>(nWidth) : 0.0;
+}
+
+PixelPoint ChartModel::MapPoint(double x, double y) const {
+    const double dx = m_dXPerPixel != 0.0 ? (x - m_dXMin) / m_dXPerPixel : 0.0;
+    const double dy = m_dYPerPixel != 0.0 ? (y - m_dYMin) / m_dYPerPixel : 0.0;
+    return PixelPoint{ToPixel(dx) + m_rcPlot.left, m_rcPlot.bottom - ToPixel(dy)};
+}
+
+int ChartModel::DrawableLastIndex() const {
+    // After the storage shrank m_nLastIndex may still name the old last point.
+    return std::min(m_nLastIndex, m_nPointCount - 1);
+}
+
+int ChartModel::DrawableSeriesCount() const {
+    const int nLimit = std::min({m_nDrawSeries, m_nSeriesCount, kMaxSeries});
+    int n = 0;
+    while (n < nLimit && m_aSeries[n].bAllocated) ++n;
+    return n;
+}
+
+}  // namespace chart

@@ -1,0 +1,49 @@
+#include "ProgramFixture.h"
+
+namespace lumagrid_e2e {
+
+std::string ScreenshotPath(const std::string& name) {
+    std::string dir = e2e::WindowsPath(LUMAGRID_SCREENSHOT_DIR);
+    ::CreateDirectoryW(e2e::Widen(dir).c_str(), nullptr);
+    return dir + "\\" + name + ".png";
+}
+
+void ProgramTest::Start(const std::string& exeName, const std::string& scenarioText) {
+    e2e::LaunchOptions options;
+    options.exeName = exeName;
+    options.scenarioText = scenarioText;
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    ASSERT_NE(session.waitMainWindow(kStartWait), nullptr) << session.lastError();
+    ASSERT_GE(session.waitTrace(">>>>>Load Dll success", kWait), 0);
+    ASSERT_GE(session.waitTrace(">>>>>>>> connect =", kWait), 0);
+}
+
+void ProgramTest::SelectRow(int row) {
+    size_t from = session.traceCount();
+    ASSERT_TRUE(session.clickRow(kDeviceList, row)) << session.lastError();
+    // The click ends with the whole-axis windows and then the Ambient+IR request.
+    ASSERT_GE(session.waitTrace("StartY=", kWait, from), 0) << "the click did not select the frame";
+    ::Sleep(800);
+}
+
+void ProgramTest::Quit() {
+    ASSERT_TRUE(session.escape()) << session.lastError();
+    DWORD code = 1;
+    ASSERT_TRUE(session.waitExit(kWait, &code)) << "the program did not end";
+    EXPECT_EQ(code, 0u);
+}
+
+std::vector<std::string> ProgramTest::SetDumps() {
+    std::vector<std::string> out;
+    for (const std::string& line : session.requestLog())
+        if (line.rfind("setDump", 0) == 0) out.push_back(line);
+    return out;
+}
+
+void ProgramTest::Shot(const std::string& name, HWND hwnd) {
+    std::string path = ScreenshotPath(name);
+    ASSERT_TRUE(session.screenshot(path, nullptr, hwnd)) << session.lastError();
+    std::printf("screenshot: %s\n", path.c_str());
+}
+
+}  // namespace lumagrid_e2e

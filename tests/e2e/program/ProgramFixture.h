@@ -1,0 +1,45 @@
+// End-to-end tests of the real Lumagrid.exe against the substitute library,
+// each in a folder of its own (so each has its own Lumagrid.ini and request log).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Driver.h"
+
+namespace lumagrid_e2e {
+
+constexpr DWORD kStartWait = 20000;
+constexpr DWORD kWait = 10000;
+
+// Control ids of the main window.
+enum : int {
+    kStop = 1015, kAmbientIr = 1011, kAmbient = 1012, kIr = 1016, kPercent = 1013, kMaximalIr = 1014,
+    kLeftTiltPercent = 1050, kLeftTiltMaximal = 1052, kRightTiltPercent = 1053, kRightTiltMaximal = 1054,
+    kDeviceList = 1037, kRange = 1010, kRangeLabel = 1044, kXAverage = 1045, kYAverage = 1046,
+    kBar = 1047, kCapture1 = 1048, kFilter = 1049, kCapture2 = 1051, kAutoFileSave = 1055,
+    kDumpAxisLabel = 1057, kAxisOt = 1058, kAxisTr2 = 1062, kXChart = 1001, kYChart = 1000,
+    kXTotal = 1019, kYTotal = 1028,
+};
+
+// Where screenshots go: build/<tree>/screenshots.
+std::string ScreenshotPath(const std::string& name);
+
+class ProgramTest : public ::testing::Test {
+protected:
+    // Starts the program and waits for its window and its device list.
+    void Start(const std::string& exeName = "Lumagrid.exe", const std::string& scenarioText = "");
+    // Clicks a row and waits until the frame dumps (its Ambient+IR request).
+    void SelectRow(int row);
+    // Ends the program with Esc; checks it reached its end.
+    void Quit();
+    // The request log lines starting with "setDump".
+    std::vector<std::string> SetDumps();
+    void Shot(const std::string& name, HWND hwnd = nullptr);
+
+    e2e::Session session;
+};
+
+}  // namespace lumagrid_e2e

@@ -1,0 +1,105 @@
+// Start-up and shut-down of the real program.
+#include "ProgramFixture.h"
+
+using namespace lumagrid_e2e;
+
+namespace {
+const int kAdvancedControls[] = {kAutoFileSave, kDumpAxisLabel, 1058, 1059, 1060, 1061, 1062};
+const int kTiltButtons[] = {kLeftTiltPercent, kLeftTiltMaximal, kRightTiltPercent, kRightTiltMaximal};
+}  // namespace
+
+TEST_F(ProgramTest, NormalNameHidesTheAdvancedControls) {
+    Start("Lumagrid.exe");
+    EXPECT_EQ(session.windowText(session.mainWindow()), "Quorvane Lumagrid");
+    for (int id : kAdvancedControls) EXPECT_FALSE(session.visible(id)) << id;
+    for (int id : kTiltButtons) EXPECT_FALSE(session.visible(id)) << id;
+    EXPECT_TRUE(session.visible(kMaximalIr));
+    EXPECT_EQ(session.text(kRangeLabel), "x  0  (0 - 4095)");
+    EXPECT_EQ(session.trackbarPos(kRange), 100);
+    Quit();
+}
+
+TEST_F(ProgramTest, AdvancedNameShowsThemButNotTheTiltButtons) {
+    Start("LumagridX.exe");
+    for (int id : kAdvancedControls) EXPECT_TRUE(session.visible(id)) << id;
+    for (int id : kTiltButtons) EXPECT_FALSE(session.visible(id)) << id;
+    Quit();
+}
+
+TEST_F(ProgramTest, LowerCaseLetterDoesNotCount) {
+    e2e::LaunchOptions options;
+    options.exeName = "LumagridX.exe";
+    options.copyAs = "Lumagridx.exe";
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    ASSERT_NE(session.waitMainWindow(kStartWait), nullptr);
+    ASSERT_GE(session.waitTrace(">>>>>Load Dll success", kWait), 0);
+    EXPECT_FALSE(session.visible(kAutoFileSave));
+    EXPECT_FALSE(session.visible(kDumpAxisLabel));
+    Quit();
+}
+
+TEST_F(ProgramTest, EscEndsTheProgramWithTheStopRequestLast) {
+    Start();
+    Quit();
+    std::vector<std::string> log = session.requestLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "registerQuorvaneUSBEvent -> 1");
+    EXPECT_EQ(log.back(), "setDump 0 0x00");
+}
+
+TEST_F(ProgramTest, AboutItemOfTheSystemMenuOpensTheAboutBox) {
+    Start();
+    ASSERT_TRUE(session.sysCommand(0x0010));
+    e2e::DialogInfo about;
+    ASSERT_TRUE(session.waitDialog(about, kWait)) << session.lastError();
+    EXPECT_EQ(about.caption, "Lumagrid 정보");
+    EXPECT_NE(about.text.find("Lumagrid"), std::string::npos) << about.text;
+    ASSERT_TRUE(session.pressButton(about.hwnd, IDOK));
+    ASSERT_TRUE(session.waitWindowGone(about.hwnd, kWait));
+    Quit();
+}
+
+namespace {
+// Runs a program whose library cannot be used and checks the two boxes and the end.
+void ExpectFailedLoad(e2e::Session& session, const e2e::LaunchOptions& options) {
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    e2e::DialogInfo first;
+    ASSERT_TRUE(session.waitDialog(first, kStartWait)) << session.lastError();
+    EXPECT_EQ(first.caption, "Error");
+    EXPECT_EQ(first.text, "Failed to load Quorvane USB DLL");
+    ASSERT_TRUE(session.pressButton(first.hwnd, IDOK));
+    ASSERT_TRUE(session.waitWindowGone(first.hwnd, kWait));
+    e2e::DialogInfo second;
+    ASSERT_TRUE(session.waitDialog(second, kWait)) << session.lastError();
+    EXPECT_EQ(second.caption, "Lumagrid");
+    EXPECT_EQ(second.text, "Load Dll fail");
+    ASSERT_TRUE(session.pressButton(second.hwnd, IDOK));
+    DWORD code = 1;
+    ASSERT_TRUE(session.waitExit(kWait, &code));
+    EXPECT_EQ(code, 0u);
+    for (const std::string& line : session.traceLines())
+        EXPECT_EQ(line.find(">>>>>Load Dll success"), std::string::npos);
+}
+}  // namespace
+
+TEST_F(ProgramTest, WithoutTheLibraryTwoBoxesThenExitCodeZero) {
+    e2e::LaunchOptions options;
+    options.library = e2e::Library::None;
+    ExpectFailedLoad(session, options);
+}
+
+TEST_F(ProgramTest, LibraryLackingACalledEntryPointIsRefusedLikeAMissingOne) {
+    e2e::LaunchOptions options;
+    options.library = e2e::Library::Replacement;
+    options.libraryFile = e2e::OwnExeFolder() + "QuorvaneLibPartial.dll";
+    ExpectFailedLoad(session, options);
+    EXPECT_GE(session.waitTrace("lacks the entry point", 100), 0);
+}
+
+TEST_F(ProgramTest, MainWindowScreenshot) {
+    Start();
+    ASSERT_TRUE(session.resizeClient(900, 600));
+    ::Sleep(500);
+    Shot("main-window");
+    Quit();
+}
