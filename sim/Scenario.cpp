@@ -375,7 +375,7 @@ level_percent = 90
 level_maximal = 96
 noise = 3
 dead_x = 41
-weak_x = 17:0.30
+weak_x = 17:0.20
 weak_y = 50:0.25
 
 [frame]

@@ -133,8 +133,15 @@ bool CaptureClient(HWND hwnd, Image& out, std::string* how, std::string* error)
         if (screen)
             ReleaseDC(nullptr, screen);
     }
-    if (!copied)
-        return fail("BitBlt from the window failed");
+    if (!copied) {
+        char detail[160];
+        RECT window{};
+        GetWindowRect(hwnd, &window);
+        snprintf(detail, sizeof detail, "BitBlt from the window failed (error %lu, window %ld,%ld-%ld,%ld, screen %dx%d)",
+                 GetLastError(), window.left, window.top, window.right, window.bottom,
+                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        return fail(detail);
+    }
     if (how)
         *how = "BitBlt";
     bitmap.copyTo(out);

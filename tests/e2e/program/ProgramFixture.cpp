@@ -40,9 +40,24 @@ std::vector<std::string> ProgramTest::SetDumps() {
     return out;
 }
 
+bool ProgramTest::Capture(e2e::Image& image) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (session.capture(image)) return true;
+        std::printf("capture attempt %d: %s\n", attempt + 1, session.lastError().c_str());
+        ::Sleep(300);
+    }
+    return false;
+}
+
 void ProgramTest::Shot(const std::string& name, HWND hwnd) {
     std::string path = ScreenshotPath(name);
-    ASSERT_TRUE(session.screenshot(path, nullptr, hwnd)) << session.lastError();
+    e2e::Image image;
+    if (hwnd == nullptr) {
+        ASSERT_TRUE(Capture(image)) << session.lastError();
+    } else {
+        ASSERT_TRUE(session.capture(image, hwnd)) << session.lastError();
+    }
+    ASSERT_TRUE(e2e::WritePng(path, image)) << path;
     std::printf("screenshot: %s\n", path.c_str());
 }
 

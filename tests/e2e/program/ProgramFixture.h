@@ -38,6 +38,9 @@ protected:
     // The request log lines starting with "setDump".
     std::vector<std::string> SetDumps();
     void Shot(const std::string& name, HWND hwnd = nullptr);
+    // A capture of the main window's client area; retried, as a capture from
+    // the screen can fail while Wine is busy with the window.
+    bool Capture(e2e::Image& image);
 
     e2e::Session session;
 };
