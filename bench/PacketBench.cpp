@@ -40,7 +40,10 @@ void BM_PacketBaseline(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(2 * n));
 }
 
-void BM_PacketEvaluation(benchmark::State& state) {
+// Per point = the sink gets every AddPoint call on its own (as a plain callback
+// would); the handler's path hands the chart one run per series.
+template <bool kPerPoint>
+void PacketEvaluation(benchmark::State& state) {
     const std::size_t n = static_cast<std::size_t>(state.range(0));
     const std::vector<std::uint8_t> packet = MakePacket(n);
     const scope::PacketView view{packet.data(), n, n};
@@ -53,16 +56,24 @@ void BM_PacketEvaluation(benchmark::State& state) {
     std::vector<std::uint32_t> xSamples, ySamples;
     xSamples.reserve(n);
     ySamples.reserve(n);
+    const auto evaluate = [&](const scope::AxisSource& source, chart::ChartModel& model,
+                              std::vector<std::uint32_t>& samples) {
+        const scope::SampleTarget target{&samples, n};
+        if constexpr (kPerPoint) {
+            return scope::EvaluateAxis(source, scope::DisplayScale{}, off, off, target,
+                                       [&](int p, double v, int nSeriesCount, int nSeries) {
+                                           model.AddPoint(p, v, nSeriesCount, nSeries, 0);
+                                       });
+        } else {
+            return scope::EvaluateAxis(source, scope::DisplayScale{}, off, off, target, chart::PointFeed{model, 0});
+        }
+    };
     for (auto _ : state) {
         // Samples are collected (an LED check waits): the worst case.
         xSamples.clear();
         ySamples.clear();
-        const auto x = scope::EvaluateAxis(
-            scope::XAxisSource(view, window), scope::DisplayScale{}, off, off, scope::SampleTarget{&xSamples, n},
-            [&](int p, double v, int nSeriesCount, int nSeries) { xChart.AddPoint(p, v, nSeriesCount, nSeries, 0); });
-        const auto y = scope::EvaluateAxis(
-            scope::YAxisSource(view, window), scope::DisplayScale{}, off, off, scope::SampleTarget{&ySamples, n},
-            [&](int p, double v, int nSeriesCount, int nSeries) { yChart.AddPoint(p, v, nSeriesCount, nSeries, 0); });
+        const auto x = evaluate(scope::XAxisSource(view, window), xChart, xSamples);
+        const auto y = evaluate(scope::YAxisSource(view, window), yChart, ySamples);
         benchmark::DoNotOptimize(x.dAverage);
         benchmark::DoNotOptimize(y.dAverage);
         benchmark::ClobberMemory();
@@ -70,7 +81,11 @@ void BM_PacketEvaluation(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(2 * n));
 }
 
+void BM_PacketEvaluation(benchmark::State& state) { PacketEvaluation<false>(state); }
+void BM_PacketEvaluationPerPoint(benchmark::State& state) { PacketEvaluation<true>(state); }
+
 BENCHMARK(BM_PacketBaseline)->Arg(64)->Arg(256)->Arg(512);
 BENCHMARK(BM_PacketEvaluation)->Arg(64)->Arg(256)->Arg(512);
+BENCHMARK(BM_PacketEvaluationPerPoint)->Arg(512);
 
 }  // namespace

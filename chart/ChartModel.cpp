@@ -96,54 +96,6 @@ void ChartModel::SetGrid(int nXDivisions, int nYDivisions) {
     m_bRedrawStatic = true;
 }
 
-bool ChartModel::AddPoint(double x, double y, int nSeriesCount, int nSeries, int nStyle) {
-    if (!m_bStorageReady) return false;
-    // Fewer than one drawn series is meaningless; refusing it also keeps a
-    // point count of 1 from accepting anything.
-    if (nSeriesCount >= m_nPointCount || nSeriesCount < 1) return false;
-    if (std::isnan(x) || std::isnan(y)) return false;
-
-    x = std::min(x, m_dXMax);
-    x = std::max(x, m_dXMin);
-    y = std::min(y, m_dYMax);
-    y = std::max(y, m_dYMin);
-
-    // Refuse, before anything changes, a point the storage cannot hold: an x
-    // range wider than the point count, or a series without arrays. The
-    // index is the integer part of x, truncated toward zero (-0.5 is 0);
-    // compared first so that the conversion never overflows.
-    if (!(x > -1.0 && x < static_cast<double>(m_nPointCount))) return false;
-    if (static_cast<unsigned>(nSeries) >= static_cast<unsigned>(std::min(m_nSeriesCount, kMaxSeries))) return false;
-    ChartSeries& target = m_aSeries[nSeries];
-    if (!target.bAllocated) return false;
-
-    m_nDrawSeries = nSeriesCount;
-    // The last drawn series is red, the ones before it yellow and magenta.
-    switch (nSeriesCount) {
-    case 1:
-        m_aSeries[0].crColor = kRed;
-        break;
-    case 2:
-        m_aSeries[0].crColor = kYellow;
-        m_aSeries[1].crColor = kRed;
-        break;
-    case 3:
-        m_aSeries[0].crColor = kMagenta;
-        m_aSeries[1].crColor = kYellow;
-        m_aSeries[2].crColor = kRed;
-        break;
-    default:
-        break;
-    }
-
-    const int index = static_cast<int>(x);
-    target.pX[index] = x;
-    target.pY[index] = y;
-    m_nLastIndex = m_nPointCount - 1;
-    m_nDrawStyle = nStyle;
-    return true;
-}
-
 void ChartModel::ClearSeriesValues() {
     ChartSeries& series = m_aSeries[0];
     if (!series.bAllocated) return;

@@ -3,6 +3,8 @@
 // CRealTimeChart adds the window and the painting.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace chart {
@@ -53,7 +55,14 @@ public:
     int GetPointCount() const { return m_nPointCount; }
     void SetAxisStyle(int nStyle);
     void SetGrid(int nXDivisions, int nYDivisions);
+    // Inline: a packet adds up to four points per receiver.
     bool AddPoint(double x, double y, int nSeriesCount, int nSeries, int nStyle);
+    // What AddPoint(p, valueAt(p), nSeriesCount, nSeries, nStyle) for p = 0 .. nCount-1
+    // does, in one pass; valueAt must not change the chart. bNeverNaN: the caller knows
+    // valueAt returns no NaN. Returns the points stored.
+    template <typename ValueAt>
+    int AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
+                    bool bNeverNaN = false);
     // Zeroes the y-values of series 0 (the window then repaints).
     void ClearSeriesValues();
 
@@ -101,6 +110,118 @@ protected:
 
 private:
     void ReleaseSeries(ChartSeries& series);
+    // The refusals of AddPoint that do not depend on the point.
+    bool AcceptsSeriesCall(int nSeriesCount, int nSeries) const {
+        // The table bound on its own as well: a negative m_nSeriesCount compares as huge.
+        return m_bStorageReady && nSeriesCount >= 1 && nSeriesCount < m_nPointCount &&
+               static_cast<unsigned>(nSeries) < static_cast<unsigned>(kMaxSeries) &&
+               static_cast<unsigned>(nSeries) < static_cast<unsigned>(std::min(m_nSeriesCount, kMaxSeries)) &&
+               m_aSeries[nSeries].bAllocated;
+    }
+    // What every stored point changes besides its own values.
+    void MarkStored(int nSeriesCount, int nStyle) {
+        m_nDrawSeries = nSeriesCount;
+        // The last drawn series is red, the ones before it yellow and magenta.
+        switch (nSeriesCount) {
+        case 1:
+            m_aSeries[0].crColor = kRed;
+            break;
+        case 2:
+            m_aSeries[0].crColor = kYellow;
+            m_aSeries[1].crColor = kRed;
+            break;
+        case 3:
+            m_aSeries[0].crColor = kMagenta;
+            m_aSeries[1].crColor = kYellow;
+            m_aSeries[2].crColor = kRed;
+            break;
+        default:
+            break;
+        }
+        m_nLastIndex = m_nPointCount - 1;
+        m_nDrawStyle = nStyle;
+    }
+};
+
+inline bool ChartModel::AddPoint(double x, double y, int nSeriesCount, int nSeries, int nStyle) {
+    // Fewer than one drawn series is meaningless; refusing it also keeps a
+    // point count of 1 from accepting anything.
+    if (!AcceptsSeriesCall(nSeriesCount, nSeries)) return false;
+    if (std::isnan(x) || std::isnan(y)) return false;
+
+    x = std::min(x, m_dXMax);
+    x = std::max(x, m_dXMin);
+    y = std::min(y, m_dYMax);
+    y = std::max(y, m_dYMin);
+
+    // Refuse, before anything changes, a point the storage cannot hold: an x
+    // range wider than the point count. The index is the integer part of x,
+    // truncated toward zero (-0.5 is 0); compared first so that the conversion
+    // never overflows.
+    if (!(x > -1.0 && x < static_cast<double>(m_nPointCount))) return false;
+
+    ChartSeries& target = m_aSeries[nSeries];
+    const int index = static_cast<int>(x);
+    target.pX[index] = x;
+    target.pY[index] = y;
+    MarkStored(nSeriesCount, nStyle);
+    return true;
+}
+
+template <typename ValueAt>
+int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
+                            bool bNeverNaN) {
+    if (nCount <= 0 || !AcceptsSeriesCall(nSeriesCount, nSeries)) return 0;
+    // The leading x = p that limiting leaves as they are and the storage holds
+    // (a NaN end limits nothing); the rest goes through AddPoint.
+    int nPlain = 0;
+    if (!(0.0 < m_dXMin)) {
+        nPlain = std::min(nCount, m_nPointCount);
+        if (m_dXMax < static_cast<double>(nPlain - 1)) nPlain = m_dXMax < 0.0 ? 0 : static_cast<int>(m_dXMax) + 1;
+    }
+    double* const pX = m_aSeries[nSeries].pX;
+    double* const pY = m_aSeries[nSeries].pY;
+    const double dYMin = m_dYMin;
+    const double dYMax = m_dYMax;
+    int nStored = 0;
+    if (bNeverNaN) {
+        // Nothing refused: no branch per point, and the x-values in fixed-size
+        // blocks that the compiler turns into vector instructions.
+        for (int p = 0; p < nPlain; ++p) pY[p] = std::max(std::min(valueAt(p), dYMax), dYMin);
+        constexpr int kBlock = 8;
+        int p = 0;
+        for (; p + kBlock <= nPlain; p += kBlock)
+            for (int k = 0; k < kBlock; ++k) pX[p + k] = static_cast<double>(p + k);
+        for (; p < nPlain; ++p) pX[p] = static_cast<double>(p);
+        nStored = nPlain;
+    } else {
+        for (int p = 0; p < nPlain; ++p) {
+            double y = valueAt(p);
+            if (std::isnan(y)) continue;
+            y = std::min(y, dYMax);
+            y = std::max(y, dYMin);
+            pX[p] = static_cast<double>(p);
+            pY[p] = y;
+            ++nStored;
+        }
+    }
+    if (nStored > 0) MarkStored(nSeriesCount, nStyle);
+    for (int p = nPlain; p < nCount; ++p) nStored += AddPoint(static_cast<double>(p), valueAt(p), nSeriesCount, nSeries, nStyle);
+    return nStored;
+}
+
+// Feeds an evaluation's points to a chart, a run per series where it can.
+struct PointFeed {
+    ChartModel& model;
+    int nStyle;
+    static constexpr bool kTakesRuns = true;
+    void operator()(int x, double value, int nSeriesCount, int nSeries) const {
+        model.AddPoint(x, value, nSeriesCount, nSeries, nStyle);
+    }
+    template <typename ValueAt>
+    void Run(int nCount, int nSeriesCount, int nSeries, ValueAt&& valueAt, bool bNeverNaN) const {
+        model.AddPointRun(nCount, nSeriesCount, nSeries, nStyle, valueAt, bNeverNaN);
+    }
 };
 
 }  // namespace chart

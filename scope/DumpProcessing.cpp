@@ -11,15 +11,6 @@ using namespace scope;
 
 namespace {
 constexpr UINT_PTR kTimerAverages = 0;
-
-// Feeds the evaluation's points to a chart in the same pass.
-struct ChartSink {
-    CRealTimeChart& chart;
-    int nStyle;
-    void operator()(int x, double value, int nSeriesCount, int nSeries) const {
-        chart.AddPoint(x, value, nSeriesCount, nSeries, nStyle);
-    }
-};
 }  // namespace
 
 LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
@@ -48,7 +39,7 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     }
 
     AxisEvaluation x = EvaluateAxis(XAxisSource(packet, m_xWindow), scale, capture1, capture2, xSamples,
-                                    ChartSink{m_chartX, m_nChartStyle});
+                                    chart::PointFeed{m_chartX, m_nChartStyle});
     for (std::size_t k = 0; k < x.nNewSamples; ++k)
         Trace("X%d:%f\n", m_xWindow.nStart + static_cast<int>(k),
               static_cast<double>(m_arrXSamples[x.nFirstNewSample + k]));
@@ -56,7 +47,7 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     m_strXAverage = x.text.sz;
 
     AxisEvaluation y = EvaluateAxis(YAxisSource(packet, m_yWindow), scale, capture1, capture2, ySamples,
-                                    ChartSink{m_chartY, m_nChartStyle});
+                                    chart::PointFeed{m_chartY, m_nChartStyle});
     m_chartY.m_dAverageLevel = ReferenceLevel(m_nScopeMode, y.dAverage);
     m_strYAverage = y.text.sz;
 

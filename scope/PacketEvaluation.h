@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "link/QuorvaneTypes.h"
@@ -16,6 +17,18 @@ struct DisplayScale {
     double num = 1.0;
     double den = 1.0;
 };
+
+// The shown value of every byte under one scale, each computed as b * num / den.
+struct ShownValues {
+    double adValue[256];
+    // Every value is nStep * b exactly, with nStep small enough that any sum of
+    // them is an exact integer in a double: sums may then be taken in integers.
+    bool bIntegerSteps = false;
+    std::int64_t nStep = 0;
+    bool bNoNaN = false;
+};
+// The table of the scale; the last one is kept, so repeated packets cost nothing.
+const ShownValues& ShownValueTable(DisplayScale scale);
 
 // A receiver byte b stands for the signal level b * 40.
 constexpr double kSignalPerByte = 40.0;
@@ -97,6 +110,15 @@ namespace detail {
 void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget target,
                    AxisEvaluation& result);
 void FinishAverage(std::size_t nCount, AxisEvaluation& result);
+// Zero count and sum of the shown values, summed in receiver order.
+void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownValues& shown,
+                    AxisEvaluation& result);
+
+template <typename Sink, typename = void>
+struct TakesRuns : std::false_type {};
+template <typename Sink>
+struct TakesRuns<Sink, std::void_t<decltype(std::decay_t<Sink>::kTakesRuns)>>
+    : std::bool_constant<std::decay_t<Sink>::kTakesRuns> {};
 }  // namespace detail
 
 // Evaluates one axis window in one pass. For every receiver p of the window (x = p,
@@ -105,6 +127,11 @@ void FinishAverage(std::size_t nCount, AxisEvaluation& result);
 //   capture 1 only      (c1,2,0) (v,2,1)
 //   capture 2 only      (c2,2,0) (v,2,1)
 //   both                (c2,3,0) (c1,3,1) (v,3,2)
+//
+// A sink with kTakesRuns instead gets, per series, sink.Run(nCount, nSeriesCount, nSeries,
+// valueAt, bNeverNaN) standing for the calls sink(p, valueAt(p), nSeriesCount, nSeries),
+// p = 0, 1, ...; the series come in the order above, the points of one series in order.
+// bNeverNaN tells that valueAt returns no NaN.
 template <typename Sink>
 AxisEvaluation EvaluateAxis(const AxisSource& source, DisplayScale scale, const CaptureView& capture1,
                             const CaptureView& capture2, SampleTarget samples, Sink&& sink) {
@@ -114,19 +141,23 @@ AxisEvaluation EvaluateAxis(const AxisSource& source, DisplayScale scale, const 
     const std::size_t captureIndex = source.nCaptureBase + static_cast<std::size_t>(count ? source.window.nStart : 0);
     const int seriesCount = 1 + (capture1.bOn ? 1 : 0) + (capture2.bOn ? 1 : 0);
     const int capture1Series = capture2.bOn ? 1 : 0;
-    int zeros = 0;
-    double sum = 0.0;
-    for (int p = 0; p < count; ++p) {
-        const unsigned b = bytes[p];
-        const double v = b * scale.num / scale.den;
-        zeros += (b == 0);
-        if (capture2.bOn) sink(p, capture2.At(captureIndex + p), seriesCount, 0);
-        if (capture1.bOn) sink(p, capture1.At(captureIndex + p), seriesCount, capture1Series);
-        sink(p, v, seriesCount, seriesCount - 1);
-        sum += v;
+    const ShownValues& shown = ShownValueTable(scale);
+    const double* const value = shown.adValue;
+    if constexpr (detail::TakesRuns<Sink>::value) {
+        if (capture2.bOn)
+            sink.Run(count, seriesCount, 0, [&](int p) { return capture2.At(captureIndex + p); }, false);
+        if (capture1.bOn)
+            sink.Run(count, seriesCount, capture1Series, [&](int p) { return capture1.At(captureIndex + p); },
+                     false);
+        sink.Run(count, seriesCount, seriesCount - 1, [&](int p) { return value[bytes[p]]; }, shown.bNoNaN);
+    } else {
+        for (int p = 0; p < count; ++p) {
+            if (capture2.bOn) sink(p, capture2.At(captureIndex + p), seriesCount, 0);
+            if (capture1.bOn) sink(p, capture1.At(captureIndex + p), seriesCount, capture1Series);
+            sink(p, value[bytes[p]], seriesCount, seriesCount - 1);
+        }
     }
-    result.nZeroCount = zeros;
-    result.dSum = sum;
+    detail::SumShownValues(bytes, static_cast<std::size_t>(count), shown, result);
     if (samples.pSamples) detail::AppendSamples(bytes, static_cast<std::size_t>(count), samples, result);
     detail::FinishAverage(static_cast<std::size_t>(count), result);
     return result;
