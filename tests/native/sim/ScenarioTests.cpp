@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <fstream>
 
@@ -104,6 +106,9 @@ struct BadScenario {
     int line;
     std::string reason;  // a part of the reason
 };
+
+// Names the case in test listings by what it expects (the default would print raw bytes).
+void PrintTo(const BadScenario& bad, std::ostream* os) { *os << "line " << bad.line << ": " << bad.reason; }
 
 class ScenarioErrors : public ::testing::TestWithParam<BadScenario> {};
 
