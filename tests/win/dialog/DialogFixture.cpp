@@ -86,6 +86,13 @@ LRESULT DialogTest::SendDump(const std::vector<std::uint8_t>& packet) {
     return ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(packet.data()), 0);
 }
 
+void DialogTest::SelectOnly(const fake::Device& frame) {
+    fake::Current().devices = {frame};
+    Open();
+    Connect(1);
+    ClickRow(0);
+}
+
 bool DialogTest::IsChecked(int nID) const {
     return ::SendMessageW(::GetDlgItem(dlg->m_hWnd, nID), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -111,23 +118,7 @@ std::string DialogTest::IniText() const {
 
 void AddThreeDevices() {
     fake::Library& lib = fake::Current();
-    fake::Device a;
-    a.name = "FRAME-A/1234";
-    a.usbindexNo = 7;
-    a.xCells = 100;
-    a.yCells = 64;
-    a.settings = fake::Geometry(100, 64, 16, 16);
-    fake::Device hidden;
-    hidden.name = "BOOTLOADER";
+    fake::Device hidden = fake::Frame("BOOTLOADER", 8, 1, 1, 0, 0);
     hidden.type = 2;
-    hidden.usbindexNo = 8;
-    hidden.xCells = 1;
-    hidden.yCells = 1;
-    fake::Device b;
-    b.name = "FRAME-B";
-    b.usbindexNo = 9;
-    b.xCells = 160;
-    b.yCells = 90;
-    b.settings = fake::Geometry(160, 90, 16, 16);
-    lib.devices = {a, hidden, b};
+    lib.devices = {fake::Frame("FRAME-A/1234", 7, 100, 64, 16, 16), hidden, fake::Frame("FRAME-B", 9, 160, 90, 16, 16)};
 }

@@ -26,6 +26,8 @@ protected:
     void ClickRow(int nRow);
     void Click(int nID);
     LRESULT SendDump(const std::vector<std::uint8_t>& packet);
+    // Opens the window with this one frame connected and clicks it.
+    void SelectOnly(const fake::Device& frame);
 
     bool IsChecked(int nID) const;
     bool IsVisible(int nID) const;

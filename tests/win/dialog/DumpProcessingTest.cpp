@@ -5,18 +5,7 @@ namespace {
 class DumpTest : public DialogTest {
 protected:
     // A frame of 4 X and 2 Y receivers, selected and dumping Ambient+IR.
-    void SelectSmallFrame() {
-        fake::Device d;
-        d.name = "SMALL";
-        d.usbindexNo = 5;
-        d.xCells = 4;
-        d.yCells = 2;
-        d.settings = fake::Geometry(4, 2, 0, 0);
-        fake::Current().devices = {d};
-        Open();
-        Connect(1);
-        ClickRow(0);
-    }
+    void SelectSmallFrame() { SelectOnly(fake::Frame("SMALL", 5, 4, 2, 0, 0)); }
     static std::vector<std::uint8_t> Packet(std::vector<std::uint8_t> x, std::vector<std::uint8_t> y) {
         std::vector<std::uint8_t> p(7, 0xEE);
         p.insert(p.end(), x.begin(), x.end());
@@ -143,16 +132,7 @@ TEST_F(DumpTest, TrackBarSetsTheRangeOnlyForPageAndThumbPosition) {
 }
 
 TEST_F(DumpTest, CapturesCoverFramesOfMoreThan1024Receivers) {
-    fake::Device d;
-    d.name = "WIDE";
-    d.usbindexNo = 1;
-    d.xCells = 900;
-    d.yCells = 600;
-    d.settings = fake::Geometry(900, 600, 0, 0);
-    fake::Current().devices = {d};
-    Open();
-    Connect(1);
-    ClickRow(0);
+    SelectOnly(fake::Frame("WIDE", 1, 900, 600, 0, 0));
     Click(IDC_CAPTURE1);
     std::vector<std::uint8_t> packet(7 + 1500, 77);
     SendDump(packet);

@@ -98,4 +98,14 @@ quorvane::FrameSettings Geometry(int xCells, int yCells, int xModule, int yModul
     return s;
 }
 
+Device Frame(const std::string& name, int usbindexNo, int xCells, int yCells, int xModule, int yModule) {
+    Device d;
+    d.name = name;
+    d.usbindexNo = usbindexNo;
+    d.xCells = xCells;
+    d.yCells = yCells;
+    d.settings = Geometry(xCells, yCells, xModule, yModule);
+    return d;
+}
+
 }  // namespace fake

@@ -42,4 +42,7 @@ void RecordSleep(DWORD dwMilliseconds);
 // A frame geometry record as the library would answer it.
 quorvane::FrameSettings Geometry(int xCells, int yCells, int xModule, int yModule);
 
+// A listed frame whose info record and geometry answer agree.
+Device Frame(const std::string& name, int usbindexNo, int xCells, int yCells, int xModule, int yModule);
+
 }  // namespace fake

@@ -8,16 +8,7 @@ const int kYRow[11] = {1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 104
 class ModulesTest : public DialogTest {
 protected:
     void SelectFrame(int xCells, int yCells, int xModule, int yModule) {
-        fake::Device d;
-        d.name = "FRAME";
-        d.usbindexNo = 3;
-        d.xCells = xCells;
-        d.yCells = yCells;
-        d.settings = fake::Geometry(xCells, yCells, xModule, yModule);
-        fake::Current().devices = {d};
-        Open();
-        Connect(1);
-        ClickRow(0);
+        SelectOnly(fake::Frame("FRAME", 3, xCells, yCells, xModule, yModule));
     }
     int VisibleButtons(const int (&row)[11]) {
         int n = 0;
