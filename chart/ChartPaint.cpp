@@ -1,7 +1,11 @@
 // Painting of CRealTimeChart: a cached static layer (background, axes, grid,
 // labels, title), the series drawn over a copy of it, one copy to the target.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdlib>
 #include <cwchar>
+#include <vector>
 
 #include "chart/PaintCache.h"
 #include "chart/RealTimeChart.h"
@@ -243,8 +247,29 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
     CPen penLow(PS_SOLID, 2, kBlue);
     SelectGuard keepPen(*pDC, penSeries);
 
-    pDC->MoveTo(Map(series.pX[0], series.pY[0]));
-    for (int i = 1; i <= nLast; ++i) pDC->LineTo(Map(series.pX[i], series.pY[i]));
+    // Lines and markers need the same pixel positions.
+    std::vector<CPoint> points(static_cast<size_t>(nLast) + 1);
+    for (int i = 0; i <= nLast; ++i) points[static_cast<size_t>(i)] = Map(series.pX[i], series.pY[i]);
+
+    chart::LineStamps* pLines = LineStampsFor(pDC);
+    if (pLines != nullptr && pLines->SetPen(2, series.crColor)) {
+        const chart::PixelBuffer& bits = m_pBuffer->Pixels();
+        ::GdiFlush();  // what GDI drew so far must be in the bits first
+        CPoint from = points[0];
+        for (int i = 1; i <= nLast; ++i) {
+            const CPoint to = points[static_cast<size_t>(i)];
+            if (!pLines->Segment(bits, from.x, from.y, to.x, to.y)) {
+                pDC->MoveTo(from);
+                pDC->LineTo(to);
+                ::GdiFlush();
+            }
+            from = to;
+        }
+        pDC->MoveTo(from);  // where the LineTo sequence leaves the position
+    } else {
+        pDC->MoveTo(points[0]);
+        for (int i = 1; i <= nLast; ++i) pDC->LineTo(points[static_cast<size_t>(i)]);
+    }
 
     const double threshold = static_cast<double>(MarkerThreshold(m_dAverageLevel, m_nThresholdPercent));
     // 0 = series pen, 1 = zero value, 2 = below the threshold.
@@ -270,7 +295,7 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
                              m_pBuffer->Pixels().pBits != nullptr && m_pMarkers->CanWritePixels();
         if (bDirect) ::GdiFlush();  // the lines must be in the bits first
         for (int i = 0; i <= nLast; ++i) {
-            const CPoint p = Map(series.pX[i], series.pY[i]);
+            const CPoint p = points[static_cast<size_t>(i)];
             if (bDirect)
                 m_pMarkers->Stamp(m_pBuffer->Pixels(), cells[kind(i)], p.x, p.y);
             else
@@ -281,7 +306,7 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
 
     CPen* pens[3] = {&penSeries, &penZero, &penLow};
     for (int i = 0; i <= nLast; ++i) {
-        const CPoint p = Map(series.pX[i], series.pY[i]);
+        const CPoint p = points[static_cast<size_t>(i)];
         const int k = kind(i);
         if (k != 0) pDC->SelectObject(pens[k]);
         pDC->Ellipse(p.x - kMarkerRadius, p.y - kMarkerRadius, p.x + kMarkerRadius, p.y + kMarkerRadius);
@@ -296,6 +321,35 @@ void CRealTimeChart::DrawBarSeries(CDC* pDC, const chart::ChartSeries& series, i
     CPen penLow(PS_SOLID, 5, kGrey);
     SelectGuard keepPen(*pDC, penLine);
 
+    chart::LineStamps* pLines = LineStampsFor(pDC);
+    if (pLines != nullptr) {
+        const chart::PixelBuffer& bits = m_pBuffer->Pixels();
+        ::GdiFlush();
+        // Segment by segment in the same order, as each may cover the last.
+        auto segment = [&](CPen* pPen, int nWidth, COLORREF cr, CPoint from, CPoint to) {
+            if (pLines->SetPen(nWidth, cr) && pLines->Segment(bits, from.x, from.y, to.x, to.y)) return;
+            pDC->SelectObject(pPen);
+            pDC->MoveTo(from);
+            pDC->LineTo(to);
+            ::GdiFlush();
+        };
+        CPoint from = Map(series.pX[0], series.pY[0]);
+        for (int i = 1; i <= nLast; ++i) {
+            const CPoint p = Map(series.pX[i], series.pY[i]);
+            segment(&penLine, 1, series.crColor, from, p);
+            const double y = series.pY[i];
+            if (y == 0.0)
+                segment(&penZero, 5, kBlack, CPoint(p.x, m_rcPlot.bottom), p);
+            else if (y > 0.0 && y < 15.0)
+                segment(&penLow, 5, kGrey, CPoint(p.x, m_rcPlot.bottom), p);
+            else
+                segment(&penBar, 5, series.crColor, CPoint(p.x, m_rcPlot.bottom), p);
+            from = p;
+        }
+        pDC->MoveTo(from);
+        return;
+    }
+
     pDC->MoveTo(Map(series.pX[0], series.pY[0]));
     for (int i = 1; i <= nLast; ++i) {
         const CPoint p = Map(series.pX[i], series.pY[i]);
@@ -306,6 +360,12 @@ void CRealTimeChart::DrawBarSeries(CDC* pDC, const chart::ChartSeries& series, i
         pDC->MoveTo(p.x, m_rcPlot.bottom);
         pDC->LineTo(p);
     }
+}
+
+chart::LineStamps* CRealTimeChart::LineStampsFor(CDC* pDC) {
+    if (!m_bFastLines || !m_pBuffer || pDC->GetSafeHdc() != m_pBuffer->Hdc()) return nullptr;
+    if (!m_pLines) m_pLines.reset(new chart::LineStamps);
+    return m_pLines->Begin(pDC, m_pBuffer->Pixels()) ? m_pLines.get() : nullptr;
 }
 
 void CRealTimeChart::CreateFonts() {
@@ -396,7 +456,7 @@ void MarkerStamps::DropSheet() {
     m_sheet.bmp.DeleteObject();
     m_sheet.pBits = nullptr;
     m_cells.clear();
-    m_dots.clear();
+    m_spans.clear();
 }
 
 bool MarkerStamps::Begin(CDC* pTarget) {
@@ -446,16 +506,22 @@ int MarkerStamps::CellFor(CDC* pTarget, COLORREF crPen) {
     }
     ::BitBlt(hdc, left, kCell, kCell, kCell, hdc, left, 0, SRCINVERT);
 
-    std::vector<Dot> dots;
+    std::vector<Span> spans;
     if (m_sheet.pBits != nullptr) {
         ::GdiFlush();
         const int stride = m_sheet.nWidth;
         for (int dy = 0; dy < kCell; ++dy)
-            for (int dx = 0; dx < kCell; ++dx)
-                if (m_sheet.pBits[(kCell + dy) * stride + left + dx] == 0)
-                    dots.push_back(Dot{dx - kCell / 2, dy - kCell / 2, m_sheet.pBits[dy * stride + left + dx]});
+            for (int dx = 0; dx < kCell; ++dx) {
+                if (m_sheet.pBits[(kCell + dy) * stride + left + dx] != 0) continue;
+                const Dot d{dx - kCell / 2, dy - kCell / 2, m_sheet.pBits[dy * stride + left + dx]};
+                if (!spans.empty() && spans.back().dy == d.dy && spans.back().dx + spans.back().n == d.dx &&
+                    spans.back().value == d.value)
+                    ++spans.back().n;
+                else
+                    spans.push_back(Span{d.dy, d.dx, 1, d.value});
+            }
     }
-    m_dots.push_back(std::move(dots));
+    m_spans.push_back(std::move(spans));
     m_cells.push_back(crPen);
     return cell;
 }
@@ -469,12 +535,193 @@ void MarkerStamps::Stamp(CDC* pTarget, int nCell, int x, int y) const {
 }
 
 void MarkerStamps::Stamp(const PixelBuffer& target, int nCell, int x, int y) const {
-    for (const Dot& d : m_dots[static_cast<size_t>(nCell)]) {
-        const int px = x + d.dx;
-        const int py = y + d.dy;
-        if (px >= 0 && py >= 0 && px < target.nWidth && py < target.nHeight)
-            target.pBits[static_cast<size_t>(py) * static_cast<size_t>(target.nWidth) + static_cast<size_t>(px)] = d.value;
+    const std::vector<Span>& spans = m_spans[static_cast<size_t>(nCell)];
+    const size_t stride = static_cast<size_t>(target.nWidth);
+    if (x >= kCell / 2 && y >= kCell / 2 && x + kCell / 2 <= target.nWidth && y + kCell / 2 <= target.nHeight) {
+        // The whole cell inside: no clipping per run.
+        std::uint32_t* origin = target.pBits + static_cast<size_t>(y) * stride + static_cast<size_t>(x);
+        for (const Span& r : spans) std::fill_n(origin + static_cast<std::ptrdiff_t>(r.dy) * static_cast<std::ptrdiff_t>(stride) + r.dx, r.n, r.value);
+        return;
     }
+    for (const Span& r : spans) {
+        const int py = y + r.dy;
+        if (py < 0 || py >= target.nHeight) continue;
+        const int xa = std::max(x + r.dx, 0);
+        const int xb = std::min(x + r.dx + r.n, target.nWidth);
+        if (xa < xb) std::fill(target.pBits + static_cast<size_t>(py) * stride + xa, target.pBits + static_cast<size_t>(py) * stride + xb, r.value);
+    }
+}
+
+}  // namespace chart
+
+namespace chart {
+
+void LineStamps::DropScratch() {
+    if (m_dc.GetSafeHdc() != nullptr && m_hOldBitmap != nullptr) m_dc.SelectObject(m_hOldBitmap);
+    m_hOldBitmap = nullptr;
+    m_dc.DeleteDC();
+    m_scratch.bmp.DeleteObject();
+    m_scratch.pBits = nullptr;
+}
+
+void LineStamps::Forget() {
+    for (Width& w : m_widths) std::fill(w.index.begin(), w.index.end(), 0);
+    m_runs.clear();
+    m_shapes.clear();
+}
+
+bool LineStamps::Begin(CDC* pTarget, const PixelBuffer& target) {
+    HDC hdc = pTarget->GetSafeHdc();
+    if (target.pBits == nullptr || hdc == nullptr) return false;
+    if (::GetROP2(hdc) != R2_COPYPEN || ::GetMapMode(hdc) != MM_TEXT || ::GetGraphicsMode(hdc) != GM_COMPATIBLE)
+        return false;
+    POINT viewport{1, 1}, window{1, 1};
+    if (!::GetViewportOrgEx(hdc, &viewport) || !::GetWindowOrgEx(hdc, &window) || viewport.x != 0 ||
+        viewport.y != 0 || window.x != 0 || window.y != 0)
+        return false;
+    // LineTo clips only at the bitmap's edges, as the stamps do.
+    RECT clip{};
+    if (::GetClipBox(hdc, &clip) != SIMPLEREGION || clip.left != 0 || clip.top != 0 || clip.right != target.nWidth ||
+        clip.bottom != target.nHeight)
+        return false;
+    if (m_dc.GetSafeHdc() == nullptr) {
+        if (!m_dc.CreateCompatibleDC(pTarget) || !m_scratch.Create(pTarget, 2 * kHalf, kHalf) ||
+            m_scratch.pBits == nullptr) {
+            DropScratch();
+            return false;
+        }
+        m_hOldBitmap = m_dc.SelectObject(&m_scratch.bmp);
+    }
+    return true;
+}
+
+bool LineStamps::SetPen(int nWidth, COLORREF crPen) {
+    if (m_dc.GetSafeHdc() == nullptr || nWidth < 0 || nWidth > kMargin) return false;
+    if (m_nWidthSlot >= 0 && nWidth == m_nPenWidth && crPen == m_crPen) return true;
+    m_nWidthSlot = -1;
+    for (size_t i = 0; i < m_widths.size(); ++i)
+        if (m_widths[i].nWidth == nWidth) m_nWidthSlot = static_cast<int>(i);
+    if (m_nWidthSlot < 0) {
+        m_widths.push_back(Width{nWidth, std::vector<std::int32_t>(static_cast<size_t>(kSide) * kSide, 0)});
+        m_nWidthSlot = static_cast<int>(m_widths.size()) - 1;
+    }
+    m_nPenWidth = nWidth;
+    m_crPen = crPen;
+    for (const Colour& c : m_colours)
+        if (c.cr == crPen) {
+            m_value = c.value;
+            return c.known;
+        }
+    // The pixel value of a new colour: what the pen draws in a short segment.
+    if (m_colours.size() >= kMaxColours) m_colours.clear();
+    std::uint32_t value = 0;
+    const int dx = 4;
+    const Shape probe = Draw(dx, 0, &value);
+    const bool known = probe.usable && probe.count > 0;
+    std::int32_t& entry = m_widths[static_cast<size_t>(m_nWidthSlot)].index[static_cast<size_t>(kMaxDelta) * kSide + kMaxDelta + dx];
+    if (entry == 0) {
+        m_shapes.push_back(probe);
+        entry = static_cast<std::int32_t>(m_shapes.size());
+    }
+    m_colours.push_back(Colour{crPen, value, known});
+    m_value = value;
+    return known;
+}
+
+LineStamps::Shape LineStamps::Draw(int dx, int dy, std::uint32_t* pValue) {
+    Shape shape;
+    shape.first = static_cast<std::uint32_t>(m_runs.size());
+    HDC hdc = m_dc.GetSafeHdc();
+    const int w = std::abs(dx) + 2 * kMargin + 1;
+    const int h = std::abs(dy) + 2 * kMargin + 1;
+    const int sx = kMargin + (dx < 0 ? -dx : 0);
+    const int sy = kMargin + (dy < 0 ? -dy : 0);
+    ::PatBlt(hdc, 0, 0, w, h, BLACKNESS);
+    ::PatBlt(hdc, kHalf, 0, w, h, WHITENESS);
+    {
+        CPen pen(PS_SOLID, m_nPenWidth, m_crPen);
+        SelectGuard keepPen(m_dc, pen);
+        for (int left : {0, kHalf}) {
+            ::MoveToEx(hdc, left + sx, sy, nullptr);
+            ::LineTo(hdc, left + sx + dx, sy + dy);
+        }
+    }
+    ::GdiFlush();
+    bool bSeen = false, bOk = true;
+    const size_t stride = static_cast<size_t>(m_scratch.nWidth);
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t* black = m_scratch.pBits + static_cast<size_t>(y) * stride;
+        const std::uint32_t* white = black + kHalf;
+        for (int x = 0; x < w;) {
+            if (black[x] != white[x]) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            for (; x < w && black[x] == white[x]; ++x) {
+                if (!bSeen) *pValue = black[x];
+                bSeen = true;
+                bOk = bOk && black[x] == *pValue;
+            }
+            // A pen reaching the margin's edge may have been cut off there.
+            if (start == 0 || x == w || y == 0 || y == h - 1) bOk = false;
+            const Run run{y - sy, start - sx, x - start};
+            if (m_runs.size() == shape.first) {
+                shape.left = run.dx;
+                shape.right = run.dx + run.n - 1;
+                shape.top = shape.bottom = run.dy;
+            }
+            shape.left = std::min(shape.left, run.dx);
+            shape.right = std::max(shape.right, run.dx + run.n - 1);
+            shape.top = std::min(shape.top, run.dy);
+            shape.bottom = std::max(shape.bottom, run.dy);
+            m_runs.push_back(run);
+        }
+    }
+    shape.count = static_cast<std::uint32_t>(m_runs.size()) - shape.first;
+    shape.usable = bOk;
+    return shape;
+}
+
+bool LineStamps::Segment(const PixelBuffer& target, int x0, int y0, int x1, int y1) {
+    if (m_nWidthSlot < 0) return false;
+    if (std::abs(x0) > kFar || std::abs(y0) > kFar || std::abs(x1) > kFar || std::abs(y1) > kFar) return false;
+    const int dx = x1 - x0;
+    const int dy = y1 - y0;
+    if (dx < -kMaxDelta || dx > kMaxDelta || dy < -kMaxDelta || dy > kMaxDelta) return false;
+    const size_t at = static_cast<size_t>(dy + kMaxDelta) * kSide + static_cast<size_t>(dx + kMaxDelta);
+    std::int32_t entry = m_widths[static_cast<size_t>(m_nWidthSlot)].index[at];
+    if (entry == 0) {
+        if (m_runs.size() > kMaxRuns) Forget();
+        std::uint32_t value = 0;
+        m_shapes.push_back(Draw(dx, dy, &value));
+        entry = static_cast<std::int32_t>(m_shapes.size());
+        m_widths[static_cast<size_t>(m_nWidthSlot)].index[at] = entry;
+    }
+    const Shape& shape = m_shapes[static_cast<size_t>(entry - 1)];
+    if (!shape.usable) return false;
+    const std::uint32_t value = m_value;
+    const Run* run = m_runs.data() + shape.first;
+    const Run* const end = run + shape.count;
+    const std::ptrdiff_t stride = target.nWidth;
+    if (x0 + shape.left >= 0 && x0 + shape.right < target.nWidth && y0 + shape.top >= 0 &&
+        y0 + shape.bottom < target.nHeight) {
+        // The whole shape inside: no clipping per run.
+        std::uint32_t* origin = target.pBits + y0 * stride + x0;
+        for (; run != end; ++run) std::fill_n(origin + run->dy * stride + run->dx, run->n, value);
+        return true;
+    }
+    for (; run != end; ++run) {
+        const int y = y0 + run->dy;
+        if (y < 0 || y >= target.nHeight) continue;
+        int xa = x0 + run->dx;
+        int xb = xa + run->n;
+        if (xa < 0) xa = 0;
+        if (xb > target.nWidth) xb = target.nWidth;
+        std::uint32_t* row = target.pBits + static_cast<size_t>(y) * static_cast<size_t>(target.nWidth);
+        for (int x = xa; x < xb; ++x) row[x] = value;
+    }
+    return true;
 }
 
 }  // namespace chart

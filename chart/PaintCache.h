@@ -2,6 +2,7 @@
 // cheap: the temporary bitmap, and the series markers pre-drawn once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -78,6 +79,11 @@ private:
         int dx, dy;
         std::uint32_t value;
     };
+    // Runs of equal pixels in a row: n pixels from (x + dx, y + dy).
+    struct Span {
+        int dy, dx, n;
+        std::uint32_t value;
+    };
 
     void DropSheet();
 
@@ -87,7 +93,81 @@ private:
     COLORREF m_crBrush = 0;
     int m_nBitsPixel = 0;
     std::vector<COLORREF> m_cells;
-    std::vector<std::vector<Dot>> m_dots;  // per cell, the pixels Ellipse draws
+    std::vector<std::vector<Span>> m_spans;  // per cell, the pixels Ellipse draws
+};
+
+// Pre-rasterised line segments. A paint draws hundreds of separate LineTo
+// calls with wide pens, which GDI rasterises slowly; every such segment is its
+// own shape (caps at both ends, no joins), so the line picture is the union of
+// the shapes in the pen colour, and a shape depends only on the pen width and
+// the offset (dx, dy) between its integer ends. Each shape is drawn once with
+// the very same LineTo into a scratch bitmap, over black and over white (where
+// the two agree, the pen drew), kept as pixel runs and then written straight
+// into 32-bit pixels. Used only where that reproduces LineTo exactly (copy-pen
+// mix, text mapping, no origins, no clipping inside the bitmap); anything else
+// and segments beyond the scratch size are drawn with LineTo. The chart's tests
+// compare both paths pixel by pixel.
+class LineStamps {
+public:
+    LineStamps() = default;
+    ~LineStamps() { DropScratch(); }
+    LineStamps(const LineStamps&) = delete;
+    LineStamps& operator=(const LineStamps&) = delete;
+
+    // False: the target's DC would not draw what the stamps write, use LineTo.
+    bool Begin(CDC* pTarget, const PixelBuffer& target);
+    // The solid pen of the following segments; false when it cannot be stamped.
+    bool SetPen(int nWidth, COLORREF crPen);
+    // The pixels of MoveTo(x0, y0) + LineTo(x1, y1) with the current pen,
+    // written into target; false (nothing written) when LineTo must draw it.
+    bool Segment(const PixelBuffer& target, int x0, int y0, int x1, int y1);
+    // Shapes drawn so far.
+    std::size_t Shapes() const { return m_shapes.size(); }
+
+private:
+    static constexpr int kMaxDelta = 256;  // largest |dx|, |dy| kept
+    static constexpr int kMargin = 8;      // room for the caps of pens up to 8 pixels
+    static constexpr int kHalf = kMaxDelta + 2 * kMargin + 1;
+    static constexpr int kSide = 2 * kMaxDelta + 1;
+    static constexpr int kFar = 1 << 20;   // ends further out are left to LineTo
+    static constexpr std::size_t kMaxRuns = 1u << 21;
+    static constexpr std::size_t kMaxColours = 64;
+
+    struct Run {
+        int dy, dx, n;  // n pixels from (x0 + dx, y0 + dy) rightwards
+    };
+    struct Shape {
+        std::uint32_t first = 0, count = 0;
+        bool usable = false;
+        int left = 0, top = 0, right = 0, bottom = 0;  // extent of the runs, inclusive
+    };
+    struct Width {
+        int nWidth;
+        std::vector<std::int32_t> index;  // per (dx, dy): shape + 1, 0 = not drawn yet
+    };
+    struct Colour {
+        COLORREF cr;
+        std::uint32_t value;
+        bool known;
+    };
+
+    void DropScratch();
+    void Forget();
+    // Draws the shape of (dx, dy) with the current pen; its drawn pixels must
+    // all have one value, which is returned through pValue.
+    Shape Draw(int dx, int dy, std::uint32_t* pValue);
+
+    CDC m_dc;
+    PixelBuffer m_scratch;  // left half over black, right half over white
+    HGDIOBJ m_hOldBitmap = nullptr;
+    std::vector<Width> m_widths;
+    std::vector<Run> m_runs;
+    std::vector<Shape> m_shapes;
+    std::vector<Colour> m_colours;
+    int m_nWidthSlot = -1;
+    int m_nPenWidth = 0;
+    COLORREF m_crPen = 0;
+    std::uint32_t m_value = 0;
 };
 
 }  // namespace chart

@@ -10,6 +10,7 @@
 #include "framework/Afx.h"
 
 namespace chart {
+class LineStamps;
 class MarkerStamps;
 class PaintBuffer;
 }
@@ -35,6 +36,9 @@ public:
     // Markers stamped from pre-drawn copies (same pixels, a fraction of the
     // cost); false draws every marker with Ellipse.
     bool m_bFastMarkers = true;
+    // Line segments written from pre-drawn shapes (same pixels as LineTo);
+    // false draws every segment with LineTo.
+    bool m_bFastLines = true;
 
 protected:
     virtual void DrawSeries(CDC* pDC);
@@ -53,6 +57,8 @@ protected:
     void DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, int nLast);
     void DrawBarSeries(CDC* pDC, const chart::ChartSeries& series, int nLast);
     CPoint Map(double x, double y) const;
+    // The segment stamps when the series go straight into our own bitmap.
+    chart::LineStamps* LineStampsFor(CDC* pDC);
 
     static BOOL RegisterWindowClass();
 
@@ -66,6 +72,7 @@ protected:
     CFont* m_pTickFont = nullptr;
     std::unique_ptr<chart::PaintBuffer> m_pBuffer;
     std::unique_ptr<chart::MarkerStamps> m_pMarkers;
+    std::unique_ptr<chart::LineStamps> m_pLines;
 
     DECLARE_MESSAGE_MAP()
 };

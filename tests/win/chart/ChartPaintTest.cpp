@@ -2,11 +2,13 @@
 // pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "chart/PaintCache.h"
 #include "chart/RealTimeChart.h"
 
 namespace {
@@ -32,7 +34,9 @@ public:
     using CRealTimeChart::DrawTitle;
     using CRealTimeChart::m_bmpStatic;
     using CRealTimeChart::m_dcStatic;
+    using CRealTimeChart::m_pBuffer;
     using CRealTimeChart::m_pLabelFont;
+    using CRealTimeChart::m_pLines;
     using CRealTimeChart::m_pTickFont;
 };
 
@@ -306,9 +310,10 @@ TEST(ChartPaintTest, ShrunkStorageIsNotReadBeyond) {
     }
 }
 
-// The same data painted with stamped markers and with Ellipse, pixel for pixel:
-// whole paints (markers written into the chart's own bitmap) and the series
-// drawn straight into a caller's DC (markers stamped with BitBlt).
+// The same data painted with stamped markers and lines and with Ellipse and
+// LineTo, pixel for pixel: whole paints (stamps written into the chart's own
+// bitmap) and the series drawn straight into a caller's DC (markers stamped
+// with BitBlt, lines always drawn).
 int Differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
     int n = a.size() == b.size() ? 0 : -1;
     for (size_t i = 0; n >= 0 && i < a.size(); ++i) n += a[i] != b[i];
@@ -318,16 +323,94 @@ int Differing(const std::vector<std::uint32_t>& a, const std::vector<std::uint32
 void ExpectSamePicture(ChartWindow& w, const char* what) {
     for (int bpp : {32, 16}) {
         std::vector<std::uint32_t> pictures[2], series[2];
+        POINT position[2]{};
         for (int fast = 0; fast < 2; ++fast) {
             w.chart.m_bFastMarkers = fast != 0;
+            w.chart.m_bFastLines = fast != 0;
             pictures[fast] = w.Paint(bpp)->Pixels();
+            ::GetCurrentPositionEx(w.chart.m_pBuffer->Hdc(), &position[fast]);
             Canvas direct(w.width, w.height, bpp);
             w.chart.DrawSeries(direct.dc());
             series[fast] = direct.Pixels();
         }
         EXPECT_EQ(0, Differing(pictures[0], pictures[1])) << what << ", paint, " << bpp << " bits";
         EXPECT_EQ(0, Differing(series[0], series[1])) << what << ", series into a DC, " << bpp << " bits";
+        EXPECT_EQ(position[0].x, position[1].x) << what << ", current position, " << bpp << " bits";
+        EXPECT_EQ(position[0].y, position[1].y) << what << ", current position, " << bpp << " bits";
     }
+}
+
+// Overwrites the stored points of series s (stored first through AddPoint).
+void SetSeries(ChartWindow& w, int nSeries, int nStyle, const std::vector<double>& xs, const std::vector<double>& ys) {
+    for (size_t i = 0; i < xs.size(); ++i) ASSERT_TRUE(w.chart.AddPoint(static_cast<double>(i), 1.0, 3, nSeries, nStyle));
+    for (size_t i = 0; i < xs.size(); ++i) {
+        w.chart.m_aSeries[nSeries].pX[i] = xs[i];
+        w.chart.m_aSeries[nSeries].pY[i] = ys[i];
+    }
+}
+
+TEST(ChartLineStampTest, IdenticalToLineTo) {
+    ChartWindow w;  // plot about 740 x 100 pixels
+    w.Configure(512);
+    w.chart.m_nThresholdPercent = 50;
+    w.chart.m_dAverageLevel = 2000.0;
+    std::uint32_t seed = 777;
+    auto next = [&seed] { seed = seed * 1664525u + 1013904223u; return seed >> 8; };
+    std::vector<double> xs(512), ys[3];
+    for (auto& y : ys) y.resize(512);
+
+    // Steep and shallow: full-height zigzags 1..3 pixels apart, plateaus, slopes.
+    for (int i = 0; i < 512; ++i) {
+        xs[i] = i;
+        ys[0][i] = (i / 3) % 2 ? 100.0 : 0.0;
+        ys[1][i] = (i % 64) * 1.5;
+        ys[2][i] = 50.0 + 49.0 * std::sin(i * 0.05);
+    }
+    for (int s = 0; s < 3; ++s) SetSeries(w, s, 0, xs, ys[s]);
+    ExpectSamePicture(w, "zigzags and slopes");
+    ASSERT_TRUE(w.chart.m_pLines);
+    EXPECT_LT(0u, w.chart.m_pLines->Shapes()) << "the fast paint stamped";
+
+    // Shallow and long: few points far apart, x decreasing as well as increasing.
+    for (int i = 0; i < 512; ++i) {
+        xs[i] = (i * 97) % 512;  // jumps of +97 and -415 receivers
+        for (int s = 0; s < 3; ++s) ys[s][i] = next() % 101;
+    }
+    for (int s = 0; s < 3; ++s) SetSeries(w, s, 0, xs, ys[s]);
+    ExpectSamePicture(w, "long segments both ways");
+
+    // Random x and y in and beyond the range: segments crossing every edge,
+    // starting and ending outside the bitmap, short and longer than any stamp.
+    for (int i = 0; i < 512; ++i) {
+        xs[i] = static_cast<double>(next() % 700) - 100.0;
+        for (int s = 0; s < 3; ++s) ys[s][i] = static_cast<double>(next() % 500) - 200.0;
+    }
+    for (int s = 0; s < 3; ++s) SetSeries(w, s, 0, xs, ys[s]);
+    ExpectSamePicture(w, "segments across the edges");
+    for (int i = 0; i < 512; ++i) {
+        xs[i] = i + (next() % 5 == 0 ? -3.0 : 0.0);
+        for (int s = 0; s < 3; ++s) ys[s][i] = static_cast<double>(next() % 140) - 20.0;
+    }
+    // Thousands of pixels out: LineTo draws those (near the 27-bit limit it
+    // takes seconds, so not that far).
+    ys[0][100] = 5000.0;
+    ys[1][200] = -3000.0;
+    ys[2][300] = 400.0;
+    for (int s = 0; s < 3; ++s) SetSeries(w, s, 0, xs, ys[s]);
+    ExpectSamePicture(w, "steps of -3 and +1 receivers, far out values");
+
+    // Bars: 1-pixel lines and 5-pixel bars in three colours, overlapping.
+    w.chart.SetRange(0, 512, -50, 100);
+    for (int i = 0; i < 512; ++i) {
+        xs[i] = i;
+        for (int s = 0; s < 3; ++s) {
+            const unsigned r = next();
+            ys[s][i] = r % 7 == 0 ? 0.0 : r % 5 == 0 ? (r >> 4) % 15 : static_cast<double>((r >> 4) % 300) - 120.0;
+        }
+    }
+    for (int s = 0; s < 3; ++s) SetSeries(w, s, 1, xs, ys[s]);
+    w.chart.m_nDrawStyle = 1;
+    ExpectSamePicture(w, "bars");
 }
 
 TEST(ChartMarkerStampTest, IdenticalToEllipse) {
