@@ -3,7 +3,9 @@
 // rate. Reports packets handled per second against those offered, the share
 // of one core the process used (GetProcessTimes: the program and the library's
 // worker) and chart paints per second. Run under Wine or Windows:
-//   rate_run <packets per second> <seconds>
+//   rate_run <packets per second> <seconds> [hidden]
+// "hidden" hides both charts during the measurement: the cost of everything
+// but the painting.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -73,6 +75,7 @@ std::string WriteScenario(int nRate) {
 int main(int argc, char** argv) {
     const int nRate = argc > 1 ? std::atoi(argv[1]) : 200;
     const int nSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const bool bHideCharts = argc > 3 && std::string(argv[3]) == "hidden";
     std::string scenario = WriteScenario(nRate);
     if (scenario.empty()) {
         std::fprintf(stderr, "cannot write the scenario file\n");
@@ -110,6 +113,10 @@ int main(int argc, char** argv) {
     ::SendMessageW(::GetDlgItem(dlg.m_hWnd, IDC_SCOPE_MAXIMAL_IR), BM_CLICK, 0, 0);
     PumpFor(1000, nullptr, nullptr);
 
+    if (bHideCharts) {
+        ::ShowWindow(dlg.m_chartX.m_hWnd, SW_HIDE);
+        ::ShowWindow(dlg.m_chartY.m_hWnd, SW_HIDE);
+    }
     const long nPacketsBefore = g_nPackets;
     const double cpuBefore = ProcessCpuSeconds();
     const ULONGLONG start = ::GetTickCount64();
@@ -119,9 +126,9 @@ int main(int argc, char** argv) {
     const long nPackets = g_nPackets - nPacketsBefore;
 
     std::fprintf(stderr,
-                 "rate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core, "
+                 "%srate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core, "
                  "chart paints %.1f/s\n",
-                 nRate, wall, nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall,
+                 bHideCharts ? "charts hidden, " : "", nRate, wall, nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall,
                  nPaints / wall);
     dlg.DestroyWindow();
     PumpFor(200, nullptr, nullptr);
