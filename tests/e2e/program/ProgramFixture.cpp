@@ -19,11 +19,14 @@ void ProgramTest::Start(const std::string& exeName, const std::string& scenarioT
 }
 
 void ProgramTest::SelectRow(int row) {
-    size_t from = session.traceCount();
+    const size_t requestsBefore = SetDumps().size();
     ASSERT_TRUE(session.clickRow(kDeviceList, row)) << session.lastError();
-    // The click ends with the whole-axis windows and then the Ambient+IR request.
-    ASSERT_GE(session.waitTrace("StartY=", kWait, from), 0) << "the click did not select the frame";
-    ::Sleep(800);
+    // A click sends two requests: the stop, then Ambient+IR a second later.
+    const ULONGLONG end = ::GetTickCount64() + kWait;
+    while (SetDumps().size() < requestsBefore + 2) {
+        ASSERT_LT(::GetTickCount64(), end) << "the click did not start the frame";
+        ::Sleep(50);
+    }
 }
 
 void ProgramTest::Quit() {
@@ -31,6 +34,15 @@ void ProgramTest::Quit() {
     DWORD code = 1;
     ASSERT_TRUE(session.waitExit(kWait, &code)) << "the program did not end";
     EXPECT_EQ(code, 0u);
+}
+
+std::string ProgramTest::WaitForText(int id, DWORD timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        std::string text = session.text(id);
+        if (!text.empty() || ::GetTickCount64() >= end) return text;
+        ::Sleep(50);
+    }
 }
 
 std::vector<std::string> ProgramTest::SetDumps() {

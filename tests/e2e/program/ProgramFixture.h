@@ -35,6 +35,8 @@ protected:
     void SelectRow(int row);
     // Ends the program with Esc; checks it reached its end.
     void Quit();
+    // The control's text once it is not empty, or "" after the time.
+    std::string WaitForText(int id, DWORD timeoutMs);
     // The request log lines starting with "setDump".
     std::vector<std::string> SetDumps();
     void Shot(const std::string& name, HWND hwnd = nullptr);
