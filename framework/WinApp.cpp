@@ -59,6 +59,8 @@ int AfxWinMain(HINSTANCE hInstance) {
     if (pApp == nullptr) return -1;
     pApp->m_hInstance = hInstance;
     if (pApp->m_strAppName.IsEmpty()) pApp->m_strAppName = AppNameFromModule();
-    if (!pApp->InitInstance()) return pApp->ExitInstance();
+    // A dialog application does its work inside InitInstance; no message loop
+    // follows, whatever it returns.
+    pApp->InitInstance();
     return pApp->ExitInstance();
 }

@@ -1,5 +1,5 @@
-// CWinApp: the one application object. AfxWinMain prepares it and runs
-// InitInstance; a FALSE result ends the process without a message loop.
+// CWinApp: the one application object. AfxWinMain prepares it, runs
+// InitInstance (which runs the modal main dialog) and ends the process.
 #pragma once
 
 #include "framework/Wnd.h"
