@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace chart {
 
@@ -37,6 +38,7 @@ void ChartModel::ReleaseSeries(ChartSeries& series) {
     series.pX = nullptr;
     series.pY = nullptr;
     series.bAllocated = 0;
+    series.nPlainX = 0;
 }
 
 bool ChartModel::SetRange(double dXMin, double dXMax, double dYMin, double dYMax) {
@@ -84,6 +86,18 @@ bool ChartModel::SetPointCount(int nPoints) {
     m_nPointCount = nPoints;
     m_bStorageReady = true;
     return true;
+}
+
+const double* ChartModel::LimitedValues(const ByteValueTable& table) {
+    const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    if (table.nId != m_nLimitedId || !same(m_dYMin, m_dLimitedYMin) || !same(m_dYMax, m_dLimitedYMax)) {
+        // The very expressions of AddPoint, so every limited value has the same bits.
+        for (int b = 0; b < 256; ++b) m_adLimited[b] = std::max(std::min(table.pValues[b], m_dYMax), m_dYMin);
+        m_nLimitedId = table.nId;
+        m_dLimitedYMin = m_dYMin;
+        m_dLimitedYMax = m_dYMax;
+    }
+    return m_adLimited;
 }
 
 void ChartModel::SetAxisStyle(int nStyle) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace chart {
 
@@ -40,6 +41,16 @@ struct ChartSeries {
     double* pY = nullptr;
     Color crColor = kRed;
     int bAllocated = 0;
+    // pX[0 .. nPlainX) hold exactly +0.0, 1.0, 2.0, ..., so a run need not write them
+    // again. Whoever writes pX other than through the model must set it to 0.
+    int nPlainX = 0;
+};
+
+// 256 values looked up by a byte. The id names the contents: equal ids, equal values.
+struct ByteValueTable {
+    const double* pValues = nullptr;
+    std::uint64_t nId = 0;  // 0: not to be cached
+    bool bNoNaN = false;
 };
 
 class ChartModel {
@@ -63,6 +74,9 @@ public:
     template <typename ValueAt>
     int AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
                     bool bNeverNaN = false);
+    // AddPointRun with valueAt(p) = table.pValues[pIndex[p]].
+    int AddPointTableRun(int nCount, int nSeriesCount, int nSeries, int nStyle, const std::uint8_t* pIndex,
+                         const ByteValueTable& table);
     // Zeroes the y-values of series 0 (the window then repaints).
     void ClearSeriesValues();
 
@@ -110,6 +124,30 @@ protected:
 
 private:
     void ReleaseSeries(ChartSeries& series);
+    // How many leading x = p of a run limiting leaves as they are and the storage holds.
+    int PlainRunLength(int nCount) const {
+        if (0.0 < m_dXMin) return 0;  // a NaN end limits nothing
+        int nPlain = std::min(nCount, m_nPointCount);
+        if (m_dXMax < static_cast<double>(nPlain - 1)) nPlain = m_dXMax < 0.0 ? 0 : static_cast<int>(m_dXMax) + 1;
+        return nPlain;
+    }
+    void WritePlainX(ChartSeries& series, int nPlain) {
+        constexpr int kBlock = 8;
+        double* const pX = series.pX;
+        int p = series.nPlainX;
+        // Fixed-size blocks the compiler turns into vector instructions.
+        for (; p + kBlock <= nPlain; p += kBlock)
+            for (int k = 0; k < kBlock; ++k) pX[p + k] = static_cast<double>(p + k);
+        for (; p < nPlain; ++p) pX[p] = static_cast<double>(p);
+        series.nPlainX = std::max(series.nPlainX, nPlain);
+    }
+    // The table limited to [m_dYMin, m_dYMax] as AddPoint limits, kept while the
+    // table id and the range bits stay the same.
+    const double* LimitedValues(const ByteValueTable& table);
+    double m_adLimited[256]{};
+    std::uint64_t m_nLimitedId = 0;
+    double m_dLimitedYMin = 0.0;
+    double m_dLimitedYMax = 0.0;
     // The refusals of AddPoint that do not depend on the point.
     bool AcceptsSeriesCall(int nSeriesCount, int nSeries) const {
         // The table bound on its own as well: a negative m_nSeriesCount compares as huge.
@@ -162,6 +200,7 @@ inline bool ChartModel::AddPoint(double x, double y, int nSeriesCount, int nSeri
 
     ChartSeries& target = m_aSeries[nSeries];
     const int index = static_cast<int>(x);
+    target.nPlainX = std::min(target.nPlainX, index);
     target.pX[index] = x;
     target.pY[index] = y;
     MarkStored(nSeriesCount, nStyle);
@@ -172,13 +211,8 @@ template <typename ValueAt>
 int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
                             bool bNeverNaN) {
     if (nCount <= 0 || !AcceptsSeriesCall(nSeriesCount, nSeries)) return 0;
-    // The leading x = p that limiting leaves as they are and the storage holds
-    // (a NaN end limits nothing); the rest goes through AddPoint.
-    int nPlain = 0;
-    if (!(0.0 < m_dXMin)) {
-        nPlain = std::min(nCount, m_nPointCount);
-        if (m_dXMax < static_cast<double>(nPlain - 1)) nPlain = m_dXMax < 0.0 ? 0 : static_cast<int>(m_dXMax) + 1;
-    }
+    // The leading x = p go in one pass, the rest through AddPoint.
+    const int nPlain = PlainRunLength(nCount);
     double* const pX = m_aSeries[nSeries].pX;
     double* const pY = m_aSeries[nSeries].pY;
     const double dYMin = m_dYMin;
@@ -188,11 +222,7 @@ int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyl
         // Nothing refused: no branch per point, and the x-values in fixed-size
         // blocks that the compiler turns into vector instructions.
         for (int p = 0; p < nPlain; ++p) pY[p] = std::max(std::min(valueAt(p), dYMax), dYMin);
-        constexpr int kBlock = 8;
-        int p = 0;
-        for (; p + kBlock <= nPlain; p += kBlock)
-            for (int k = 0; k < kBlock; ++k) pX[p + k] = static_cast<double>(p + k);
-        for (; p < nPlain; ++p) pX[p] = static_cast<double>(p);
+        WritePlainX(m_aSeries[nSeries], nPlain);
         nStored = nPlain;
     } else {
         for (int p = 0; p < nPlain; ++p) {
@@ -210,17 +240,52 @@ int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyl
     return nStored;
 }
 
+inline int ChartModel::AddPointTableRun(int nCount, int nSeriesCount, int nSeries, int nStyle,
+                                        const std::uint8_t* pIndex, const ByteValueTable& table) {
+    const double* const values = table.pValues;
+    if (!table.bNoNaN || table.nId == 0)
+        return AddPointRun(nCount, nSeriesCount, nSeries, nStyle, [&](int p) { return values[pIndex[p]]; },
+                           table.bNoNaN);
+    if (nCount <= 0 || !AcceptsSeriesCall(nSeriesCount, nSeries)) return 0;
+    const int nPlain = PlainRunLength(nCount);
+    const double* const limited = LimitedValues(table);
+    double* const pY = m_aSeries[nSeries].pY;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the eight-byte index loads below assume a little-endian target"
+#endif
+    // Eight indices per load: the bytes may alias pY, so each would be read again
+    // after every store otherwise.
+    int p = 0;
+    for (; p + 8 <= nPlain; p += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, pIndex + p, sizeof eight);
+        for (int k = 0; k < 8; ++k, eight >>= 8) pY[p + k] = limited[eight & 0xFFu];
+    }
+    for (; p < nPlain; ++p) pY[p] = limited[pIndex[p]];
+    WritePlainX(m_aSeries[nSeries], nPlain);
+    int nStored = nPlain;
+    if (nStored > 0) MarkStored(nSeriesCount, nStyle);
+    for (p = nPlain; p < nCount; ++p)
+        nStored += AddPoint(static_cast<double>(p), values[pIndex[p]], nSeriesCount, nSeries, nStyle);
+    return nStored;
+}
+
 // Feeds an evaluation's points to a chart, a run per series where it can.
 struct PointFeed {
     ChartModel& model;
     int nStyle;
     static constexpr bool kTakesRuns = true;
+    static constexpr bool kTakesTableRuns = true;
     void operator()(int x, double value, int nSeriesCount, int nSeries) const {
         model.AddPoint(x, value, nSeriesCount, nSeries, nStyle);
     }
     template <typename ValueAt>
     void Run(int nCount, int nSeriesCount, int nSeries, ValueAt&& valueAt, bool bNeverNaN) const {
         model.AddPointRun(nCount, nSeriesCount, nSeries, nStyle, valueAt, bNeverNaN);
+    }
+    void TableRun(int nCount, int nSeriesCount, int nSeries, const std::uint8_t* pIndex, const double* pValues,
+                  std::uint64_t nTableId, bool bNoNaN) const {
+        model.AddPointTableRun(nCount, nSeriesCount, nSeries, nStyle, pIndex, ByteValueTable{pValues, nTableId, bNoNaN});
     }
 };
 

@@ -1,6 +1,7 @@
 #include "scope/PacketEvaluation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -36,7 +37,9 @@ bool TakePendingCapture(int nState, std::uint8_t& byPending, std::vector<double>
 
 namespace {
 ShownValues MakeShownValues(DisplayScale scale) {
+    static std::atomic<std::uint64_t> s_nLastId{0};
     ShownValues shown;
+    shown.nId = ++s_nLastId;
     shown.bNoNaN = true;
     for (unsigned b = 0; b < 256; ++b) {
         shown.adValue[b] = b * scale.num / scale.den;
@@ -66,8 +69,54 @@ const ShownValues& ShownValueTable(DisplayScale scale) {
     return cached;
 }
 
+namespace {
+// "%.2f" of values below 2^32 in magnitude from the exact binary value: v = m / 2^k
+// with m < 2^53 and k <= 63, so 100 * (fraction bits) fits 64 bits. Ties round to even,
+// as printf and to_chars do. Returns false for larger values, infinities and NaN.
+bool FormatFixed2(double dValue, char* out) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &dValue, sizeof bits);
+    const bool negative = bits >> 63;
+    const int exponent = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+    if (exponent > 31) return false;
+    std::uint64_t whole = 0;
+    std::uint64_t cents = 0;
+    // Below 2^-11 (zeros and subnormals included) everything rounds to 0.00.
+    if (exponent >= -11) {
+        const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+        const int k = 52 - exponent;
+        whole = mantissa >> k;
+        const std::uint64_t mask = (std::uint64_t{1} << k) - 1;
+        const std::uint64_t scaled = (mantissa & mask) * 100u;
+        cents = scaled >> k;
+        const std::uint64_t rest = scaled & mask;
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        if (rest > half || (rest == half && (cents & 1u))) ++cents;
+        if (cents == 100) {
+            cents = 0;
+            ++whole;
+        }
+    }
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (negative) *out++ = '-';
+    while (n > 0) *out++ = digits[--n];
+    *out++ = '.';
+    *out++ = static_cast<char>('0' + cents / 10);
+    *out++ = static_cast<char>('0' + cents % 10);
+    *out = '\0';
+    return true;
+}
+}  // namespace
+
 AverageText FormatAverage(double dValue) {
     AverageText text;
+    // Averages are far below 2^32; to_chars takes many times longer.
+    if (FormatFixed2(dValue, text.sz)) return text;
     char* const end = text.sz + sizeof(text.sz) - 1;
     auto r = std::to_chars(text.sz, end, dValue, std::chars_format::fixed, 2);
     if (r.ec != std::errc()) {
@@ -91,10 +140,14 @@ void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget 
     const std::size_t take = std::min(nCount, target.nLimit - samples.size());
     samples.resize(samples.size() + take);
     std::uint32_t* const out = samples.data() + result.nFirstNewSample;
-    // Fixed-size blocks let the compiler use vector instructions at -O2.
+    // Fixed-size blocks let the compiler use vector instructions at -O2; each block is
+    // copied first, as the stores might otherwise change the bytes (char aliases all).
     std::size_t p = 0;
-    for (; p + kBlock <= take; p += kBlock)
-        for (std::size_t k = 0; k < kBlock; ++k) out[p + k] = static_cast<std::uint32_t>(pBytes[p + k]) * 40u;
+    for (; p + kBlock <= take; p += kBlock) {
+        std::uint8_t block[kBlock];
+        std::memcpy(block, pBytes + p, kBlock);
+        for (std::size_t k = 0; k < kBlock; ++k) out[p + k] = static_cast<std::uint32_t>(block[k]) * 40u;
+    }
     for (; p < take; ++p) out[p] = static_cast<std::uint32_t>(pBytes[p]) * 40u;
     result.nNewSamples = take;
 }

@@ -26,6 +26,7 @@ struct ShownValues {
     bool bIntegerSteps = false;
     std::int64_t nStep = 0;
     bool bNoNaN = false;
+    std::uint64_t nId = 0;  // different for every table made, in every thread
 };
 // The table of the scale; the last one is kept, so repeated packets cost nothing.
 const ShownValues& ShownValueTable(DisplayScale scale);
@@ -115,6 +116,12 @@ void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownV
                     AxisEvaluation& result);
 
 template <typename Sink, typename = void>
+struct TakesTableRuns : std::false_type {};
+template <typename Sink>
+struct TakesTableRuns<Sink, std::void_t<decltype(std::decay_t<Sink>::kTakesTableRuns)>>
+    : std::bool_constant<std::decay_t<Sink>::kTakesTableRuns> {};
+
+template <typename Sink, typename = void>
 struct TakesRuns : std::false_type {};
 template <typename Sink>
 struct TakesRuns<Sink, std::void_t<decltype(std::decay_t<Sink>::kTakesRuns)>>
@@ -131,7 +138,10 @@ struct TakesRuns<Sink, std::void_t<decltype(std::decay_t<Sink>::kTakesRuns)>>
 // A sink with kTakesRuns instead gets, per series, sink.Run(nCount, nSeriesCount, nSeries,
 // valueAt, bNeverNaN) standing for the calls sink(p, valueAt(p), nSeriesCount, nSeries),
 // p = 0, 1, ...; the series come in the order above, the points of one series in order.
-// bNeverNaN tells that valueAt returns no NaN.
+// bNeverNaN tells that valueAt returns no NaN. A sink that also has kTakesTableRuns gets
+// the receivers' series as sink.TableRun(nCount, nSeriesCount, nSeries, bytes, values,
+// nTableId, bNoNaN) instead, standing for valueAt(p) = values[bytes[p]] (256 values;
+// equal nTableId, equal values).
 template <typename Sink>
 AxisEvaluation EvaluateAxis(const AxisSource& source, DisplayScale scale, const CaptureView& capture1,
                             const CaptureView& capture2, SampleTarget samples, Sink&& sink) {
@@ -149,7 +159,10 @@ AxisEvaluation EvaluateAxis(const AxisSource& source, DisplayScale scale, const 
         if (capture1.bOn)
             sink.Run(count, seriesCount, capture1Series, [&](int p) { return capture1.At(captureIndex + p); },
                      false);
-        sink.Run(count, seriesCount, seriesCount - 1, [&](int p) { return value[bytes[p]]; }, shown.bNoNaN);
+        if constexpr (detail::TakesTableRuns<Sink>::value)
+            sink.TableRun(count, seriesCount, seriesCount - 1, bytes, value, shown.nId, shown.bNoNaN);
+        else
+            sink.Run(count, seriesCount, seriesCount - 1, [&](int p) { return value[bytes[p]]; }, shown.bNoNaN);
     } else {
         for (int p = 0; p < count; ++p) {
             if (capture2.bOn) sink(p, capture2.At(captureIndex + p), seriesCount, 0);

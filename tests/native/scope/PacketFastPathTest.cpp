@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -144,6 +145,97 @@ TEST(PacketFastPath, IntegerSumsOnlyWhereExact) {
         double sum = 0.0;
         for (int p = 0; p < 100000; ++p) sum += 255u * scale.num / scale.den;
         EXPECT_TRUE(SameBits(r.dSum, sum)) << scale.num;
+    }
+}
+
+// The charts live on from packet to packet, as the handler's do, while ranges, point
+// counts, scales and stray points change in between: nothing the fast path keeps
+// (limited values, x-values known to be written) may outlive what it was made from.
+TEST(PacketFastPath, CachedStateFollowsChangesBetweenPackets) {
+    std::mt19937 rng(11);
+    const DisplayScale scales[] = {{1.0, 1.0}, {2.0, 3.0}, {4.0, 1.0}, {0.0, 0.0}};
+    chart::ChartModel fast, plain;
+    Prepare(fast, 300, 300, 255);
+    Prepare(plain, 300, 300, 255);
+    DisplayScale scale = scales[0];
+    std::vector<std::uint8_t> bytes(7 + 600);
+    for (int round = 0; round < 600; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        switch (rng() % 8) {
+        case 0: {  // new y range, sometimes the same again
+            const double yMax = rng() % 2 ? 255.0 : 20.0 + rng() % 200;
+            const double xMax = rng() % 4 ? fast.m_dXMax : 50.0 + rng() % 300;
+            const double yMin = rng() % 4 ? 0.0 : 10.0;
+            for (chart::ChartModel* m : {&fast, &plain}) m->SetRange(0.0, xMax, yMin, yMax);
+            break;
+        }
+        case 1:  // written straight into the members, as the dialog may
+            fast.m_dYMax = plain.m_dYMax = 30.0 + rng() % 100;
+            break;
+        case 2: {  // stray points over the x-values a run wrote
+            const int n = 1 + static_cast<int>(rng() % 5);
+            for (int k = 0; k < n; ++k) {
+                const double x = (rng() % 3000) / 10.0;
+                const int series = static_cast<int>(rng() % 3);
+                fast.AddPoint(x, 42.0, 3, series, 0);
+                plain.AddPoint(x, 42.0, 3, series, 0);
+            }
+            break;
+        }
+        case 3: {  // new storage, or the same count again
+            const int points = rng() % 2 ? fast.GetPointCount() : 100 + static_cast<int>(rng() % 300);
+            fast.SetPointCount(points);
+            plain.SetPointCount(points);
+            break;
+        }
+        case 4:
+            scale = scales[rng() % 4];
+            break;
+        default:
+            break;
+        }
+        for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+        const PacketView packet{bytes.data(), 300, 300};
+        const int count = 1 + static_cast<int>(rng() % 300);
+        const AxisSource source = XAxisSource(packet, AxisWindow{0, count, count});
+        EvaluateAxis(source, scale, {}, {}, {}, chart::PointFeed{fast, 0});
+        EvaluateByHand(source, scale, {}, {}, 0, plain, 0);
+        ExpectSameChart(fast, plain);
+        if (testing::Test::HasFatalFailure()) return;
+    }
+}
+
+// The average text must be what "%.2f" gives, ties (x.125, x.375 ...) rounded to even.
+TEST(PacketFastPath, AverageTextIsPrintfFixedTwo) {
+    std::mt19937_64 rng(5);
+    std::vector<double> values = {0.0, -0.0, 0.005, 0.015, 0.125, 0.375, 0.625, 0.875, 2.5, 1.995, 99.995,
+                                  0.0625, 0.06249999, 1e-300, 4294967295.995, 4294967296.0, 1e15, 1e300,
+                                  -3.125, -0.001, std::nan(""), HUGE_VAL, -HUGE_VAL};
+    for (int i = 0; i < 200000; ++i) {
+        switch (i % 4) {
+        case 0:  // sums of shown values * 40 / receivers, as the averages are made
+            values.push_back((rng() % 600000) * (i % 8 ? 1.0 : 2.0 / 3.0) * 40.0 / (1 + rng() % 600));
+            break;
+        case 1:  // exact eighths: the ties
+            values.push_back(static_cast<double>(rng() % 100000) / 8.0);
+            break;
+        case 2: {
+            double v;
+            const std::uint64_t bits = rng();
+            std::memcpy(&v, &bits, sizeof v);
+            values.push_back(v);
+            break;
+        }
+        default:
+            values.push_back(std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90)));
+            break;
+        }
+    }
+    for (const double v : values) {
+        char expected[512];
+        std::snprintf(expected, sizeof expected, "%.2f", v);
+        if (std::strlen(expected) >= sizeof(AverageText{}.sz)) continue;  // shown in the short form instead
+        ASSERT_STREQ(FormatAverage(v).sz, expected) << v;
     }
 }
 
