@@ -10,7 +10,6 @@ public:
     // The executable's folder with a trailing separator; the settings file lives there.
     CString m_strExeDir;
 
-private:
     static void GetExeDir(CString& strExeDir);
 };
 

@@ -9,10 +9,6 @@
 
 namespace {
 void SleepFor(DWORD dwMilliseconds) { ::Sleep(dwMilliseconds); }
-
-// Timer ids of the main window.
-constexpr UINT_PTR kTimerAverages = 0;
-constexpr UINT_PTR kTimerDaily = 1;
 }  // namespace
 
 void Trace(const char* pszFormat, ...) {

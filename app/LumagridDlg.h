@@ -30,6 +30,9 @@ public:
 
     enum { IDD = 102 };
 
+    // Window timers: the average read-outs and the daily trigger.
+    enum : UINT_PTR { kTimerAverages = 0, kTimerDaily = 1 };
+
     // Blocking waits of the handlers (device click, Maximal modes). Replaceable
     // so that tests can record them instead of waiting.
     typedef void (*SleepFn)(DWORD dwMilliseconds);

@@ -12,10 +12,9 @@ std::string ExeDir() {
     if (CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp())) {
         if (!pApp->m_strExeDir.IsEmpty()) return pApp->m_strExeDir.str();
     }
-    wchar_t szPath[MAX_PATH] = {0};
-    ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::string path = Narrow(szPath);
-    return path.substr(0, path.find_last_of("\\/") + 1);
+    CString strExeDir;
+    CLumagridApp::GetExeDir(strExeDir);
+    return strExeDir.str();
 }
 }  // namespace
 

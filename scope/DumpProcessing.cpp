@@ -9,10 +9,6 @@
 
 using namespace scope;
 
-namespace {
-constexpr UINT_PTR kTimerAverages = 0;
-}  // namespace
-
 LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     const std::uint8_t* pPacket = reinterpret_cast<const std::uint8_t*>(wParam);
