@@ -1,11 +1,42 @@
 #include "framework/Wnd.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace {
-const wchar_t kPropName[] = L"Lumagrid.CWnd";
+// The objects bound to windows, by handle. Every message looks its window up
+// here; a window property would do the same, but under Wine reading one is a
+// round trip to the window server (some ten microseconds), on every message.
+// Never destroyed: windows may be unbound by destructors of static objects.
+struct HandleMap {
+    std::mutex lock;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+
+HandleMap& Bound() {
+    static HandleMap* map = new HandleMap;
+    return *map;
 }
+
+void Bind(HWND hWnd, CWnd* pWnd) {
+    HandleMap& map = Bound();
+    std::lock_guard<std::mutex> guard(map.lock);
+    map.objects[hWnd] = pWnd;
+}
+
+// Only the binding to this object: the handle may belong to another by now.
+void Unbind(HWND hWnd, const CWnd* pWnd) {
+    HandleMap& map = Bound();
+    std::lock_guard<std::mutex> guard(map.lock);
+    auto found = map.objects.find(hWnd);
+    if (found != map.objects.end() && found->second == pWnd) map.objects.erase(found);
+}
+}  // namespace
 
 CWnd::~CWnd() {
     if (m_pfnSuper != nullptr && m_hWnd != nullptr && ::IsWindow(m_hWnd)) UnsubclassWindow();
+    // A window destroyed behind our back leaves no binding to a dead object.
+    if (m_hWnd != nullptr) Unbind(m_hWnd, this);
 }
 
 HWND CWnd::Detach() {
@@ -15,14 +46,17 @@ HWND CWnd::Detach() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    return static_cast<CWnd*>(::GetPropW(hWnd, kPropName));
+    HandleMap& map = Bound();
+    std::lock_guard<std::mutex> guard(map.lock);
+    auto found = map.objects.find(hWnd);
+    return found == map.objects.end() ? nullptr : found->second;
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (hWnd == nullptr || FromHandlePermanent(hWnd) != nullptr) return FALSE;
     m_hWnd = hWnd;
     PreSubclassWindow();
-    ::SetPropW(hWnd, kPropName, this);
+    Bind(hWnd, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::AfxWndProc)));
     return TRUE;
@@ -37,7 +71,7 @@ HWND CWnd::UnsubclassWindow() {
         ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
         m_pfnSuper = nullptr;
     }
-    ::RemovePropW(m_hWnd, kPropName);
+    Unbind(m_hWnd, this);
     return Detach();
 }
 
