@@ -1,6 +1,7 @@
 // Construction, control binding, initialisation and tear-down of the main dialog.
 #include "app/LumagridDlg.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 
@@ -9,6 +10,10 @@
 
 namespace {
 void SleepFor(DWORD dwMilliseconds) { ::Sleep(dwMilliseconds); }
+
+double SteadyMilliseconds() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 }  // namespace
 
 void Trace(const char* pszFormat, ...) {
@@ -20,7 +25,9 @@ void Trace(const char* pszFormat, ...) {
 }
 
 CLumagridDlg::CLumagridDlg(CWnd* pParent)
-    : CDialog(IDD, pParent), m_pfnSleep(&SleepFor), m_adCapture1(1024, 0.0), m_adCapture2(1024, 0.0) {
+    : CDialog(IDD, pParent), m_pfnSleep(&SleepFor),
+      m_pfnNowMs(&SteadyMilliseconds),
+      m_adCapture1(1024, 0.0), m_adCapture2(1024, 0.0) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bLibraryLoaded = FALSE;
     m_bAdvanced = FALSE;

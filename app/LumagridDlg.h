@@ -12,6 +12,7 @@
 #include "link/QuorvaneTypes.h"
 #include "reports/StatusBox.h"
 #include "scope/AxisModules.h"
+#include "scope/RepaintPacer.h"
 
 using scope::AxisWindow;
 
@@ -37,6 +38,10 @@ public:
     // so that tests can record them instead of waiting.
     typedef void (*SleepFn)(DWORD dwMilliseconds);
     SleepFn m_pfnSleep;
+    // Milliseconds of a steady clock, for pacing the chart repaints; replaceable
+    // so that tests can step it.
+    typedef double (*ClockFn)();
+    ClockFn m_pfnNowMs;
 
     // ---- Application shell
     BOOL LoadQuorvaneLib();
@@ -95,6 +100,7 @@ public:
     std::vector<std::uint32_t> m_arrYSamples;
     int m_nLedCheckPending = 0;
     int m_FileSaveIndex = 0;
+    scope::RepaintPacer m_repaintPacer;
 
     // ---- Settings file
     CString GetDeviceSectionName(int nRow);

@@ -3,9 +3,10 @@
 // rate. Reports packets handled per second against those offered, the share
 // of one core the process used (GetProcessTimes: the program and the library's
 // worker) and chart paints per second. Run under Wine or Windows:
-//   rate_run <packets per second> <seconds> [hidden]
+//   rate_run <packets per second> <seconds> [hidden|floor]
 // "hidden" hides both charts during the measurement: the cost of everything
-// but the painting.
+// but the painting. "floor" answers every packet without handing it to the
+// dialog: what the library's thread and the window system cost anyway.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,11 +20,39 @@ CLumagridApp g_app;
 
 WNDPROC g_pfnDialogProc = nullptr;
 long g_nPackets = 0;
+bool g_bSwallowPackets = false;
+LONGLONG g_llHandlerTicks = 0;  // performance-counter ticks spent in the dialog's handler
+WNDPROC g_pfnChartProc[2] = {nullptr, nullptr};
+HWND g_hChart[2] = {nullptr, nullptr};
+LONGLONG g_llPaintTicks = 0;  // ... and in the charts' WM_PAINT
+
+LONGLONG Ticks() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
 
 // Counts the dump packets the dialog handles; everything goes on to the dialog.
 LRESULT CALLBACK CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == quorvane::WM_READ_DUMP) ++g_nPackets;
+    if (message == quorvane::WM_READ_DUMP) {
+        ++g_nPackets;
+        if (g_bSwallowPackets) return 0;
+        const LONGLONG start = Ticks();
+        LRESULT result = ::CallWindowProcW(g_pfnDialogProc, hWnd, message, wParam, lParam);
+        g_llHandlerTicks += Ticks() - start;
+        return result;
+    }
     return ::CallWindowProcW(g_pfnDialogProc, hWnd, message, wParam, lParam);
+}
+
+// Times the charts' paints; everything goes on to the chart.
+LRESULT CALLBACK TimingChartProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int i = hWnd == g_hChart[0] ? 0 : 1;
+    if (message != WM_PAINT) return ::CallWindowProcW(g_pfnChartProc[i], hWnd, message, wParam, lParam);
+    const LONGLONG start = Ticks();
+    LRESULT result = ::CallWindowProcW(g_pfnChartProc[i], hWnd, message, wParam, lParam);
+    g_llPaintTicks += Ticks() - start;
+    return result;
 }
 
 double Seconds(const FILETIME& ft) {
@@ -39,21 +68,27 @@ double ProcessCpuSeconds() {
     return Seconds(kernel) + Seconds(user);
 }
 
-// Runs the dialog's messages for a while; counts chart paints on the way.
-long PumpFor(DWORD dwMilliseconds, HWND hChartX, HWND hChartY) {
+double ThreadCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
+    return Seconds(kernel) + Seconds(user);
+}
+
+// Runs the dialog's messages for a while, the way a modal dialog's loop does;
+// counts chart paints on the way.
+long PumpFor(DWORD dwMilliseconds, HWND hDialog, HWND hChartX, HWND hChartY) {
     long nPaints = 0;
-    const ULONGLONG end = ::GetTickCount64() + dwMilliseconds;
+    const UINT_PTR idEnd = ::SetTimer(nullptr, 0, dwMilliseconds, nullptr);
+    MSG msg;
     for (;;) {
-        ULONGLONG now = ::GetTickCount64();
-        if (now >= end) break;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_PAINT && (msg.hwnd == hChartX || msg.hwnd == hChartY)) ++nPaints;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && ::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == idEnd) break;
+        if (msg.message == WM_PAINT && (msg.hwnd == hChartX || msg.hwnd == hChartY)) ++nPaints;
+        if (hDialog != nullptr && ::IsDialogMessageW(hDialog, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
+    ::KillTimer(nullptr, idEnd);
     return nPaints;
 }
 
@@ -75,7 +110,8 @@ std::string WriteScenario(int nRate) {
 int main(int argc, char** argv) {
     const int nRate = argc > 1 ? std::atoi(argv[1]) : 200;
     const int nSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
-    const bool bHideCharts = argc > 3 && std::string(argv[3]) == "hidden";
+    const std::string variant = argc > 3 ? argv[3] : "";
+    const bool bHideCharts = variant == "hidden";
     std::string scenario = WriteScenario(nRate);
     if (scenario.empty()) {
         std::fprintf(stderr, "cannot write the scenario file\n");
@@ -99,7 +135,12 @@ int main(int argc, char** argv) {
     }
     g_pfnDialogProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(dlg.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
-    PumpFor(1000, nullptr, nullptr);  // the library announces its frame
+    g_hChart[0] = dlg.m_chartX.m_hWnd;
+    g_hChart[1] = dlg.m_chartY.m_hWnd;
+    for (int i = 0; i < 2; ++i)
+        g_pfnChartProc[i] = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(g_hChart[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TimingChartProc)));
+    PumpFor(1000, dlg.m_hWnd, nullptr, nullptr);  // the library announces its frame
 
     // A click on the frame, then Maximal IR with markers on.
     HWND hList = ::GetDlgItem(dlg.m_hWnd, IDC_DEVICE_LIST);
@@ -111,26 +152,39 @@ int main(int argc, char** argv) {
     item.iItem = 0;
     ::SendMessageW(dlg.m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&item));
     ::SendMessageW(::GetDlgItem(dlg.m_hWnd, IDC_SCOPE_MAXIMAL_IR), BM_CLICK, 0, 0);
-    PumpFor(1000, nullptr, nullptr);
+    PumpFor(1000, dlg.m_hWnd, nullptr, nullptr);
 
+    g_bSwallowPackets = variant == "floor";
     if (bHideCharts) {
         ::ShowWindow(dlg.m_chartX.m_hWnd, SW_HIDE);
         ::ShowWindow(dlg.m_chartY.m_hWnd, SW_HIDE);
     }
     const long nPacketsBefore = g_nPackets;
+    g_llHandlerTicks = 0;
+    g_llPaintTicks = 0;
     const double cpuBefore = ProcessCpuSeconds();
+    const double uiBefore = ThreadCpuSeconds();
     const ULONGLONG start = ::GetTickCount64();
-    const long nPaints = PumpFor(static_cast<DWORD>(nSeconds) * 1000, dlg.m_chartX.m_hWnd, dlg.m_chartY.m_hWnd);
+    const long nPaints =
+        PumpFor(static_cast<DWORD>(nSeconds) * 1000, dlg.m_hWnd, dlg.m_chartX.m_hWnd, dlg.m_chartY.m_hWnd);
     const double wall = (::GetTickCount64() - start) / 1000.0;
     const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double ui = ThreadCpuSeconds() - uiBefore;
     const long nPackets = g_nPackets - nPacketsBefore;
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    auto microsecondsEach = [&](LONGLONG llTicks, long nCount) {
+        return nCount > 0 ? 1e6 * static_cast<double>(llTicks) / static_cast<double>(frequency.QuadPart) / nCount : 0.0;
+    };
 
     std::fprintf(stderr,
-                 "%srate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core, "
-                 "chart paints %.1f/s\n",
-                 bHideCharts ? "charts hidden, " : "", nRate, wall, nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall,
-                 nPaints / wall);
+                 "%srate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core "
+                 "(the dialog's thread %.1f %%), chart paints %.1f/s; "
+                 "%.1f us in the packet handler per packet, %.1f us in a chart's paint handler\n",
+                 bHideCharts ? "charts hidden, " : g_bSwallowPackets ? "packets only answered, " : "", nRate, wall,
+                 nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall, 100.0 * ui / wall,
+                 nPaints / wall, microsecondsEach(g_llHandlerTicks, nPackets), microsecondsEach(g_llPaintTicks, nPaints));
     dlg.DestroyWindow();
-    PumpFor(200, nullptr, nullptr);
+    PumpFor(200, nullptr, nullptr, nullptr);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Every dump packet becomes points on both charts, averages and, while a
-// consumer waits, report samples; plus the controls that change how packets
-// are shown (Filter, Capture1/2, Bar, the range track bar) and timer 0.
+// consumer waits, report samples, shown at most once per display frame; plus
+// the controls that change how packets are shown (Filter, Capture1/2, Bar,
+// the range track bar) and timer 0.
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
 #include "scope/DumpRequest.h"
@@ -47,8 +48,11 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     m_chartY.m_dAverageLevel = ReferenceLevel(m_nScopeMode, y.dAverage);
     m_strYAverage = y.text.sz;
 
-    m_chartX.Refresh(FALSE);
-    m_chartY.Refresh(FALSE);
+    // The points are in; the picture follows at most once per display frame.
+    if (m_repaintPacer.OnPacket(m_pfnNowMs())) {
+        m_chartX.Refresh(FALSE);
+        m_chartY.Refresh(FALSE);
+    }
 
     const bool bXFull = m_arrXSamples.size() >= static_cast<std::size_t>(m_xWindow.nCount);
     const bool bYFull = m_arrYSamples.size() >= static_cast<std::size_t>(m_yWindow.nCount);
@@ -130,5 +134,10 @@ void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
         }
         m_editXAverage.SetWindowText(m_strXAverage);
         m_editYAverage.SetWindowText(m_strYAverage);
+        // The last packets of a stream that stopped within a frame.
+        if (m_repaintPacer.OnTick(m_pfnNowMs())) {
+            m_chartX.Refresh(FALSE);
+            m_chartY.Refresh(FALSE);
+        }
     }
 }

@@ -139,3 +139,47 @@ TEST_F(DumpTest, CapturesCoverFramesOfMoreThan1024Receivers) {
     ASSERT_GE(dlg->m_adCapture1.size(), 1500u);
     EXPECT_EQ(dlg->m_adCapture1[900 + 599], 77.0);
 }
+
+namespace {
+double g_dClockMs = 0.0;
+double SteppedClock() { return g_dClockMs; }
+
+// Whether a chart waits for a repaint; takes the wait away.
+bool TakeRepaint(CRealTimeChart& chart) {
+    const bool bInvalid = ::GetUpdateRect(chart.m_hWnd, nullptr, FALSE) != FALSE;
+    ::ValidateRect(chart.m_hWnd, nullptr);
+    return bInvalid;
+}
+}  // namespace
+
+// Every packet's points go in; the charts are repainted at most once per
+// display frame, and the held-back packets of a stream that stopped are shown
+// by the next tick.
+TEST_F(DumpTest, PacketsWithinADisplayFrameShareOneRepaint) {
+    SelectSmallFrame();
+    dlg->m_pfnNowMs = &SteppedClock;
+    g_dClockMs = 10000.0;
+    SendDump(Packet({1, 1, 1, 1}, {1, 1}));
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartX));
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartY));
+
+    g_dClockMs += 5.0;
+    SendDump(Packet({2, 2, 2, 2}, {2, 2}));
+    EXPECT_EQ(XPoint(0, 0), 2.0);
+    EXPECT_FALSE(TakeRepaint(dlg->m_chartX));
+    EXPECT_FALSE(TakeRepaint(dlg->m_chartY));
+    Tick();  // too early: the frame has not passed
+    EXPECT_FALSE(TakeRepaint(dlg->m_chartX));
+
+    g_dClockMs += scope::RepaintPacer::kDefaultFrameMs;
+    Tick();
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartX));
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartY));
+    Tick();  // nothing held any more
+    EXPECT_FALSE(TakeRepaint(dlg->m_chartX));
+
+    g_dClockMs += scope::RepaintPacer::kDefaultFrameMs;
+    SendDump(Packet({3, 3, 3, 3}, {3, 3}));
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartX));
+    EXPECT_TRUE(TakeRepaint(dlg->m_chartY));
+}
