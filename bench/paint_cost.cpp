@@ -1,8 +1,12 @@
 // Paint cost of the strip chart: one paint at 512 points against the two
 // frame-sized BitBlts that every paint needs anyway, in the same run.
 // Prints microseconds per paint and the ratio; run under Wine or Windows.
+// Each case alternates with the baseline over several rounds and the medians
+// are compared, so that both see the same load of a shared machine.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "chart/RealTimeChart.h"
 
@@ -23,22 +27,44 @@ double Now() {
     return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
-// Microseconds per call, repeated for about half a second after a warm-up.
+// Microseconds per call, repeated for about a tenth of a second after a warm-up.
 double Measure(const std::function<void()>& fn) {
-    for (int i = 0; i < 20; ++i) fn();
+    for (int i = 0; i < 10; ++i) fn();
     int n = 0;
     const double start = Now();
     double elapsed = 0.0;
     do {
-        for (int i = 0; i < 50; ++i) fn();
-        n += 50;
+        for (int i = 0; i < 20; ++i) fn();
+        n += 20;
         elapsed = Now() - start;
-    } while (elapsed < 0.5);
+    } while (elapsed < 0.1);
     return elapsed * 1e6 / n;
 }
 
-// The chart as the dialog feeds it: 512 receivers, a few dead and weak ones.
-void Feed(CRealTimeChart& chart, int nSeries, int nStyle) {
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Pair {
+    double baseline;
+    double subject;
+};
+
+// Medians of seven rounds, each measuring the baseline and then the subject.
+Pair MeasureAgainst(const std::function<void()>& baseline, const std::function<void()>& subject) {
+    std::vector<double> b, s;
+    for (int round = 0; round < 7; ++round) {
+        b.push_back(Measure(baseline));
+        s.push_back(Measure(subject));
+    }
+    return Pair{Median(b), Median(s)};
+}
+
+// The chart as the dialog feeds it: 512 receivers, a few dead and weak ones;
+// levels spread over a third of the range, or (smooth) within a few percent
+// of each other as a sound frame's are.
+void Feed(CRealTimeChart& chart, int nSeries, int nStyle, bool bSmooth = false) {
     chart.SetRange(0, kPoints, 0, 100);
     chart.m_nSeriesCount = 3;
     chart.SetPointCount(kPoints);
@@ -51,7 +77,8 @@ void Feed(CRealTimeChart& chart, int nSeries, int nStyle) {
         for (int s = 0; s < nSeries; ++s) {
             seed = seed * 1664525u + 1013904223u;
             const unsigned r = seed >> 16;
-            const double v = (r % 61 == 0) ? 0.0 : (r % 13 == 0) ? 20.0 + r % 8 : 55.0 + r % 30;
+            const double level = bSmooth ? 68.0 + r % 5 : 55.0 + r % 30;
+            const double v = (r % 61 == 0) ? 0.0 : (r % 13 == 0) ? 20.0 + r % 8 : level;
             chart.AddPoint(i, v, nSeries, s, nStyle);
         }
     }
@@ -88,41 +115,44 @@ int main() {
     bmpTemp.CreateCompatibleBitmap(&target, w, h);
     HGDIOBJ hOldLayer = layer.SelectObject(&bmpLayer);
     HGDIOBJ hOldTemp = temp.SelectObject(&bmpTemp);
-    const double blits = Measure([&] {
+    const std::function<void()> blits = [&] {
         temp.BitBlt(0, 0, w, h, &layer, 0, 0, SRCCOPY);
         target.BitBlt(0, 0, w, h, &temp, 0, 0, SRCCOPY);
-    });
-    std::printf("two %dx%d BitBlts (baseline): %8.1f us\n", w, h, blits);
+    };
+    std::printf("baseline: two %dx%d BitBlts\n", w, h);
 
     struct Case {
         const char* name;
         int nSeries;
         int nStyle;
         bool bFast;
+        bool bSmooth;
     } cases[] = {
-        {"line, 1 series, stamped markers", 1, 0, true},
-        {"line, 1 series, Ellipse markers", 1, 0, false},
-        {"line, 3 series, stamped markers", 3, 0, true},
-        {"line, 3 series, Ellipse markers", 3, 0, false},
-        {"bar,  1 series", 1, 1, true},
+        {"line, 1 series, stamped markers", 1, 0, true, false},
+        {"line, 1 series, smooth, stamped", 1, 0, true, true},
+        {"line, 1 series, Ellipse markers", 1, 0, false, false},
+        {"line, 3 series, stamped markers", 3, 0, true, false},
+        {"line, 3 series, Ellipse markers", 3, 0, false, false},
+        {"bar,  1 series", 1, 1, true, false},
     };
     for (const Case& c : cases) {
-        Feed(chart, c.nSeries, c.nStyle);
+        Feed(chart, c.nSeries, c.nStyle, c.bSmooth);
         chart.m_bFastMarkers = c.bFast;
-        const double paint = Measure([&] { chart.PaintTo(&target); });
-        std::printf("paint %d points, %-32s %8.1f us  = %5.2f x baseline\n", kPoints, c.name, paint, paint / blits);
+        const Pair m = MeasureAgainst(blits, [&] { chart.PaintTo(&target); });
+        std::printf("paint %d points, %-32s %8.1f us vs baseline %5.1f us = %5.2f x\n", kPoints, c.name, m.subject,
+                    m.baseline, m.subject / m.baseline);
     }
 
     // The window's own WM_PAINT path, for comparison (null driver or a display).
     Feed(chart, 1, 0);
     chart.m_bFastMarkers = true;
     ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    const double wmPaint = Measure([&] {
+    const Pair m = MeasureAgainst(blits, [&] {
         ::InvalidateRect(hwnd, nullptr, FALSE);
         ::UpdateWindow(hwnd);
     });
-    std::printf("WM_PAINT, 1 series, stamped markers:             %8.1f us  = %5.2f x baseline\n", wmPaint,
-                wmPaint / blits);
+    std::printf("WM_PAINT, 1 series, stamped markers:             %8.1f us vs baseline %5.1f us = %5.2f x\n",
+                m.subject, m.baseline, m.subject / m.baseline);
 
     layer.SelectObject(hOldLayer);
     temp.SelectObject(hOldTemp);

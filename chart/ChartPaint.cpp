@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -27,6 +29,39 @@ long long MarkerThreshold(double dAverageLevel, int nPercent) {
                               : level < -1e15 ? -1000000000000000LL
                                               : static_cast<long long>(level);
     return trunced * nPercent / 100;
+}
+
+// Pixel runs are short (a thin pen's, a marker's row): fixed-size stores that
+// may overlap replace loops of unpredictable length, and nothing is called.
+inline void Store2(std::uint32_t* p, std::uint64_t pair) { std::memcpy(p, &pair, sizeof pair); }
+
+inline void FillRun(std::uint32_t* p, int n, std::uint32_t value) {
+    const std::uint64_t pair = (static_cast<std::uint64_t>(value) << 32) | value;
+    if (n >= 2 && n <= 4) {
+        Store2(p, pair);
+        Store2(p + n - 2, pair);
+        return;
+    }
+    if (n == 1) {
+        *p = value;
+        return;
+    }
+    int i = 0;
+    for (; i + 2 <= n; i += 2) Store2(p + i, pair);
+    if (i < n) p[i] = value;
+}
+
+// n pixels (at most 16) from px to p.
+inline void CopyRun(std::uint32_t* p, const std::uint32_t* px, int n) {
+    if (n >= 8) {
+        std::memcpy(p, px, 8 * sizeof *p);
+        std::memcpy(p + n - 8, px + n - 8, 8 * sizeof *p);
+    } else if (n >= 4) {
+        std::memcpy(p, px, 4 * sizeof *p);
+        std::memcpy(p + n - 4, px + n - 4, 4 * sizeof *p);
+    } else {
+        for (int i = 0; i < n; ++i) p[i] = px[i];
+    }
 }
 
 void Line(CDC* pDC, CPoint from, CPoint to) {
@@ -513,12 +548,12 @@ int MarkerStamps::CellFor(CDC* pTarget, COLORREF crPen) {
         for (int dy = 0; dy < kCell; ++dy)
             for (int dx = 0; dx < kCell; ++dx) {
                 if (m_sheet.pBits[(kCell + dy) * stride + left + dx] != 0) continue;
-                const Dot d{dx - kCell / 2, dy - kCell / 2, m_sheet.pBits[dy * stride + left + dx]};
-                if (!spans.empty() && spans.back().dy == d.dy && spans.back().dx + spans.back().n == d.dx &&
-                    spans.back().value == d.value)
-                    ++spans.back().n;
-                else
-                    spans.push_back(Span{d.dy, d.dx, 1, d.value});
+                const int sy = dy - kCell / 2;
+                const int sx = dx - kCell / 2;
+                if (spans.empty() || spans.back().dy != sy || spans.back().dx + spans.back().n != sx)
+                    spans.push_back(Span{sy, sx, 0, {}});
+                Span& span = spans.back();
+                span.px[span.n++] = m_sheet.pBits[dy * stride + left + dx];
             }
     }
     m_spans.push_back(std::move(spans));
@@ -540,7 +575,8 @@ void MarkerStamps::Stamp(const PixelBuffer& target, int nCell, int x, int y) con
     if (x >= kCell / 2 && y >= kCell / 2 && x + kCell / 2 <= target.nWidth && y + kCell / 2 <= target.nHeight) {
         // The whole cell inside: no clipping per run.
         std::uint32_t* origin = target.pBits + static_cast<size_t>(y) * stride + static_cast<size_t>(x);
-        for (const Span& r : spans) std::fill_n(origin + static_cast<std::ptrdiff_t>(r.dy) * static_cast<std::ptrdiff_t>(stride) + r.dx, r.n, r.value);
+        for (const Span& r : spans)
+            CopyRun(origin + static_cast<std::ptrdiff_t>(r.dy) * static_cast<std::ptrdiff_t>(stride) + r.dx, r.px, r.n);
         return;
     }
     for (const Span& r : spans) {
@@ -548,7 +584,7 @@ void MarkerStamps::Stamp(const PixelBuffer& target, int nCell, int x, int y) con
         if (py < 0 || py >= target.nHeight) continue;
         const int xa = std::max(x + r.dx, 0);
         const int xb = std::min(x + r.dx + r.n, target.nWidth);
-        if (xa < xb) std::fill(target.pBits + static_cast<size_t>(py) * stride + xa, target.pBits + static_cast<size_t>(py) * stride + xb, r.value);
+        for (int px = xa; px < xb; ++px) target.pBits[static_cast<size_t>(py) * stride + static_cast<size_t>(px)] = r.px[px - x - r.dx];
     }
 }
 
@@ -708,7 +744,7 @@ bool LineStamps::Segment(const PixelBuffer& target, int x0, int y0, int x1, int 
         y0 + shape.bottom < target.nHeight) {
         // The whole shape inside: no clipping per run.
         std::uint32_t* origin = target.pBits + y0 * stride + x0;
-        for (; run != end; ++run) std::fill_n(origin + run->dy * stride + run->dx, run->n, value);
+        for (; run != end; ++run) FillRun(origin + run->dy * stride + run->dx, run->n, value);
         return true;
     }
     for (; run != end; ++run) {

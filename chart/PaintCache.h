@@ -75,14 +75,11 @@ private:
     static constexpr int kCell = 16;     // cell edge; the marker is centred at (8, 8)
     static constexpr int kMaxCells = 8;  // series colours, black and blue fit easily
 
-    struct Dot {
-        int dx, dy;
-        std::uint32_t value;
-    };
-    // Runs of equal pixels in a row: n pixels from (x + dx, y + dy).
+    // Adjacent drawn pixels of a row, n of them from (x + dx, y + dy), whatever
+    // their colours: one copy per row.
     struct Span {
         int dy, dx, n;
-        std::uint32_t value;
+        std::uint32_t px[kCell];
     };
 
     void DropSheet();
