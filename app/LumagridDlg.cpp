@@ -25,9 +25,11 @@ void Trace(const char* pszFormat, ...) {
 }
 
 CLumagridDlg::CLumagridDlg(CWnd* pParent)
-    : CDialog(IDD, pParent), m_pfnSleep(&SleepFor),
+    : CDialog(IDD, pParent),
+      m_pfnSleep(&SleepFor),
       m_pfnNowMs(&SteadyMilliseconds),
-      m_adCapture1(1024, 0.0), m_adCapture2(1024, 0.0) {
+      m_adCapture1(1024, 0.0),
+      m_adCapture2(1024, 0.0) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bLibraryLoaded = FALSE;
     m_bAdvanced = FALSE;

@@ -83,6 +83,7 @@ public:
     // ---- Dump processing and chart feed
     void PrepareXChart(int nStart, int nCount);
     void PrepareYChart(int nStart, int nCount);
+    void RefreshCharts();  // the series over the cached layers, X then Y
     void UpdateRangeLabel();
     int m_nRangeMax = 100;
     double m_dFilterNum = 1.0;

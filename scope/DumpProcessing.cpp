@@ -49,10 +49,7 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     m_strYAverage = y.text.sz;
 
     // The points are in; the picture follows at most once per display frame.
-    if (m_repaintPacer.OnPacket(m_pfnNowMs())) {
-        m_chartX.Refresh(FALSE);
-        m_chartY.Refresh(FALSE);
-    }
+    if (m_repaintPacer.OnPacket(m_pfnNowMs())) RefreshCharts();
 
     const bool bXFull = m_arrXSamples.size() >= static_cast<std::size_t>(m_xWindow.nCount);
     const bool bYFull = m_arrYSamples.size() >= static_cast<std::size_t>(m_yWindow.nCount);
@@ -68,6 +65,11 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
         }
     }
     return 0;
+}
+
+void CLumagridDlg::RefreshCharts() {
+    m_chartX.Refresh(FALSE);
+    m_chartY.Refresh(FALSE);
 }
 
 // Re-initialises a chart only when its window moved or changed size.
@@ -135,9 +137,6 @@ void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
         m_editXAverage.SetWindowText(m_strXAverage);
         m_editYAverage.SetWindowText(m_strYAverage);
         // The last packets of a stream that stopped within a frame.
-        if (m_repaintPacer.OnTick(m_pfnNowMs())) {
-            m_chartX.Refresh(FALSE);
-            m_chartY.Refresh(FALSE);
-        }
+        if (m_repaintPacer.OnTick(m_pfnNowMs())) RefreshCharts();
     }
 }
