@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -144,6 +145,105 @@ double MillisecondsSince(const LARGE_INTEGER& start) {
     return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// The guard span of the live strict packet: [begin, end), begin = packet end.
+std::atomic<std::uintptr_t> g_guardBegin{0};
+std::atomic<std::uintptr_t> g_guardEnd{0};
+std::atomic<std::size_t> g_guardedSize{0};
+
+// A fault in the handler of a message sent from another thread is swallowed
+// (Wine does; SendMessage just returns), but vectored handlers see it first,
+// so an overread ends the program here.
+LONG CALLBACK StopAtOverread(EXCEPTION_POINTERS* e) {
+    const EXCEPTION_RECORD& r = *e->ExceptionRecord;
+    if (r.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || r.NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+    const std::uintptr_t at = r.ExceptionInformation[1];
+    const std::uintptr_t begin = g_guardBegin.load();
+    if (begin == 0 || at < begin || at >= g_guardEnd.load()) return EXCEPTION_CONTINUE_SEARCH;
+    const std::size_t size = g_guardedSize.load();
+    char text[160];
+    // No CRT stream: the faulting thread may be anywhere.
+    int n = std::snprintf(text, sizeof text,
+                          "QuorvaneLib: the program read byte %llu of a %llu-byte dump packet "
+                          "(strict_packets)\r\n",
+                          static_cast<unsigned long long>(at - begin + size),
+                          static_cast<unsigned long long>(size));
+    DWORD written = 0;
+    if (n > 0) WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(n), &written, nullptr);
+    TerminateProcess(GetCurrentProcess(), EXCEPTION_ACCESS_VIOLATION);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A packet placed so that it ends exactly where accessible memory ends: the
+// program's first read past the packet faults instead of finding heap bytes.
+class GuardedPacket {
+public:
+    GuardedPacket() = default;
+    GuardedPacket(const GuardedPacket&) = delete;
+    GuardedPacket& operator=(const GuardedPacket&) = delete;
+    // Runs before the worker unloads the library, which takes the handler's code along.
+    ~GuardedPacket() {
+        Release();
+        if (watch_) RemoveVectoredExceptionHandler(watch_);
+    }
+
+    // Where `packet` now lies; nullptr if the memory could not be had.
+    const std::uint8_t* Place(const std::vector<std::uint8_t>& packet) {
+        if (packet.empty()) return nullptr;
+        if (packet.size() != size_) {
+            Release();
+            Allocate(packet.size());
+        }
+        if (!base_) return nullptr;
+        std::uint8_t* at = base_ + committed_ - size_;
+        std::memcpy(at, packet.data(), size_);
+        return at;
+    }
+
+private:
+    // Commits the rounded-up size and only reserves what follows. The reserved
+    // span reaches past the largest packet a scenario can describe, so a read
+    // with a larger frame's counts faults however far it jumps.
+    void Allocate(std::size_t size) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        const std::size_t page = info.dwPageSize;
+        auto roundUp = [page](std::size_t n) { return (n + page - 1) / page * page; };
+        const std::size_t committed = roundUp(size);
+        const std::size_t guard = roundUp(quorvane::kDumpHeaderBytes + 2 * static_cast<std::size_t>(kMaxCells));
+        void* base = VirtualAlloc(nullptr, committed + guard, MEM_RESERVE, PAGE_NOACCESS);
+        if (!base) return;
+        if (!VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
+            VirtualFree(base, 0, MEM_RELEASE);
+            return;
+        }
+        if (!watch_) watch_ = AddVectoredExceptionHandler(1, StopAtOverread);
+        base_ = static_cast<std::uint8_t*>(base);
+        committed_ = committed;
+        size_ = size;
+        const auto end = reinterpret_cast<std::uintptr_t>(base_ + committed_);
+        g_guardBegin = 0;  // no window in which the range is half written
+        g_guardedSize = size_;
+        g_guardEnd = end + guard;
+        g_guardBegin = end;
+    }
+
+    void Release() {
+        if (base_) {
+            // Only if no newer worker has claimed the range meanwhile.
+            std::uintptr_t mine = reinterpret_cast<std::uintptr_t>(base_ + committed_);
+            g_guardBegin.compare_exchange_strong(mine, 0);
+            VirtualFree(base_, 0, MEM_RELEASE);
+        }
+        base_ = nullptr;
+        committed_ = size_ = 0;
+    }
+
+    std::uint8_t* base_ = nullptr;
+    std::size_t committed_ = 0;
+    std::size_t size_ = 0;
+    void* watch_ = nullptr;
+};
+
 // What one turn of the worker is to deliver, decided under the lock and sent
 // without it.
 struct Delivery {
@@ -170,6 +270,7 @@ public:
         }
         const double now = MillisecondsSince(g.registeredAt);
         SimEngine& engine = *g.engine;
+        strict_ = engine.scenario().strictPackets;
         if (engine.AdvanceTo(static_cast<std::int64_t>(now)) || g.announce) {
             d.connect = true;
             d.connectedCount = static_cast<WPARAM>(engine.ConnectedCount());
@@ -214,7 +315,7 @@ public:
             if (d.connect) Send(d.window, quorvane::WM_USB_CONNECT, d.connectedCount);
             if (d.parameters) Send(d.window, quorvane::WM_SYSTEM_PARAMETER, 0);
             if (d.deviceInfo) Send(d.window, quorvane::WM_READ_DEVICE_INFO, 0);
-            if (d.packet) Send(d.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(packet_.data()));
+            if (d.packet) Send(d.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(Deliverable()));
             // Waits last whole milliseconds and tend to overshoot; the schedule
             // catches up on the next turns.
             if (!sent && d.waitMs > 0.5)
@@ -223,7 +324,23 @@ public:
     }
 
 private:
-    std::vector<std::uint8_t> packet_;  // stays valid while the window handles it
+    const std::uint8_t* Deliverable() {
+        if (!strict_) return packet_.data();
+        if (const std::uint8_t* placed = guarded_.Place(packet_)) return placed;
+        if (!warned_) {
+            std::fprintf(stderr, "QuorvaneLib: cannot place packets before an inaccessible page; "
+                                 "sending them unguarded\n");
+            std::fflush(stderr);
+            warned_ = true;
+        }
+        return packet_.data();
+    }
+
+    // Both stay valid while the window handles the packet.
+    std::vector<std::uint8_t> packet_;
+    GuardedPacket guarded_;
+    bool strict_ = false;
+    bool warned_ = false;
     unsigned generation_ = 0;
     double nextPacket_ = 0.0;
 };

@@ -67,8 +67,8 @@ std::optional<double> ToDouble(const std::string& s, double lo, double hi) {
 }
 
 std::optional<bool> ToBool(const std::string& s) {
-    static const std::set<std::string> yes = {"yes", "ok", "true", "1"};
-    static const std::set<std::string> no = {"no", "fail", "false", "0"};
+    static const std::set<std::string> yes = {"yes", "ok", "on", "true", "1"};
+    static const std::set<std::string> no = {"no", "fail", "off", "false", "0"};
     if (yes.count(s)) return true;
     if (no.count(s)) return false;
     return std::nullopt;
@@ -146,6 +146,10 @@ private:
             auto v = ToInt(value, 0, 86400000);
             if (!v) return Fail(no, "cycle_ms needs milliseconds between 0 and 86400000");
             s_.cycleMs = static_cast<int>(*v);
+        } else if (key == "strict_packets") {
+            auto v = ToBool(value);
+            if (!v) return Fail(no, "strict_packets needs yes/on or no/off");
+            s_.strictPackets = *v;
         } else if (key == "at") {
             return TimelineKey(value, no);
         } else if (IsFrameKey(key)) {
@@ -191,7 +195,7 @@ private:
     bool FrameKey(const std::string& key, const std::string& value, int no) {
         if (!IsFrameKey(key)) {
             if (key == "rate" || key == "setdump_result" || key == "seed" || key == "cycle_ms" ||
-                key == "at")
+                key == "strict_packets" || key == "at")
                 return Fail(no, "'" + key + "' belongs before the first [frame] or in [library]");
             return Fail(no, "unknown key '" + key + "'");
         }

@@ -63,6 +63,7 @@ struct Scenario {
     int setDumpResult = 0;  // what setDump returns for an accepted request
     std::uint64_t seed = 1;
     int cycleMs = 0;        // >0: the timeline repeats with this period
+    bool strictPackets = false;  // packets end at an inaccessible page, so overreads fault
     std::vector<FrameSpec> frames;
     std::vector<TimelineEvent> timeline;  // sorted by time, stable
 };

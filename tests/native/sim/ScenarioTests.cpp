@@ -40,13 +40,14 @@ TEST(ScenarioParser, BuiltInScenarioHasTwoListedFramesAndOneHidden) {
     EXPECT_GT(a.x.tilts[0], 0);
     // The program frees the library at exit only when setDump returns 0.
     EXPECT_EQ(s->setDumpResult, 0);
+    EXPECT_FALSE(s->strictPackets);
     EXPECT_EQ(DefaultScenario().frames.size(), 3u);
 }
 
 TEST(ScenarioParser, ReadsEveryKey) {
     const std::string text =
         "\xEF\xBB\xBF# comment\r\n"
-        "rate = 250.5\r\nsetdump_result = -3\nseed = 0x1F\ncycle_ms = 2000\n"
+        "rate = 250.5\r\nsetdump_result = -3\nseed = 0x1F\ncycle_ms = 2000\nstrict_packets = on\n"
         "at = 1500 disconnect 7\nat = 500 connect 7\n"
         "[frame]\n"
         "name = Frame X/12 #1\nversion = v9 beta\ntype = 2\nusbindex = 7\n"
@@ -61,6 +62,7 @@ TEST(ScenarioParser, ReadsEveryKey) {
     EXPECT_EQ(s->setDumpResult, -3);
     EXPECT_EQ(s->seed, 31u);
     EXPECT_EQ(s->cycleMs, 2000);
+    EXPECT_TRUE(s->strictPackets);
     ASSERT_EQ(s->timeline.size(), 2u);
     EXPECT_EQ(s->timeline[0].atMs, 500);  // sorted by time
     EXPECT_TRUE(s->timeline[0].connect);
@@ -130,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{"rate = 20x\n", 1, "rate needs"},
         BadScenario{"name = A\n", 1, "belongs in a [frame]"},
         BadScenario{"[frame]\nrate = 5\n", 2, "belongs before the first [frame]"},
+        BadScenario{"[frame]\nstrict_packets = on\n", 2, "belongs before the first [frame]"},
+        BadScenario{"seed = 1\nstrict_packets = maybe\n", 2, "strict_packets needs"},
         BadScenario{"[frames]\n", 1, "unknown section [frames]"},
         BadScenario{"[frame\n", 1, "lacks ']'"},
         BadScenario{"[frame]\nname = A\nusbindex = 1\nx_cells = 0\n", 4, "x_cells needs"},

@@ -26,8 +26,16 @@ struct Received {
     int deviceInfos = 0;
     std::vector<std::vector<std::uint8_t>> packets;
     std::map<int, std::size_t> packetSize;  // by usbindexNo (header byte 2)
+    std::vector<bool> endsAtNoAccess;       // per packet: its last byte readable, the next not
+    std::size_t overreadAt = 0;             // >0: the handler also reads this byte, as a faulty program would
 };
 Received g_received;
+
+bool Readable(const void* at) {
+    MEMORY_BASIC_INFORMATION mbi{};
+    return VirtualQuery(at, &mbi, sizeof mbi) == sizeof mbi && mbi.State == MEM_COMMIT &&
+           !(mbi.Protect & (PAGE_NOACCESS | PAGE_GUARD));
+}
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -37,6 +45,9 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_READ_DUMP: {
         const auto* p = reinterpret_cast<const std::uint8_t*>(wParam);
         std::size_t size = g_received.packetSize.count(p[2]) ? g_received.packetSize[p[2]] : kDumpHeaderBytes;
+        if (g_received.overreadAt)
+            static_cast<void>(*static_cast<const volatile std::uint8_t*>(p + g_received.overreadAt));
+        g_received.endsAtNoAccess.push_back(Readable(p + size - 1) && !Readable(p + size));
         g_received.packets.emplace_back(p, p + size);
         return 0;
     }
@@ -155,6 +166,17 @@ protected:
             if (left <= 0) return;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
         }
+    }
+
+    // Ends the session so the next Load starts afresh: the worker keeps the
+    // library until its window goes.
+    void Restart() {
+        Unload();
+        DestroyWindow(window_);
+        ASSERT_TRUE(WaitUntilUnloaded(2000));
+        window_ = CreateWindowW(L"QuorvaneLibTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        ASSERT_TRUE(window_);
     }
 
     std::vector<std::vector<std::uint8_t>> PacketsAfter(std::size_t from) {
@@ -315,15 +337,53 @@ TEST_F(QuorvaneLibTest, SameScenarioGivesTheSamePackets) {
         ASSERT_GE(g_received.packets.size(), 6u);
         run.assign(g_received.packets.begin(), g_received.packets.begin() + 6);
         dump_(1, 0x00);
-        Unload();
-        // The worker keeps the library until its window goes.
-        DestroyWindow(window_);
-        ASSERT_TRUE(WaitUntilUnloaded(2000));
-        window_ = CreateWindowW(L"QuorvaneLibTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+        Restart();
     }
     EXPECT_EQ(runs[0], runs[1]);
     EXPECT_NE(runs[0][0], runs[0][1]);  // noise varies from packet to packet
+}
+
+TEST_F(QuorvaneLibTest, StrictPacketsEndAtAnInaccessiblePageWithTheSameBytes) {
+    // B's packets span two pages, so the buffer must grow when B takes over.
+    const std::string frames = "rate = 200\nseed = 9\n"
+                               "[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n"
+                               "[frame]\nname = B\nusbindex = 2\nx_cells = 3000\ny_cells = 2000\n";
+    std::vector<std::vector<std::uint8_t>> first[2];  // without, with the key
+    for (int strict = 0; strict < 2; ++strict) {
+        if (strict) Restart();
+        g_received = Received{};
+        g_received.packetSize = {{1, 7 + 70}, {2, 7 + 5000}};
+        Load((std::string("strict_packets = ") + (strict ? "yes\n" : "no\n") + frames).c_str());
+        ASSERT_EQ(reg_(window_), 1);
+        dump_(1, 0x25);
+        Pump(3000, [] { return g_received.packets.size() >= 4; });
+        ASSERT_GE(g_received.packets.size(), 4u);
+        first[strict].assign(g_received.packets.begin(), g_received.packets.begin() + 4);
+    }
+    EXPECT_EQ(first[1], first[0]);
+
+    dump_(2, 0x05);
+    Pump(50);
+    const std::size_t mark = g_received.packets.size();
+    Pump(3000, [mark] { return g_received.packets.size() >= mark + 3; });
+    ASSERT_GE(g_received.packets.size(), mark + 3);
+    EXPECT_EQ(g_received.packets.back()[2], 2);
+    EXPECT_EQ(g_received.endsAtNoAccess, std::vector<bool>(g_received.packets.size(), true));
+}
+
+TEST_F(QuorvaneLibTest, StrictPacketsEndTheProgramAtItsFirstReadPastTheEnd) {
+    // The handler runs on a message sent from the library's thread, where a
+    // fault by itself would be swallowed and the program would carry on.
+    EXPECT_EXIT(
+        {
+            Load("strict_packets = yes\n[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\n");
+            g_received.overreadAt = 7 + 3000 + 2000 - 1;  // the last byte by a larger frame's counts
+            reg_(window_);
+            dump_(1, 0x05);
+            Pump(3000);
+        },
+        ::testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)),
+        "read byte 5006 of a 77-byte dump packet");
 }
 
 TEST_F(QuorvaneLibTest, TimelineAnnouncesEveryChangeOfTheConnectedSet) {
