@@ -1,6 +1,8 @@
 #include "Driver.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <richedit.h>
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +33,36 @@ bool FileExists(const std::string& path)
 {
     DWORD attr = GetFileAttributesW(Widen(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsAbsolutePath(const std::string& path)
+{
+    return (path.size() >= 2 && path[1] == ':') || path.rfind("\\\\", 0) == 0 || path.rfind("/", 0) == 0;
+}
+
+HWND FindEdit(HWND hwnd)
+{
+    if (ClassName(hwnd) == L"Edit")
+        return hwnd;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (HWND edit = FindEdit(child))
+            return edit;
+    return nullptr;
+}
+
+// The file-name field's edit. Explorer-style templates have cmb13, which
+// Wine's comdlg32 makes a ComboBoxEx32 whose combo box holds the edit; older
+// templates have the edit edt1.
+HWND FileNameEdit(HWND dialog)
+{
+    constexpr int kComboField = 0x47C, kEditField = 0x480;
+    for (int id : {kComboField, kEditField}) {
+        HWND field = GetDlgItem(dialog, id);
+        if (field && IsWindowVisible(field))
+            if (HWND edit = FindEdit(field))
+                return edit;
+    }
+    return nullptr;
 }
 
 std::string SystemMessage(DWORD code)
@@ -531,6 +563,21 @@ HWND Session::waitMainWindow(DWORD timeoutMs, const std::string& caption)
     }
 }
 
+void Session::describeDialog(HWND hwnd, DialogInfo& out)
+{
+    out.hwnd = hwnd;
+    out.caption = windowText(hwnd);
+    out.text.clear();
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) != L"Static" || (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            continue;
+        std::string text = windowText(child);
+        if (text.empty())
+            continue;
+        out.text += (out.text.empty() ? "" : "\n") + text;
+    }
+}
+
 bool Session::waitDialog(DialogInfo& out, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
@@ -538,21 +585,10 @@ bool Session::waitDialog(DialogInfo& out, DWORD timeoutMs)
         for (HWND hwnd : TopLevelWindows(m_pi.dwProcessId)) {
             if (hwnd == m_main || !IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770")
                 continue;
-            std::string caption = windowText(hwnd);
             // The main dialog itself, before waitMainWindow has named it.
-            if (!GetWindow(hwnd, GW_OWNER) && caption == m_mainCaption)
+            if (!GetWindow(hwnd, GW_OWNER) && windowText(hwnd) == m_mainCaption)
                 continue;
-            out.hwnd = hwnd;
-            out.caption = caption;
-            out.text.clear();
-            for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                if (ClassName(child) != L"Static" || (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-                    continue;
-                std::string text = windowText(child);
-                if (text.empty())
-                    continue;
-                out.text += (out.text.empty() ? "" : "\n") + text;
-            }
+            describeDialog(hwnd, out);
             return true;
         }
         if (!running())
@@ -589,6 +625,114 @@ bool Session::pressButton(HWND dialog, int id)
     if (!PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)))
         return fail("PostMessage: " + SystemMessage(GetLastError()));
     return true;
+}
+
+// --- common file dialog ------------------------------------------------------
+
+bool Session::waitFileDialog(DialogInfo& out, DWORD timeoutMs, const std::string& title)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::string other;
+        for (HWND hwnd : TopLevelWindows(m_pi.dwProcessId)) {
+            if (hwnd == m_main || !IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770" || !FileNameEdit(hwnd))
+                continue;
+            std::string caption = windowText(hwnd);
+            if (title.empty() || caption == title) {
+                describeDialog(hwnd, out);
+                return true;
+            }
+            other = caption;
+        }
+        if (!running())
+            return fail("program ended without showing a file dialog");
+        if (GetTickCount() - start >= timeoutMs)
+            return fail("no file dialog" + (title.empty() ? "" : " \"" + title + "\"") + " shown within " +
+                        std::to_string(timeoutMs) + " ms" + (other.empty() ? "" : " (one is: \"" + other + "\")"));
+        Sleep(kPollMs);
+    }
+}
+
+std::string Session::fileDialogName(HWND dialog)
+{
+    HWND edit = IsWindow(dialog) ? FileNameEdit(dialog) : nullptr;
+    if (!edit) {
+        fail("not a file dialog");
+        return {};
+    }
+    return windowText(edit);
+}
+
+std::string Session::fileDialogFolder(HWND dialog)
+{
+    if (!IsWindow(dialog) || !FileNameEdit(dialog)) {
+        fail("not a file dialog");
+        return {};
+    }
+    if (!sameBitness())
+        return {};
+    constexpr int kChars = 1024;
+    RemoteBuffer remote(m_pi.hProcess, kChars * sizeof(wchar_t));
+    LRESULT length = 0;
+    if (!remote.ok()) {
+        fail("VirtualAllocEx: " + SystemMessage(GetLastError()));
+        return {};
+    }
+    if (!send(dialog, CDM_GETFOLDERPATH, kChars, reinterpret_cast<LPARAM>(remote.address()), &length))
+        return {};
+    if (length <= 0 || length > kChars) {
+        fail("the dialog shows no file-system folder");
+        return {};
+    }
+    std::wstring folder(static_cast<size_t>(length), L'\0');
+    if (!remote.read(folder.data(), folder.size() * sizeof(wchar_t))) {
+        fail("ReadProcessMemory: " + SystemMessage(GetLastError()));
+        return {};
+    }
+    folder.resize(wcsnlen(folder.c_str(), folder.size()));
+    return Narrow(folder);
+}
+
+bool Session::fileDialogSave(HWND dialog, const std::string& name, DWORD timeoutMs, DialogInfo* prompt)
+{
+    HWND edit = IsWindow(dialog) ? FileNameEdit(dialog) : nullptr;
+    if (!edit)
+        return fail("not a file dialog");
+    std::wstring wide = Widen(name);
+    if (!send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), nullptr))
+        return false;
+    std::string typed = windowText(edit);
+    if (typed != name)
+        return fail("the file-name field reads \"" + typed + "\" after typing \"" + name + "\"");
+    if (!pressButton(dialog, IDOK))
+        return false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog))
+            return true;
+        for (HWND hwnd : TopLevelWindows(m_pi.dwProcessId)) {
+            if (GetWindow(hwnd, GW_OWNER) != dialog || !IsWindowVisible(hwnd) || ClassName(hwnd) != L"#32770")
+                continue;
+            DialogInfo box;
+            describeDialog(hwnd, box);
+            if (prompt)
+                *prompt = box;
+            return fail("the file dialog answered \"" + name + "\" with the box \"" + box.caption + "\": " + box.text);
+        }
+        if (!running())
+            return fail("program ended while its file dialog was open");
+        if (GetTickCount() - start >= timeoutMs)
+            return fail("file dialog still open " + std::to_string(timeoutMs) + " ms after Save; it shows \"" +
+                        fileDialogFolder(dialog) + "\", its field reads \"" + windowText(edit) + "\"");
+        Sleep(kPollMs);
+    }
+}
+
+bool Session::fileDialogCancel(HWND dialog, DWORD timeoutMs)
+{
+    if (!IsWindow(dialog) || !FileNameEdit(dialog))
+        return fail("not a file dialog");
+    return pressButton(dialog, IDCANCEL) && waitWindowGone(dialog, timeoutMs);
 }
 
 HWND Session::activeWindow() const
@@ -794,7 +938,102 @@ int Session::trackbarPos(int id)
     return static_cast<int>(pos);
 }
 
+std::string Session::statusText(int id)
+{
+    HWND box = need(id, nullptr);
+    if (!box || !sameBitness())
+        return {};
+    // WM_GETTEXT goes through the version-1 box's ANSI procedure and loses
+    // what the code page cannot hold (Hangul under a Western one); the
+    // rich-edit query hands out UTF-16 as stored.
+    RemoteBuffer lengthQuery(m_pi.hProcess, sizeof(GETTEXTLENGTHEX));
+    GETTEXTLENGTHEX how{GTL_PRECISE | GTL_NUMCHARS, 1200};
+    LRESULT length = 0;
+    if (!lengthQuery.ok() || !lengthQuery.write(&how, sizeof(how)) ||
+        !send(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(lengthQuery.address()), 0, &length))
+        return {};
+    if (length <= 0)
+        return windowText(box);  // a plain edit knows no rich-edit queries
+    size_t bytes = (static_cast<size_t>(length) + 1) * sizeof(wchar_t);
+    RemoteBuffer remote(m_pi.hProcess, sizeof(GETTEXTEX) + bytes);
+    GETTEXTEX query{};
+    query.cb = static_cast<DWORD>(bytes);
+    query.flags = GT_DEFAULT;
+    query.codepage = 1200;
+    LRESULT got = 0;
+    if (!remote.ok() || !remote.write(&query, sizeof(query)) ||
+        !send(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(remote.address()),
+              reinterpret_cast<LPARAM>(remote.address(sizeof(GETTEXTEX))), &got))
+        return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    if (!remote.read(text.data(), bytes, sizeof(GETTEXTEX))) {
+        fail("ReadProcessMemory: " + SystemMessage(GetLastError()));
+        return {};
+    }
+    text.resize(static_cast<size_t>(std::max<LRESULT>(0, std::min<LRESULT>(got, length))));
+    return Narrow(text);
+}
+
+std::vector<std::string> Session::statusLines(int id)
+{
+    std::string text = statusText(id);
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(begin, i - begin));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        begin = i + 1;
+    }
+    if (begin < text.size())
+        lines.push_back(text.substr(begin));
+    return lines;
+}
+
+int Session::waitStatusLine(const std::string& text, DWORD timeoutMs, int id)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        std::vector<std::string> lines = statusLines(id);
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(text) != std::string::npos)
+                return static_cast<int>(i);
+        if (!control(id, nullptr)) {
+            fail("no control " + std::to_string(id));
+            return -1;
+        }
+        if (GetTickCount() - start >= timeoutMs) {
+            fail("no status line with \"" + text + "\" within " + std::to_string(timeoutMs) + " ms (" +
+                 std::to_string(lines.size()) + " lines" + (lines.empty() ? "" : ", the last \"" + lines.back() + "\"") + ")");
+            return -1;
+        }
+        Sleep(50);
+    }
+}
+
 // --- acting ----------------------------------------------------------------
+
+namespace {
+
+// The reply to a click, which may come after click() has given up waiting:
+// the callback then frees it.
+struct ClickReply {
+    bool done = false;
+    bool abandoned = false;
+};
+
+void CALLBACK ClickAnswered(HWND, UINT, ULONG_PTR data, LRESULT)
+{
+    auto* reply = reinterpret_cast<ClickReply*>(data);
+    if (reply->abandoned)
+        delete reply;
+    else
+        reply->done = true;
+}
+
+}  // namespace
 
 bool Session::click(int id, DWORD timeoutMs, HWND parent)
 {
@@ -803,13 +1042,30 @@ bool Session::click(int id, DWORD timeoutMs, HWND parent)
         return false;
     if (!IsWindowEnabled(button))
         return fail("control " + std::to_string(id) + " is disabled");
-    DWORD_PTR ignored = 0;
-    if (SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &ignored))
-        return true;
-    DWORD error = GetLastError();
-    if (error == ERROR_TIMEOUT || error == 0)
-        return true;  // still being handled (a modal window, a long wait): delivered
-    return fail("BM_CLICK: " + SystemMessage(error));
+    HWND top = GetAncestor(button, GA_ROOT);
+    bool topEnabled = IsWindowEnabled(top) != FALSE;
+    auto* reply = new ClickReply;
+    if (!SendMessageCallbackW(button, BM_CLICK, 0, 0, ClickAnswered, reinterpret_cast<ULONG_PTR>(reply))) {
+        delete reply;
+        return fail("BM_CLICK: " + SystemMessage(GetLastError()));
+    }
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // delivers the reply to the callback
+        if (reply->done) {
+            delete reply;
+            return true;
+        }
+        // A modal window disables its owner: the handler now waits for the
+        // user, which the caller is about to play.
+        bool modal = topEnabled && !IsWindowEnabled(top);
+        if (modal || !running() || GetTickCount() - start >= timeoutMs) {
+            reply->abandoned = true;
+            return true;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+    }
 }
 
 bool Session::clickRow(int id, int row)
@@ -937,12 +1193,37 @@ bool Session::screenshot(const std::string& pngPath, Image* out, HWND hwnd)
 
 // --- files -----------------------------------------------------------------
 
+std::string Session::filePath(const std::string& name) const
+{
+    return IsAbsolutePath(name) ? WindowsPath(name) : JoinPath(m_folder, WindowsPath(name));
+}
+
 std::string Session::readFile(const std::string& name) const
 {
-    std::ifstream file(Widen(JoinPath(m_folder, name)).c_str(), std::ios::binary);
+    std::ifstream file(Widen(filePath(name)).c_str(), std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+bool Session::waitFile(const std::string& name, DWORD timeoutMs)
+{
+    std::string path = filePath(name);
+    DWORD start = GetTickCount();
+    for (;;) {
+        // Not shared for writing: fails while the writer still holds the file.
+        HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (GetTickCount() - start >= timeoutMs)
+            return fail((error == ERROR_SHARING_VIOLATION ? "file still being written: " : "no file ") + path +
+                        " after " + std::to_string(timeoutMs) + " ms");
+        Sleep(kPollMs);
+    }
 }
 
 std::vector<std::string> Session::requestLog() const

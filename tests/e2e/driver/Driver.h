@@ -4,8 +4,9 @@
 //
 // Everything runs in the driver's process; the program is a separate process
 // (under Wine as on Windows). Messages at or above WM_USER carry no pointer
-// data between processes, so list-view queries go through memory allocated
-// in the program's process. Driver and program must have the same bitness.
+// data between processes, so list-view, rich-edit and file-dialog queries go
+// through memory allocated in the program's process. Driver and program must
+// have the same bitness.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,9 @@
 #include "Png.h"
 
 namespace e2e {
+
+// The program's status box (a version-1 rich edit).
+constexpr int kStatusBoxId = 1002;
 
 // UTF-8 <-> UTF-16; the driver's public texts and paths are UTF-8.
 std::wstring Widen(const std::string& utf8);
@@ -110,6 +114,22 @@ public:
     // IDCANCEL when the dialog has no IDOK button).
     bool pressButton(HWND dialog, int id = IDOK);
 
+    // --- common file dialog (Save As / Open, explorer style) ----------------
+    // A visible file dialog of the program: a #32770 with a file-name field,
+    // captioned `title` unless that is empty.
+    bool waitFileDialog(DialogInfo& out, DWORD timeoutMs, const std::string& title = "");
+    // The file-name field's text; at first the name the program proposed.
+    std::string fileDialogName(HWND dialog);
+    // The folder the dialog shows, where a bare name is saved.
+    std::string fileDialogFolder(HWND dialog);
+    // Types `name` (a bare name or a full Windows path) into the field and
+    // presses Save; true once the dialog has closed. When the dialog answers
+    // with a box of its own (a name it refuses, an overwrite prompt) the box
+    // stays open for the caller and is described in lastError() and *prompt;
+    // a folder name makes the dialog move there and stay open.
+    bool fileDialogSave(HWND dialog, const std::string& name, DWORD timeoutMs = 5000, DialogInfo* prompt = nullptr);
+    bool fileDialogCancel(HWND dialog, DWORD timeoutMs = 5000);
+
     // --- reading (controls of the main window unless a parent is given) --
     HWND control(int id, HWND parent = nullptr) const;
     std::string text(int id, HWND parent = nullptr);
@@ -128,10 +148,20 @@ public:
     int listSelectionMark(int id);
     bool listSelected(int id, int row);
     int trackbarPos(int id);
+    // All text of a rich edit (or edit) of the main window, read as UTF-16 in
+    // the program's process; lines end as the control stores them ("\r\n").
+    std::string statusText(int id = kStatusBoxId);
+    // Its lines without their ends; the empty rest after the last end is dropped.
+    std::vector<std::string> statusLines(int id = kStatusBoxId);
+    // Index of the first line that contains `text`, or -1 when none does
+    // within the time.
+    int waitStatusLine(const std::string& text, DWORD timeoutMs, int id = kStatusBoxId);
 
     // --- acting ------------------------------------------------------------
-    // BM_CLICK, waiting up to timeoutMs for the program to handle it. A click
-    // that opens a modal window or blocks longer still counts as delivered.
+    // BM_CLICK, waiting up to timeoutMs for the program to handle it, or
+    // until the handler shows a modal window (the button's top-level window
+    // becomes disabled): a Save As dialog or a box returns at once. A click
+    // that blocks longer than the time still counts as delivered.
     bool click(int id, DWORD timeoutMs = 5000, HWND parent = nullptr);
     // Mouse down and up at the centre of the row's icon (label when it has no
     // icon); the list view then sends NM_CLICK as for a real click. Returns
@@ -156,7 +186,11 @@ public:
     // --- files -----------------------------------------------------------------
     const std::string& folder() const { return m_folder; }
     std::string exePath() const { return m_exePath; }
-    std::string readFile(const std::string& name) const;  // in the folder; empty if missing
+    // `name` in the folder, or a full path: "C:\x", "\\server\x", "/x" (as Z:).
+    std::string filePath(const std::string& name) const;
+    std::string readFile(const std::string& name) const;  // empty if missing
+    // Until the file exists and nobody holds it open for writing.
+    bool waitFile(const std::string& name, DWORD timeoutMs);
     std::vector<std::string> requestLog() const;           // requests.log lines
     std::string iniText() const { return readFile("Lumagrid.ini"); }
     void keepFolder(bool keep) { m_keep = keep; }
@@ -169,6 +203,7 @@ private:
     bool send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result, DWORD timeoutMs = 0);
     HWND need(int id, HWND parent);
     HWND activeWindow() const;
+    void describeDialog(HWND hwnd, DialogInfo& out);
     bool sameBitness();
     void readerLoop();
     void stopReader();

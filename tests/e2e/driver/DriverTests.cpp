@@ -378,6 +378,93 @@ TEST(Session, EndingTheSessionStopsTheProgramAndRemovesOrKeepsTheFolder)
     EXPECT_TRUE(RemoveFolder(folder));
 }
 
+// The stand-in's button 1200 opens the Save As dialog as the program's
+// "File Report" does and traces the path it got; the file then holds
+// "standin report".
+TEST(Session, SaveAsTakesABareNameOrAFullPathAndReportsWhatTheDialogRefuses)
+{
+    Session s;
+    ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
+    ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
+    DialogInfo dialog;
+    auto open = [&] {
+        DWORD start = GetTickCount();
+        ASSERT_TRUE(s.click(1200, kWait)) << s.lastError();
+        EXPECT_LT(GetTickCount() - start, 5000u) << "the click returns once the modal dialog is up";
+        ASSERT_TRUE(s.waitFileDialog(dialog, kWait, "Export Report File As")) << s.lastError();
+    };
+
+    ASSERT_NO_FATAL_FAILURE(open());
+    DialogInfo other;
+    EXPECT_FALSE(s.waitFileDialog(other, 100, "Open"));
+    EXPECT_NE(s.lastError().find("Export Report File As"), std::string::npos) << s.lastError();
+    EXPECT_EQ(s.fileDialogName(dialog.hwnd), "(2026-12-09-14-30)");
+    std::string start = s.fileDialogFolder(dialog.hwnd);
+    EXPECT_EQ(start, s.folder()) << "a dialog starts in the program's current folder (unless the prefix "
+                                    "remembers a later folder of this program that still exists)";
+    ASSERT_TRUE(s.fileDialogSave(dialog.hwnd, "bare-report")) << s.lastError();
+    EXPECT_GE(s.waitTrace("saved as " + start + "\\bare-report", kWait), 0) << s.lastError();
+    ASSERT_TRUE(s.waitFile("bare-report", kWait)) << s.lastError();
+    EXPECT_EQ(s.readFile("bare-report"), "standin report\r\n") << "waitFile returns once the writer is done";
+
+    // A folder name moves the dialog there; a full path is saved as given.
+    ASSERT_TRUE(CreateDirectoryW(Widen(s.filePath("sub")).c_str(), nullptr));
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_FALSE(s.fileDialogSave(dialog.hwnd, s.filePath("sub"), 1000));
+    EXPECT_NE(s.lastError().find("still open"), std::string::npos) << s.lastError();
+    EXPECT_EQ(s.fileDialogFolder(dialog.hwnd), s.filePath("sub"));
+    ASSERT_TRUE(s.fileDialogSave(dialog.hwnd, s.filePath("sub\\full.xls"))) << s.lastError();
+    EXPECT_GE(s.waitTrace("saved as " + s.filePath("sub\\full.xls"), kWait), 0) << s.lastError();
+    EXPECT_TRUE(s.waitFile("sub\\full.xls", kWait)) << s.lastError();
+
+    // A name the dialog refuses: its box is left open and handed out.
+    ASSERT_NO_FATAL_FAILURE(open());
+    DialogInfo prompt;
+    EXPECT_FALSE(s.fileDialogSave(dialog.hwnd, "bad<name>.xls", kWait, &prompt));
+    EXPECT_NE(s.lastError().find("bad<name>.xls"), std::string::npos) << s.lastError();
+    ASSERT_NE(prompt.hwnd, nullptr);
+    EXPECT_EQ(GetWindow(prompt.hwnd, GW_OWNER), dialog.hwnd);
+    ASSERT_TRUE(s.pressButton(prompt.hwnd)) << s.lastError();
+    ASSERT_TRUE(s.waitWindowGone(prompt.hwnd, kWait)) << s.lastError();
+    size_t mark = s.traceCount();
+    ASSERT_TRUE(s.fileDialogCancel(dialog.hwnd)) << s.lastError();
+    EXPECT_GE(s.waitTrace("cancelled", kWait, mark), 0) << s.lastError();
+    EXPECT_EQ(s.fileDialogName(dialog.hwnd), "");
+    EXPECT_EQ(s.lastError(), "not a file dialog");
+}
+
+TEST(Session, ReadsStatusLinesAndKoreanBoxTexts)
+{
+    Session s;
+    ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
+    ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
+
+    ASSERT_TRUE(s.click(1201)) << s.lastError();
+    const std::vector<std::string> lines = {"X-Axis: 3 weak LEDs", u8"Y-Axis 정상", u8"파일 저장: 보고서.xls"};
+    EXPECT_EQ(s.statusLines(), lines);
+    EXPECT_EQ(s.statusText(), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+    ASSERT_TRUE(s.click(1201)) << s.lastError();
+    EXPECT_EQ(s.statusLines().size(), 6u);
+    EXPECT_EQ(s.waitStatusLine(u8"보고서", kWait), 2) << s.lastError();
+    EXPECT_EQ(s.waitStatusLine("never shown", 100), -1);
+    EXPECT_NE(s.lastError().find(u8"6 lines, the last \"파일 저장"), std::string::npos) << s.lastError();
+    EXPECT_EQ(s.statusText(1045), "12.5") << "a plain edit";
+
+    // The program's file-error box: a Korean text naming the file. The dialog
+    // takes a path in a missing folder; the write then fails.
+    std::string missing = s.filePath("missing\\report.xls");
+    ASSERT_TRUE(s.click(1200)) << s.lastError();
+    DialogInfo dialog;
+    ASSERT_TRUE(s.waitFileDialog(dialog, kWait)) << s.lastError();
+    ASSERT_TRUE(s.fileDialogSave(dialog.hwnd, missing)) << s.lastError();
+    DialogInfo box;
+    ASSERT_TRUE(s.waitDialog(box, kWait)) << s.lastError();
+    EXPECT_EQ(box.caption, "LumagridStandin");
+    EXPECT_EQ(box.text, u8"파일을 쓸 수 없습니다: " + missing);
+    ASSERT_TRUE(s.pressButton(box.hwnd)) << s.lastError();
+    EXPECT_GE(s.waitTrace("file error box closed", kWait), 0) << s.lastError();
+}
+
 TEST(Session, ReportsWhatItCannotStart)
 {
     Session s;
@@ -403,7 +490,10 @@ TEST(DriveCli, RunsAScriptAndFailsOnAFailedStep)
     options.args = {"--bin", OwnExeFolder(), "--exe", "LumagridStandin.exe", "--library", standinLib,
                     "wait-window", "click", "1047", "expect-trace", "clicked 1047 check 1", "click-row", "1",
                     "expect-trace", "clicked row 1", "expect-text", "1045", "12.5", "rows",
-                    "shot", "cli.png", "esc", "expect-exit", "0"};
+                    "shot", "cli.png", "click", "1201", "expect-status", u8"정상", "status",
+                    "click", "1200", "wait-file-dialog", "Export Report File As", "file-name", "save-as", "cli.xls",
+                    "expect-file", "cli.xls", "print-file", "cli.xls", "click", "1200", "cancel-file-dialog",
+                    "expect-trace", "cancelled", "esc", "expect-exit", "0"};
     Session s;
     ASSERT_TRUE(s.launch(options)) << s.lastError();
     DWORD code = 99;
@@ -415,6 +505,9 @@ TEST(DriveCli, RunsAScriptAndFailsOnAFailedStep)
     EXPECT_NE(out.find("row 1: \"Frame\xc3\xa9" "B\" X 64 Y 48"), std::string::npos) << out;
     EXPECT_NE(out.find("screenshot cli.png ("), std::string::npos) << out;
     EXPECT_FALSE(s.readFile("cli.png").empty()) << "relative paths are relative to the caller's folder";
+    EXPECT_NE(out.find(u8"status: Y-Axis 정상\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("file name: \"(2026-12-09-14-30)\" in "), std::string::npos) << out;
+    EXPECT_NE(out.find("bytes):\nstandin report\n"), std::string::npos) << out;
 
     Session failing;
     options.args = {"--bin", OwnExeFolder(), "--exe", "LumagridStandin.exe", "--library", standinLib,

@@ -1,5 +1,6 @@
 // lumagrid_drive: scripts one session of the program from the command line.
 // See README.md beside this file for the steps.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +38,14 @@ const char* const kUsage =
     "  resize W H                  resize the main window's client area\n"
     "  shot PATH.png               capture the main window's client area\n"
     "  wait-exit | expect-exit CODE  wait for the program to end (and check its exit code)\n"
-    "  print-trace | print-log | print-ini  print traces, requests.log, Lumagrid.ini\n";
+    "  print-trace | print-log | print-ini  print traces, requests.log, Lumagrid.ini\n"
+    "  wait-file-dialog TITLE      wait for a Save As / Open dialog with that caption\n"
+    "  file-name                   print its file-name field (and the folder it shows)\n"
+    "  save-as NAME                type NAME (bare, or a full path) into it, press Save, wait until it closes\n"
+    "  cancel-file-dialog          press its Cancel and wait until it closes\n"
+    "  status | expect-status TEXT print the status box (1002) / wait for a line containing TEXT\n"
+    "  expect-file NAME            wait for a file (in the session folder unless a full path)\n"
+    "  print-file NAME             print a file (a hex dump when it is not text)\n";
 
 constexpr int kDeviceList = 1037;
 constexpr int kTrackBar = 1010;
@@ -47,11 +55,44 @@ bool IsStep(const std::string& word)
     static const char* const steps[] = {"wait-window", "click", "click-row", "trackbar", "wait", "expect-trace",
                                         "expect-text", "expect-box", "ok", "text", "state", "rows", "sys-about",
                                         "sys", "esc", "close", "resize", "shot", "wait-exit", "expect-exit",
-                                        "print-trace", "print-log", "print-ini"};
+                                        "print-trace", "print-log", "print-ini", "wait-file-dialog", "file-name",
+                                        "save-as", "cancel-file-dialog", "status", "expect-status", "expect-file",
+                                        "print-file"};
     for (const char* step : steps)
         if (word == step)
             return true;
     return false;
+}
+
+// Text as it is; anything with control bytes (a worksheet) as a hex dump.
+void PrintFile(const std::string& bytes)
+{
+    bool text = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n' || c == '\t';
+    });
+    if (text) {
+        // stdout turns '\n' into CR LF itself.
+        std::string lines;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+                lines += bytes[i];
+        std::printf("%s%s", lines.c_str(), lines.empty() || lines.back() == '\n' ? "" : "\n");
+        return;
+    }
+    for (size_t at = 0; at < bytes.size(); at += 16) {
+        std::string ascii;
+        std::printf("%08zx ", at);
+        for (size_t i = at; i < at + 16; ++i) {
+            if (i < bytes.size()) {
+                unsigned char c = static_cast<unsigned char>(bytes[i]);
+                std::printf(" %02x", c);
+                ascii += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+            } else {
+                std::printf("   ");
+            }
+        }
+        std::printf("  %s\n", ascii.c_str());
+    }
 }
 
 bool ParseInt(const std::string& text, long& out)
@@ -205,14 +246,79 @@ public:
             return true;
         }
         if (step == "print-ini") {
-            std::printf("%s", m_s.iniText().c_str());
+            PrintFile(m_s.iniText());
             return true;
+        }
+        if (step == "wait-file-dialog") {
+            if (!need(operand(text), step))
+                return false;
+            e2e::DialogInfo dialog;
+            bool ok = m_s.waitFileDialog(dialog, m_timeout, text);
+            if (ok)
+                m_fileDialog = dialog.hwnd;
+            return report(step + " \"" + text + "\"", ok);
+        }
+        if (step == "file-name") {
+            HWND dialog = fileDialog();
+            if (!dialog)
+                return report(step, false);
+            std::string name = m_s.fileDialogName(dialog);
+            std::string folder = m_s.fileDialogFolder(dialog);
+            std::printf("file name: \"%s\" in %s\n", name.c_str(), folder.c_str());
+            return report(step, !folder.empty());
+        }
+        if (step == "save-as") {
+            if (!need(operand(text), step))
+                return false;
+            HWND dialog = fileDialog();
+            return report(step + " " + text, dialog && m_s.fileDialogSave(dialog, e2e::WindowsPath(text), m_timeout));
+        }
+        if (step == "cancel-file-dialog") {
+            HWND dialog = fileDialog();
+            return report(step, dialog && m_s.fileDialogCancel(dialog, m_timeout));
+        }
+        if (step == "status") {
+            std::vector<std::string> lines = m_s.statusLines();
+            for (auto& line : lines)
+                std::printf("status: %s\n", line.c_str());
+            return report(step + " (" + std::to_string(lines.size()) + " lines)", m_s.control(e2e::kStatusBoxId) != nullptr);
+        }
+        if (step == "expect-status") {
+            if (!need(operand(text), step))
+                return false;
+            int at = m_s.waitStatusLine(text, m_timeout);
+            return report(step + " \"" + text + "\"" + (at >= 0 ? " (line " + std::to_string(at + 1) + ")" : ""), at >= 0);
+        }
+        if (step == "expect-file") {
+            if (!need(operand(text), step))
+                return false;
+            return report(step + " " + text, m_s.waitFile(text, m_timeout));
+        }
+        if (step == "print-file") {
+            if (!need(operand(text), step))
+                return false;
+            if (!m_s.waitFile(text, 0))
+                return report(step + " " + text, false);
+            std::string bytes = m_s.readFile(text);
+            std::printf("file %s (%zu bytes):\n", m_s.filePath(text).c_str(), bytes.size());
+            PrintFile(bytes);
+            return report(step + " " + text, true);
         }
         m_fail = "unknown step";
         return report(step, false);
     }
 
 private:
+    // The dialog of the last wait-file-dialog while it is open, else any.
+    HWND fileDialog()
+    {
+        if (m_fileDialog && IsWindow(m_fileDialog) && IsWindowVisible(m_fileDialog))
+            return m_fileDialog;
+        e2e::DialogInfo dialog;
+        m_fileDialog = m_s.waitFileDialog(dialog, m_timeout) ? dialog.hwnd : nullptr;
+        return m_fileDialog;
+    }
+
     bool need(bool ok, const std::string& step)
     {
         if (!ok) {
@@ -238,6 +344,7 @@ private:
     e2e::Session& m_s;
     DWORD m_timeout;
     std::string m_fail;
+    HWND m_fileDialog = nullptr;
 };
 
 }  // namespace

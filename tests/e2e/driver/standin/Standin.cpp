@@ -5,7 +5,10 @@
 // tests can check that each driver action arrived as intended.
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+#include <richedit.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,7 @@ namespace {
 
 HMODULE g_library = nullptr;
 RECT g_paintArea{};  // client pixels, filled pure red
+WNDPROC g_statusProc = nullptr;
 
 std::wstring ExePath()
 {
@@ -51,6 +55,84 @@ void LogRequest(const char* line)
         fprintf(f, "%s\n", line);
         fclose(f);
     }
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+// The program subclasses its status box with a Unicode procedure; so does the
+// stand-in, so that text messages from the driver take the same path.
+LRESULT CALLBACK StatusProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return CallWindowProcW(g_statusProc, hwnd, msg, wp, lp);
+}
+
+// Appended as the program appends its status lines: coloured, ending in CR LF.
+// EM_REPLACESEL reaches the version-1 box through its ANSI procedure, which
+// turns Hangul into '?' unless the code page is Korean; EM_SETTEXTEX with
+// code page 1200 keeps it, so Korean lines take that way here.
+void AppendStatus(HWND dlg, const wchar_t* text, COLORREF colour, bool keepHangul)
+{
+    HWND box = GetDlgItem(dlg, IDC_STATUS);
+    std::wstring line = std::wstring(text) + L"\r\n";
+    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    CHARFORMATW format{};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = colour;
+    SendMessageW(box, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    if (keepHangul) {
+        SETTEXTEX how{ST_SELECTION, 1200};
+        SendMessageW(box, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(line.c_str()));
+    } else {
+        SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+}
+
+// The program's report export: the same dialog options, then the file, or a
+// box with a Korean file-error text when it cannot be written.
+void SaveReport(HWND dlg)
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    Trace("save dialog in %s\n", Utf8(folder).c_str());
+    std::wstring filter = L"Microsoft Excel 통합 문서(.xls) |*.xls|All Files (*.*)|*.*||";
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    wchar_t file[MAX_PATH] = L"(2026-12-09-14-30)";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = dlg;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = L"Export Report File As";
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameW(&ofn)) {
+        DWORD error = CommDlgExtendedError();
+        if (error)
+            Trace("save dialog error %lu\n", error);
+        else
+            Trace("cancelled\n");
+        return;
+    }
+    Trace("saved as %s\n", Utf8(file).c_str());
+    HANDLE out = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (out == INVALID_HANDLE_VALUE) {
+        std::wstring text = L"파일을 쓸 수 없습니다: " + std::wstring(file);
+        MessageBoxW(dlg, text.c_str(), AppName().c_str(), MB_OK | MB_ICONEXCLAMATION);
+        Trace("file error box closed\n");
+        return;
+    }
+    WriteFile(out, "standin report\r\n", 16, &written, nullptr);
+    CloseHandle(out);
 }
 
 void TraceScenario()
@@ -166,6 +248,10 @@ BOOL OnInitDialog(HWND dlg)
     GetWindowRect(GetDlgItem(dlg, IDC_STOP), &stop);
     MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&stop), 2);
     Trace("stop button at %ld %ld %ld %ld\n", stop.left, stop.top, stop.right, stop.bottom);
+
+    HWND status = GetDlgItem(dlg, IDC_STATUS);
+    g_statusProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(status, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StatusProc)));
     return TRUE;
 }
 
@@ -191,6 +277,14 @@ void OnCommand(HWND dlg, int id, int code)
         Trace("exit 3\n");
         EndDialog(dlg, 3);
         return;
+    case IDC_SAVE_AS:
+        SaveReport(dlg);
+        return;
+    case IDC_STATUS_LINES:
+        AppendStatus(dlg, L"X-Axis: 3 weak LEDs", RGB(255, 0, 0), false);
+        AppendStatus(dlg, L"Y-Axis 정상", RGB(0, 128, 0), true);
+        AppendStatus(dlg, L"파일 저장: 보고서.xls", RGB(0, 0, 0), true);
+        break;
     default:
         break;
     }
@@ -252,6 +346,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
+    LoadLibraryW(L"riched32.dll");  // the status box's class "RICHEDIT"
     std::wstring exe = ExePath();
     Trace("standin start %ls\n", exe.substr(exe.find_last_of(L"\\/") + 1).c_str());
     TraceScenario();

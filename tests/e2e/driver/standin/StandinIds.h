@@ -15,3 +15,7 @@
 #define IDC_RANGE 1044
 #define IDC_AVERAGE_X 1045
 #define IDC_ABOUT_TEXT 1100
+#define IDC_STATUS 1002
+// The stand-in's own buttons, outside the program's numbering.
+#define IDC_SAVE_AS 1200
+#define IDC_STATUS_LINES 1201
