@@ -11,6 +11,8 @@
 namespace {
 void SleepFor(DWORD dwMilliseconds) { ::Sleep(dwMilliseconds); }
 
+int FileErrorBox(const wchar_t* pszText, UINT nType) { return AfxMessageBoxW(pszText, nType); }
+
 double SteadyMilliseconds() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -28,6 +30,10 @@ CLumagridDlg::CLumagridDlg(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_pfnSleep(&SleepFor),
       m_pfnNowMs(&SteadyMilliseconds),
+      m_pfnLocalTime(&::GetLocalTime),
+      m_pfnGetSaveFileName(&::GetSaveFileNameW),
+      m_pfnMessageBox(&FileErrorBox),
+      m_pfnWriteFile(&::WriteFile),
       m_adCapture1(1024, 0.0),
       m_adCapture2(1024, 0.0) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
@@ -111,6 +117,9 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_BN_CLICKED(IDC_CAPTURE1, OnCapture1)
     ON_BN_CLICKED(IDC_CAPTURE2, OnCapture2)
     ON_COMMAND_RANGE(IDC_AXIS_OT, IDC_AXIS_TR2, OnDumpAxis)
+    ON_BN_CLICKED(IDC_LED_CHECK, OnLedCheck)
+    ON_BN_CLICKED(IDC_FILE_REPORT, OnFileReport)
+    ON_BN_CLICKED(IDC_AUTO_FILE_SAVE, OnAutoFileSave)
 END_MESSAGE_MAP()
 
 // The advanced controls appear when the application name ends in the
@@ -223,6 +232,7 @@ void CLumagridDlg::OnDestroy() {
     if (nResult == 0) FreeQuorvaneLib();
     KillTimer(kTimerAverages);
     KillTimer(kTimerDaily);
+    KillTimer(kTimerAutoSave);
     m_arrXModuleSize.clear();
     m_arrXModuleSize.shrink_to_fit();
     m_arrYModuleSize.clear();

@@ -8,9 +8,13 @@
 
 #include "chart/RealTimeChart.h"
 #include "framework/Afx.h"
+
+#include <commdlg.h>
+
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
 #include "reports/StatusBox.h"
+#include "reports/XlsReport.h"
 #include "scope/AxisModules.h"
 #include "scope/RepaintPacer.h"
 
@@ -31,8 +35,9 @@ public:
 
     enum { IDD = 102 };
 
-    // Window timers: the average read-outs and the daily trigger.
-    enum : UINT_PTR { kTimerAverages = 0, kTimerDaily = 1 };
+    // Window timers: the average read-outs, the daily trigger, the steps of an
+    // automatic-save pass.
+    enum : UINT_PTR { kTimerAverages = 0, kTimerDaily = 1, kTimerAutoSave = 2 };
 
     // Blocking waits of the handlers (device click, Maximal modes). Replaceable
     // so that tests can record them instead of waiting.
@@ -42,6 +47,19 @@ public:
     // so that tests can step it.
     typedef double (*ClockFn)();
     ClockFn m_pfnNowMs;
+    // The local date and time (report stamp, daily trigger, daily file date).
+    typedef void (WINAPI* LocalTimeFn)(SYSTEMTIME* pTime);
+    LocalTimeFn m_pfnLocalTime;
+    // The Save As dialog of the report, the message box of file errors and the
+    // write of a file's bytes: replaceable so that tests can answer the dialog,
+    // read the box and make a disk fill up.
+    typedef BOOL (WINAPI* SaveFileNameFn)(OPENFILENAMEW* pOfn);
+    SaveFileNameFn m_pfnGetSaveFileName;
+    typedef int (*MessageBoxFn)(const wchar_t* pszText, UINT nType);
+    MessageBoxFn m_pfnMessageBox;
+    typedef BOOL (WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
+                                       LPOVERLAPPED pOverlapped);
+    WriteFileFn m_pfnWriteFile;
 
     // ---- Application shell
     BOOL LoadQuorvaneLib();
@@ -64,6 +82,11 @@ public:
     void ReissueScopeMode();
     void SelectDumpAxis(UINT nID);
     void ClearCharts();
+    // Drops the packets the library sent before the latest request and that
+    // still wait for this thread: they may come from another frame than the
+    // receiver counts now in force, and would be read past their end.
+    void DiscardWaitingPackets();
+    BOOL m_bDiscardPackets = FALSE;
     int m_nScopeMode = 0;
     int m_nDumpAxisMask = 0;
     BYTE m_byDumpRequest = 0;
@@ -114,9 +137,28 @@ public:
     int m_nMinAdcTPer = 20;
     std::vector<CTouchParameter> m_arrTouchParameters;
 
-    // ---- Reports (LED check, automatic save)
+    // ---- LED check, status box, report export
+    void AppendStatusLine(const char* pszText, COLORREF crColour);
     void DoLedCheck();
+    CXlsWriter m_xlsWriter;
+    CString m_strReportName;  // prefix of the offered report name; always empty
+    // A file that could not be written: the platform's text for the cause,
+    // naming the file (UTF-8), in a message box.
+    void ShowFileError(DWORD nError, const std::string& fileNameUtf8);
+    // Writes the whole file or leaves the one there as it was; 0 or the
+    // Windows error of the step that failed.
+    DWORD WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+
+    // ---- Daily automatic save
+    void PrepareAutoSave(int nRow);
     void WriteAutoSaveFile();
+    void AutoSaveStep();
+    void StartAutoSavePass();
+    void DailyTriggerTick();
+    void UseFrameOfRow(int nRow, bool bModules);
+    void EndAutoSavePass();
+    int m_nAutoSaveRemain = 0;
+    int m_bAutoSaveDumpSent = 0;
 
     // ---- Controls, in binding order
     CListCtrl DeviceList;
@@ -190,12 +232,19 @@ protected:
     void OnCapture2();
     void OnBar();
 
+    void OnLedCheck();
+    void OnFileReport();
+    void OnAutoFileSave();
+
     DECLARE_MESSAGE_MAP()
 
 private:
     // Runs one mode request: button look, selection test, wait, request.
     void RunScopeMode(int nMode);
     CButton* ModeButton(int nMode);
+    // "LED Check" and "File Report" arm the check in the Maximal modes only,
+    // and empty the sample buffers in every mode.
+    void ArmLedCheck();
 };
 
 // Trace lines go to standard output, one flushed line at a time.

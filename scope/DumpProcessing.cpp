@@ -13,7 +13,7 @@ using namespace scope;
 LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     const std::uint8_t* pPacket = reinterpret_cast<const std::uint8_t*>(wParam);
-    if (!m_bLibraryLoaded || m_byDumpRequest == 0 || pPacket == nullptr) return 0;
+    if (!m_bLibraryLoaded || m_byDumpRequest == 0 || pPacket == nullptr || m_bDiscardPackets) return 0;
 
     PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
     PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);
@@ -138,5 +138,9 @@ void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
         m_editYAverage.SetWindowText(m_strYAverage);
         // The last packets of a stream that stopped within a frame.
         if (m_repaintPacer.OnTick(m_pfnNowMs())) RefreshCharts();
+    } else if (nIDEvent == kTimerDaily) {
+        DailyTriggerTick();
+    } else if (nIDEvent == kTimerAutoSave) {
+        AutoSaveStep();
     }
 }

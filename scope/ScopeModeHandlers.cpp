@@ -26,6 +26,7 @@ void CLumagridDlg::RunScopeMode(int nMode) {
     int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
     DumpRequest request = ComposeDumpRequest(nMode, m_nDumpAxisMask);
     if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, request.bySent);
+    DiscardWaitingPackets();
     m_byDumpRequest = request.byStored;
     if (ClearsChartsAfterRequest(nMode)) ClearCharts();
 }
@@ -58,6 +59,15 @@ void CLumagridDlg::SelectDumpAxis(UINT nID) {
         ::CheckDlgButton(m_hWnd, static_cast<int>(nID), BST_CHECKED);
         m_nDumpAxisMask = *mask;
     }
+}
+
+// Sent messages of the library's thread are delivered when this thread next
+// looks for messages; peeking for them alone delivers them now, to be dropped.
+void CLumagridDlg::DiscardWaitingPackets() {
+    m_bDiscardPackets = TRUE;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    m_bDiscardPackets = FALSE;
 }
 
 void CLumagridDlg::ClearCharts() {

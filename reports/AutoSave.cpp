@@ -1,0 +1,143 @@
+// The daily automatic save: at 23:00:00 (or when " Auto File Save" is ticked)
+// every listed frame is asked for a Maximal IR dump, one after the other from
+// the last row up, and its sample becomes a new column of its own table.
+#include "app/LumagridDlg.h"
+#include "app/resource.h"
+#include "reports/DailyTable.h"
+#include "scope/DumpRequest.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+constexpr UINT kAutoSaveStepMs = 1000;
+
+bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+// The whole file, or the error that kept it from being read; a missing file
+// is an empty table.
+DWORD ReadWholeFile(const std::wstring& path, std::string& text) {
+    text.clear();
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        DWORD nError = ::GetLastError();
+        return nError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : nError;
+    }
+    DWORD nError = ERROR_SUCCESS;
+    char buffer[65536];
+    for (;;) {
+        DWORD nRead = 0;
+        if (!::ReadFile(hFile, buffer, sizeof buffer, &nRead, nullptr)) {
+            nError = ::GetLastError();
+            break;
+        }
+        if (nRead == 0) break;
+        text.append(buffer, nRead);
+    }
+    ::CloseHandle(hFile);
+    return nError;
+}
+}  // namespace
+
+// Called when " Auto File Save" is clicked: ticking starts a pass at once
+// (a running one starts over); unticking lets a running pass finish.
+void CLumagridDlg::OnAutoFileSave() {
+    if (DeviceList.GetItemCount() == 0) return;
+    if (m_chkAutoFileSave.GetCheck() == BST_CHECKED) StartAutoSavePass();
+}
+
+void CLumagridDlg::StartAutoSavePass() {
+    m_nAutoSaveRemain = DeviceList.GetItemCount();
+    m_bAutoSaveDumpSent = 0;
+    SetTimer(kTimerAutoSave, kAutoSaveStepMs);
+}
+
+// Timer 1: the daily trigger. Only a tick within 23:00:00 starts a pass.
+void CLumagridDlg::DailyTriggerTick() {
+    if (m_chkAutoFileSave.GetCheck() != BST_CHECKED || DeviceList.GetItemCount() < 1) return;
+    SYSTEMTIME now{};
+    m_pfnLocalTime(&now);
+    if (now.wHour == 23 && now.wMinute == 0 && now.wSecond == 0) StartAutoSavePass();
+}
+
+// Packets are read with the receiver counts of the frame they come from: the
+// frame of the row about to be measured, from its "X" and "Y" columns.
+void CLumagridDlg::UseFrameOfRow(int nRow, bool bModules) {
+    m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
+    m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
+    LoadFrameSettings(GetDeviceSectionName(nRow));
+    if (bModules) SetupModules();
+    OnXTotal();
+    OnYTotal();
+}
+
+// Timer 2: one step of a pass; two per frame, then one that ends the pass.
+void CLumagridDlg::AutoSaveStep() {
+    // Rows that went away with a reconnect during the pass are not measured.
+    m_nAutoSaveRemain = std::min(m_nAutoSaveRemain, DeviceList.GetItemCount());
+    if (m_nAutoSaveRemain < 1) {
+        KillTimer(kTimerAutoSave);
+        EndAutoSavePass();
+        return;
+    }
+    const int n = m_nAutoSaveRemain;
+    if (m_bAutoSaveDumpSent == 0) {
+        int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(n - 1));
+        SelectDumpAxis(IDC_AXIS_OT);
+        BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | scope::SCOPE_MAXIMAL_IR);
+        if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, byRequest);
+        // The previous frame's last packets go before its counts do.
+        DiscardWaitingPackets();
+        UseFrameOfRow(n - 1, false);
+        m_byDumpRequest = byRequest;
+        m_bAutoSaveDumpSent = 1;
+        Trace("usbindexNo => %d\n", nUsbIndexNo);
+    } else {
+        PrepareAutoSave(n);
+        m_nAutoSaveRemain = n - 1;
+        m_bAutoSaveDumpSent = 0;
+    }
+}
+
+void CLumagridDlg::PrepareAutoSave(int nRow) {
+    UseFrameOfRow(nRow - 1, false);
+    m_arrXSamples.clear();
+    m_arrYSamples.clear();
+    m_FileSaveIndex = nRow;
+    Trace("m_FileSaveIndex => %d\n", nRow);
+}
+
+// The marked frame gets its own geometry and the user's mode back, so the live
+// scope never reads one frame's packets with another frame's counts. With no
+// row marked the scope stays on the frame measured last.
+void CLumagridDlg::EndAutoSavePass() {
+    int nSel = DeviceList.GetSelectionMark();
+    if (nSel < 0 || nSel >= DeviceList.GetItemCount()) return;
+    UseFrameOfRow(nSel, true);
+    RunScopeMode(m_nScopeMode);
+}
+
+// Called by the dump processing once both buffers hold the frame's sample.
+void CLumagridDlg::WriteAutoSaveFile() {
+    const int nIndex = m_FileSaveIndex;
+    // A message box below lets packets in; they must not save again.
+    m_FileSaveIndex = 0;
+    SYSTEMTIME now{};
+    m_pfnLocalTime(&now);
+    reports::DailySample sample{reports::DailyDateText(now.wYear, now.wMonth, now.wDay), m_arrXSamples,
+                                m_arrYSamples};
+    std::string name = reports::DailyFileName(GetDeviceSectionName(nIndex - 1).str(), nIndex, &IsLeadByte);
+    Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
+
+    const std::wstring path = Widen(name.c_str());
+    const std::string nameUtf8 = Narrow(path.c_str(), CP_UTF8);
+    std::string oldText;
+    // An old table that cannot be read is never replaced by a first save.
+    DWORD nError = ReadWholeFile(path, oldText);
+    if (nError == ERROR_SUCCESS) {
+        std::string newText = reports::MergeDailyTable(oldText, sample);
+        nError = WriteWholeFile(path, std::vector<std::uint8_t>(newText.begin(), newText.end()));
+    }
+    if (nError != ERROR_SUCCESS) ShowFileError(nError, nameUtf8);
+}

@@ -1,0 +1,200 @@
+// The daily automatic save on the real dialog with a stepped clock: the pass
+// over the rows, its triggers, the frames' own geometry and the tables.
+#include "DialogFixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "reports/FileErrors.h"
+
+namespace {
+SYSTEMTIME g_now;
+void WINAPI SteppedClock(SYSTEMTIME* t) { *t = g_now; }
+void SetClock(WORD h, WORD m, WORD s, WORD ms) { g_now = SYSTEMTIME{2013, 5, 2, 7, h, m, s, ms}; }
+
+std::vector<std::pair<std::wstring, UINT>> g_boxes;
+int RecordBox(const wchar_t* text, UINT type) {
+    g_boxes.emplace_back(text, type);
+    return IDOK;
+}
+
+BOOL WINAPI DiskFullWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+    *written = 0;
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A packet of the given size with every receiver at byte b.
+std::vector<std::uint8_t> Flat(int nX, int nY, std::uint8_t b) {
+    std::vector<std::uint8_t> p(7 + nX + nY, b);
+    return p;
+}
+
+class AutoSaveTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
+        ::SetCurrentDirectoryA(folder.c_str());  // the tables land in the current folder
+        g_boxes.clear();
+        SetClock(14, 0, 0, 0);
+    }
+    void TearDown() override {
+        for (const char* f : {"A_3.txt", "B_2.txt", "C_1.txt", "B_1.txt", "C_2.txt"})
+            ::DeleteFileA((folder + f).c_str());
+        ::SetCurrentDirectoryA(m_oldDir);
+        DialogTest::TearDown();
+    }
+    // Rows 0, 1, 2: C (4 x 2), B (6 x 3), A (2 x 2), in the advanced window.
+    void OpenThree() {
+        fake::Current().devices = {fake::Frame("C", 30, 4, 2, 0, 0), fake::Frame("B", 20, 6, 3, 3, 3),
+                                   fake::Frame("A", 10, 2, 2, 0, 0)};
+        Open("LumagridX");
+        dlg->m_pfnLocalTime = &SteppedClock;
+        dlg->m_pfnMessageBox = &RecordBox;
+        Connect(3);
+    }
+    void Tick(UINT_PTR id) { ::SendMessageW(dlg->m_hWnd, WM_TIMER, id, 0); }
+    void Tick() { Tick(CLumagridDlg::kTimerAutoSave); }
+    void TickBox() {
+        ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE,
+                         IsChecked(IDC_AUTO_FILE_SAVE) ? BST_UNCHECKED : BST_CHECKED);
+        ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_AUTO_FILE_SAVE, BN_CLICKED), 0);
+    }
+    char m_oldDir[MAX_PATH] = {0};
+};
+}  // namespace
+
+TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
+    OpenThree();
+    TickBox();
+    const int sizes[3][2] = {{4, 2}, {6, 3}, {2, 2}};
+    for (int row = 2; row >= 0; --row) {
+        Tick();  // request
+        EXPECT_EQ(dlg->m_byDumpRequest, 0x05);
+        Tick();  // prepare
+        EXPECT_EQ(dlg->m_FileSaveIndex, row + 1);
+        // The frame's packets are read with its own counts.
+        EXPECT_EQ(dlg->m_xWindow.nCount, sizes[row][0]);
+        EXPECT_EQ(dlg->m_yWindow.nCount, sizes[row][1]);
+        SendDump(Flat(sizes[row][0], sizes[row][1], static_cast<std::uint8_t>(10 + row)));
+        EXPECT_EQ(dlg->m_FileSaveIndex, 0);
+    }
+    Tick();  // the seventh tick ends the pass
+    EXPECT_EQ(fake::Current().SetDumps(),
+              (std::vector<std::string>{"setDump 10 0x05", "setDump 20 0x05", "setDump 30 0x05"}));
+    EXPECT_EQ(ReadAll(folder + "A_3.txt"), "Date\t2013:05:07\r\nX0\t480\r\nX1\t480\r\nXAvr\t480\r\n"
+                                           "Y0\t480\r\nY1\t480\r\nYAvr\t480\r\n");
+    EXPECT_EQ(ReadAll(folder + "B_2.txt").substr(0, 30), "Date\t2013:05:07\r\nX0\t440\r\nX1\t44");
+    EXPECT_NE(ReadAll(folder + "C_1.txt").find("YAvr\t400\r\n"), std::string::npos);
+    EXPECT_EQ(dlg->m_nScopeMode, 0);  // the user's mode is left alone
+
+    // Ticking again restarts from the last row; untick mid-pass lets it finish.
+    TickBox();  // unticked: nothing starts
+    TickBox();
+    Tick();
+    Tick();
+    TickBox();  // unticked mid-pass
+    SendDump(Flat(2, 2, 12));
+    for (int i = 0; i < 5; ++i) Tick();
+    EXPECT_EQ(fake::Current().SetDumps().size(), 6u);
+    EXPECT_NE(ReadAll(folder + "A_3.txt").find("Date\t2013:05:07\t2013:05:07\r\n"), std::string::npos);
+}
+
+TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();
+    Tick();  // request for row 1
+    EXPECT_EQ(dlg->m_nAutoSaveRemain, 2);
+    TickBox();
+    TickBox();
+    EXPECT_EQ(dlg->m_nAutoSaveRemain, 3);
+    EXPECT_EQ(dlg->m_bAutoSaveDumpSent, 0);
+    Tick();
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 10 0x05");
+}
+
+TEST_F(AutoSaveTest, OnlyATickWithin23000StartsThePass) {
+    struct Case {
+        const char* name;
+        bool ticked;
+        int rows;
+        WORD first[4], second[4];
+        bool starts;
+    } cases[] = {
+        {"late tick lands in the second", true, 3, {22, 59, 59, 950}, {23, 0, 0, 960}, true},
+        {"no tick in the second", true, 3, {22, 59, 59, 950}, {23, 0, 1, 10}, false},
+        {"box not ticked", false, 3, {22, 59, 59, 950}, {23, 0, 0, 0}, false},
+        {"no rows", true, 0, {22, 59, 59, 950}, {23, 0, 0, 0}, false},
+    };
+    for (const Case& c : cases) {
+        OpenThree();
+        Connect(c.rows);
+        if (c.ticked) ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE, BST_CHECKED);
+        dlg->m_nAutoSaveRemain = -1;
+        SetClock(c.first[0], c.first[1], c.first[2], c.first[3]);
+        Tick(CLumagridDlg::kTimerDaily);
+        EXPECT_EQ(dlg->m_nAutoSaveRemain, -1) << c.name;
+        SetClock(c.second[0], c.second[1], c.second[2], c.second[3]);
+        Tick(CLumagridDlg::kTimerDaily);
+        EXPECT_EQ(dlg->m_nAutoSaveRemain, c.starts ? 3 : -1) << c.name;
+        dlg->DestroyWindow();
+    }
+}
+
+TEST_F(AutoSaveTest, EndOfPassGivesTheMarkedFrameItsGeometryAndModeBack) {
+    OpenThree();
+    ClickRow(1);  // B: 6 x 3 in modules of 3
+    Click(IDC_SCOPE_IR);
+    TickBox();
+    for (int i = 0; i < 6; ++i) Tick();
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 4);  // row 0 was measured last
+    Tick();
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 6);
+    EXPECT_EQ(dlg->m_arrXModuleSize, (std::vector<unsigned>{3, 3}));
+    EXPECT_EQ(dlg->m_arrYModuleSize, (std::vector<unsigned>{3}));
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 20 0x03");
+    EXPECT_EQ(dlg->m_nScopeMode, 3);
+    // A frame whose sample never completed got no table.
+    EXPECT_EQ(::GetFileAttributesA((folder + "C_1.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
+    OpenThree();
+    ::CreateDirectoryA((folder + "A_3.txt").c_str(), nullptr);  // a folder takes the table's name
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0].first,
+              Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, "A_3.txt").c_str(), CP_UTF8));
+    EXPECT_EQ(g_boxes[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(dlg->m_FileSaveIndex, 0);
+    ::RemoveDirectoryA((folder + "A_3.txt").c_str());
+
+    // A full disk: the table keeps every earlier day, no temporary file is left.
+    const std::string old = "Date\t2013:05:06\r\nX0\t400\r\nX1\t440\r\nXAvr\t420\r\n";
+    std::ofstream(folder + "B_2.txt", std::ios::binary) << old;
+    dlg->m_pfnWriteFile = &DiskFullWrite;
+    Tick();
+    Tick();
+    SendDump(Flat(6, 3, 10));
+    ASSERT_EQ(g_boxes.size(), 2u);
+    EXPECT_EQ(g_boxes[1].first,
+              Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, "B_2.txt").c_str(), CP_UTF8));
+    EXPECT_EQ(ReadAll(folder + "B_2.txt"), old);
+    WIN32_FIND_DATAA found;
+    HANDLE h = ::FindFirstFileA((folder + "*.tmp").c_str(), &found);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE) ::FindClose(h);
+}
