@@ -115,6 +115,10 @@ void EnsureLoadedLocked() {
             std::fflush(stderr);
         }
     }
+    // Test runs turn the guard on for every scenario, the built-in one included.
+    std::wstring strict = EnvironmentValue(L"QUORVANE_SIM_STRICT_PACKETS");
+    if (strict == L"yes" || strict == L"on" || strict == L"1") scenario.strictPackets = true;
+    if (strict == L"no" || strict == L"off" || strict == L"0") scenario.strictPackets = false;
     g.engine = std::make_unique<SimEngine>(std::move(scenario));
     std::wstring logPath = EnvironmentValue(L"QUORVANE_SIM_LOG");
     if (!logPath.empty()) {

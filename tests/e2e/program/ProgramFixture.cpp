@@ -12,6 +12,8 @@ void ProgramTest::Start(const std::string& exeName, const std::string& scenarioT
     e2e::LaunchOptions options;
     options.exeName = exeName;
     options.scenarioText = scenarioText;
+    // A packet read with another frame's counts ends the program at once.
+    options.env.emplace_back("QUORVANE_SIM_STRICT_PACKETS", "yes");
     ASSERT_TRUE(session.launch(options)) << session.lastError();
     ASSERT_NE(session.waitMainWindow(kStartWait), nullptr) << session.lastError();
     ASSERT_GE(session.waitTrace(">>>>>Load Dll success", kWait), 0);

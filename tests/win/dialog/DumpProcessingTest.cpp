@@ -1,6 +1,8 @@
 // Dump packets through the real handler into the two charts and the read-outs.
 #include "DialogFixture.h"
 
+#include <thread>
+
 namespace {
 class DumpTest : public DialogTest {
 protected:
@@ -182,4 +184,41 @@ TEST_F(DumpTest, PacketsWithinADisplayFrameShareOneRepaint) {
     SendDump(Packet({3, 3, 3, 3}, {3, 3}));
     EXPECT_TRUE(TakeRepaint(dlg->m_chartX));
     EXPECT_TRUE(TakeRepaint(dlg->m_chartY));
+}
+
+namespace {
+// The last packet of the frame streaming before the click, sent by the
+// library's thread while the click handler runs: it waits for the dialog's
+// thread and would be read with the clicked frame's counts afterwards.
+struct LatePacket {
+    HWND window = nullptr;
+    std::vector<std::uint8_t> bytes;
+    std::thread sender;
+} g_late;
+
+void SendLatePacketOnce() {
+    if (g_late.sender.joinable()) return;
+    g_late.sender = std::thread([] {
+        ::SendMessageW(g_late.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(g_late.bytes.data()), 0);
+    });
+    ::Sleep(100);  // the send now waits for the dialog's thread
+}
+}  // namespace
+
+TEST_F(DumpTest, PacketSentBeforeARequestIsDroppedNotReadWithTheNextFrameCounts) {
+    fake::Current().devices = {fake::Frame("SMALL", 5, 4, 2, 0, 0), fake::Frame("BIG", 6, 40, 30, 0, 0)};
+    Open();
+    Connect(2);
+    ClickRow(0);
+    g_late.window = dlg->m_hWnd;
+    g_late.bytes.assign(7 + 40 + 30, 50);  // long enough that the fault, if any, reads no foreign memory
+    fake::Current().onSetDump = &SendLatePacketOnce;
+    ClickRow(1);
+    fake::Current().onSetDump = nullptr;
+    PumpMessages();
+    g_late.sender.join();
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 40);
+    EXPECT_EQ(dlg->m_strXAverage, "") << "the late packet was read";
+    SendDump(Packet(std::vector<std::uint8_t>(40, 10), std::vector<std::uint8_t>(30, 10)));
+    EXPECT_EQ(dlg->m_strXAverage, "400.00");  // the new frame's own packets go through
 }

@@ -56,6 +56,7 @@ int QUORVANE_CALL GetSysInfo(int usbindexNo, quorvane::FrameSettings* settings) 
 
 int QUORVANE_CALL SetDump(int usbindexNo, int request) {
     g_library.calls.push_back(Format("setDump %d 0x%02X", usbindexNo, request));
+    if (g_library.onSetDump) g_library.onSetDump();
     return g_library.setDumpResult;
 }
 }  // namespace

@@ -26,6 +26,8 @@ struct Library {
     std::vector<Device> devices;
     std::vector<std::string> calls;
     int setDumpResult = 0;
+    // Runs inside every setDump, as a library's own thread would act meanwhile.
+    void (*onSetDump)() = nullptr;
 
     // Requests seen by setDump, as "setDump <idx> 0x<byte>".
     std::vector<std::string> SetDumps() const;
