@@ -121,7 +121,6 @@ TEST_F(ProgramTest, FileReportSavesTheSampleAsAWorksheetAndCancelSavesNothing) {
     EXPECT_TRUE(std::regex_match(session.fileDialogName(dialog.hwnd),
                                  std::regex(R"(\(\d{4}-\d\d-\d\d-\d\d-\d\d\))")))
         << session.fileDialogName(dialog.hwnd);
-    Shot("file-report-dialog");
     // The packets flow meanwhile: the LED check armed by the report writes its lines.
     EXPECT_GE(session.waitStatusLine(kLedHeader, kWait), static_cast<int>(before));
     ASSERT_TRUE(session.fileDialogSave(dialog.hwnd, session.filePath("first-frame"))) << session.lastError();
