@@ -122,17 +122,17 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_BN_CLICKED(IDC_AUTO_FILE_SAVE, OnAutoFileSave)
 END_MESSAGE_MAP()
 
-// The advanced controls appear when the application name ends in the
-// advanced-mode letter (case-sensitive); the name is the executable's.
-static bool IsAdvancedName(const CString& strAppName) {
-    int n = strAppName.GetLength();
-    return n > 0 && strAppName.GetString()[n - 1] == LUMAGRID_ADVANCED_LETTER;
+// Compared as a character, not as a byte: in a double-byte code page the
+// last character's trail byte may be the letter itself.
+bool IsAdvancedAppName(const char* pszAppName, UINT nCodePage) {
+    std::wstring name = Widen(pszAppName, nCodePage);
+    return !name.empty() && name.back() == static_cast<wchar_t>(LUMAGRID_ADVANCED_LETTER);
 }
 
 BOOL CLumagridDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    m_bAdvanced = IsAdvancedName(AfxGetAppName()) ? TRUE : FALSE;
+    m_bAdvanced = IsAdvancedAppName(AfxGetAppName(), CP_ACP) ? TRUE : FALSE;
     if (m_bAdvanced) {
         m_chkAutoFileSave.ShowWindow(SW_SHOWNORMAL);
     } else {

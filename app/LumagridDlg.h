@@ -247,5 +247,9 @@ private:
     void ArmLedCheck();
 };
 
+// The advanced controls appear when the application name (the executable's,
+// in the given code page) ends in the advanced-mode letter, case-sensitive.
+bool IsAdvancedAppName(const char* pszAppName, UINT nCodePage);
+
 // Trace lines go to standard output, one flushed line at a time.
 void Trace(const char* pszFormat, ...) AFX_PRINTF_FORMAT(1, 2);

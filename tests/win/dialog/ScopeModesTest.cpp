@@ -101,4 +101,9 @@ TEST_F(DialogTest, AdvancedControlsFollowTheExecutableName) {
 
     Open("Lumagridx");
     EXPECT_FALSE(IsVisible(IDC_AUTO_FILE_SAVE));
+
+    // In Korean code page 949, 0x81 0x58 is one Hangul character whose trail byte is "X".
+    EXPECT_FALSE(IsAdvancedAppName("Lumagrid\x81\x58", 949));
+    EXPECT_TRUE(IsAdvancedAppName("Lumagrid\x81\x58X", 949));
+    EXPECT_FALSE(IsAdvancedAppName("", 949));
 }
