@@ -12,25 +12,6 @@ SYSTEMTIME g_now;
 void WINAPI SteppedClock(SYSTEMTIME* t) { *t = g_now; }
 void SetClock(WORD h, WORD m, WORD s, WORD ms) { g_now = SYSTEMTIME{2013, 5, 2, 7, h, m, s, ms}; }
 
-std::vector<std::pair<std::wstring, UINT>> g_boxes;
-int RecordBox(const wchar_t* text, UINT type) {
-    g_boxes.emplace_back(text, type);
-    return IDOK;
-}
-
-BOOL WINAPI DiskFullWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
-    *written = 0;
-    ::SetLastError(ERROR_DISK_FULL);
-    return FALSE;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A packet of the given size with every receiver at byte b.
 std::vector<std::uint8_t> Flat(int nX, int nY, std::uint8_t b) {
     std::vector<std::uint8_t> p(7 + nX + nY, b);
@@ -43,7 +24,7 @@ protected:
         DialogTest::SetUp();
         ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
         ::SetCurrentDirectoryA(folder.c_str());  // the tables land in the current folder
-        g_boxes.clear();
+        fake::Boxes().clear();
         SetClock(14, 0, 0, 0);
     }
     void TearDown() override {
@@ -58,7 +39,7 @@ protected:
                                    fake::Frame("A", 10, 2, 2, 0, 0)};
         Open("LumagridX");
         dlg->m_pfnLocalTime = &SteppedClock;
-        dlg->m_pfnMessageBox = &RecordBox;
+        dlg->m_pfnMessageBox = &fake::RecordBox;
         Connect(3);
     }
     void Tick(UINT_PTR id) { ::SendMessageW(dlg->m_hWnd, WM_TIMER, id, 0); }
@@ -90,10 +71,10 @@ TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
     Tick();  // the seventh tick ends the pass
     EXPECT_EQ(fake::Current().SetDumps(),
               (std::vector<std::string>{"setDump 10 0x05", "setDump 20 0x05", "setDump 30 0x05"}));
-    EXPECT_EQ(ReadAll(folder + "A_3.txt"), "Date\t2013:05:07\r\nX0\t480\r\nX1\t480\r\nXAvr\t480\r\n"
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt"), "Date\t2013:05:07\r\nX0\t480\r\nX1\t480\r\nXAvr\t480\r\n"
                                            "Y0\t480\r\nY1\t480\r\nYAvr\t480\r\n");
-    EXPECT_EQ(ReadAll(folder + "B_2.txt").substr(0, 30), "Date\t2013:05:07\r\nX0\t440\r\nX1\t44");
-    EXPECT_NE(ReadAll(folder + "C_1.txt").find("YAvr\t400\r\n"), std::string::npos);
+    EXPECT_EQ(fake::ReadAll(folder + "B_2.txt").substr(0, 30), "Date\t2013:05:07\r\nX0\t440\r\nX1\t44");
+    EXPECT_NE(fake::ReadAll(folder + "C_1.txt").find("YAvr\t400\r\n"), std::string::npos);
     EXPECT_EQ(dlg->m_nScopeMode, 0);  // the user's mode is left alone
 
     // Ticking again restarts from the last row; untick mid-pass lets it finish.
@@ -105,7 +86,7 @@ TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
     SendDump(Flat(2, 2, 12));
     for (int i = 0; i < 5; ++i) Tick();
     EXPECT_EQ(fake::Current().SetDumps().size(), 6u);
-    EXPECT_NE(ReadAll(folder + "A_3.txt").find("Date\t2013:05:07\t2013:05:07\r\n"), std::string::npos);
+    EXPECT_NE(fake::ReadAll(folder + "A_3.txt").find("Date\t2013:05:07\t2013:05:07\r\n"), std::string::npos);
 }
 
 TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
@@ -175,24 +156,24 @@ TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
     Tick();
     Tick();
     SendDump(Flat(2, 2, 10));
-    ASSERT_EQ(g_boxes.size(), 1u);
-    EXPECT_EQ(g_boxes[0].first,
+    ASSERT_EQ(fake::Boxes().size(), 1u);
+    EXPECT_EQ(fake::Boxes()[0].first,
               Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, "A_3.txt").c_str(), CP_UTF8));
-    EXPECT_EQ(g_boxes[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(fake::Boxes()[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(dlg->m_FileSaveIndex, 0);
     ::RemoveDirectoryA((folder + "A_3.txt").c_str());
 
     // A full disk: the table keeps every earlier day, no temporary file is left.
     const std::string old = "Date\t2013:05:06\r\nX0\t400\r\nX1\t440\r\nXAvr\t420\r\n";
     std::ofstream(folder + "B_2.txt", std::ios::binary) << old;
-    dlg->m_pfnWriteFile = &DiskFullWrite;
+    dlg->m_pfnWriteFile = &fake::DiskFullWrite;
     Tick();
     Tick();
     SendDump(Flat(6, 3, 10));
-    ASSERT_EQ(g_boxes.size(), 2u);
-    EXPECT_EQ(g_boxes[1].first,
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[1].first,
               Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, "B_2.txt").c_str(), CP_UTF8));
-    EXPECT_EQ(ReadAll(folder + "B_2.txt"), old);
+    EXPECT_EQ(fake::ReadAll(folder + "B_2.txt"), old);
     WIN32_FIND_DATAA found;
     HANDLE h = ::FindFirstFileA((folder + "*.tmp").c_str(), &found);
     EXPECT_EQ(h, INVALID_HANDLE_VALUE);

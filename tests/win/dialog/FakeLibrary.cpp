@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace fake {
 namespace {
@@ -107,6 +109,29 @@ Device Frame(const std::string& name, int usbindexNo, int xCells, int yCells, in
     d.yCells = yCells;
     d.settings = Geometry(xCells, yCells, xModule, yModule);
     return d;
+}
+
+std::vector<std::pair<std::wstring, UINT>>& Boxes() {
+    static std::vector<std::pair<std::wstring, UINT>> boxes;
+    return boxes;
+}
+
+int RecordBox(const wchar_t* pszText, UINT nType) {
+    Boxes().emplace_back(pszText, nType);
+    return IDOK;
+}
+
+BOOL WINAPI DiskFullWrite(HANDLE, LPCVOID, DWORD, LPDWORD pnWritten, LPOVERLAPPED) {
+    *pnWritten = 0;
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace fake

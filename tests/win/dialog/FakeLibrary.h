@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/LumagridDlg.h"
@@ -46,5 +47,12 @@ quorvane::FrameSettings Geometry(int xCells, int yCells, int xModule, int yModul
 
 // A listed frame whose info record and geometry answer agree.
 Device Frame(const std::string& name, int usbindexNo, int xCells, int yCells, int xModule, int yModule);
+
+// The platform's side of file errors: message boxes recorded instead of shown,
+// a disk that is always full, and a file's bytes for comparing.
+std::vector<std::pair<std::wstring, UINT>>& Boxes();
+int RecordBox(const wchar_t* pszText, UINT nType);
+BOOL WINAPI DiskFullWrite(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten, LPOVERLAPPED pOverlapped);
+std::string ReadAll(const std::string& path);
 
 }  // namespace fake

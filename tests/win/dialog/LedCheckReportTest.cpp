@@ -39,26 +39,7 @@ BOOL WINAPI FakeSaveDialog(OPENFILENAMEW* ofn) {
     return TRUE;
 }
 
-std::vector<std::pair<std::wstring, UINT>> g_boxes;
-int RecordBox(const wchar_t* text, UINT type) {
-    g_boxes.emplace_back(text, type);
-    return IDOK;
-}
-
 void WINAPI May7th2013(SYSTEMTIME* t) { *t = SYSTEMTIME{2013, 5, 2, 7, 14, 30, 59, 0}; }
-
-BOOL WINAPI DiskFullWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
-    *written = 0;
-    ::SetLastError(ERROR_DISK_FULL);
-    return FALSE;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class LedReportTest : public DialogTest {
 protected:
@@ -66,11 +47,11 @@ protected:
     void SelectMaximal() {
         SelectOnly(fake::Frame("FRAME-A", 4, 6, 4, 3, 2));
         dlg->m_pfnGetSaveFileName = &FakeSaveDialog;
-        dlg->m_pfnMessageBox = &RecordBox;
+        dlg->m_pfnMessageBox = &fake::RecordBox;
         dlg->m_pfnLocalTime = &May7th2013;
         g_save = SaveDialog{};
         g_save.window = dlg->m_hWnd;
-        g_boxes.clear();
+        fake::Boxes().clear();
         Click(IDC_SCOPE_MAXIMAL_IR);
     }
     static std::vector<std::uint8_t> Packet() {  // X: 25, 1 weak, 0 dead ...; Y: one weak
@@ -162,7 +143,7 @@ TEST_F(LedReportTest, ReportOffersTheStampedNameAndSavesTheSampleSeenWhenTheDial
     EXPECT_EQ(g_save.defExt, nullptr);
     EXPECT_EQ(g_save.flags, static_cast<DWORD>(OFN_EXPLORER | OFN_HIDEREADONLY));
 
-    const std::string bytes = ReadAll(folder + "bench-3.xls");
+    const std::string bytes = fake::ReadAll(folder + "bench-3.xls");
     reports::MemorySink expected;
     reports::WriteReport(expected, CXlsWriter{}, {1000, 40, 0, 1000, 1000, 1000}, {800, 800, 120, 800});
     EXPECT_EQ(bytes, std::string(expected.bytes.begin(), expected.bytes.end()));
@@ -199,22 +180,22 @@ TEST_F(LedReportTest, FileThatCannotBeWrittenShowsWhyAndLeavesTheOldOneAsItWas) 
     ::CreateDirectoryA(dir.c_str(), nullptr);
     g_save.answer = Widen(dir.c_str());
     Click(IDC_FILE_REPORT);
-    ASSERT_EQ(g_boxes.size(), 1u);
-    EXPECT_EQ(g_boxes[0].first, Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, dir).c_str(),
+    ASSERT_EQ(fake::Boxes().size(), 1u);
+    EXPECT_EQ(fake::Boxes()[0].first, Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, dir).c_str(),
                                       CP_UTF8));
-    EXPECT_EQ(g_boxes[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(fake::Boxes()[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     ::RemoveDirectoryA(dir.c_str());
 
     // A full disk: the existing report stays whole, no temporary file is left.
     const std::string path = folder + "old.xls";
     std::ofstream(path, std::ios::binary) << "yesterday's report";
-    dlg->m_pfnWriteFile = &DiskFullWrite;
+    dlg->m_pfnWriteFile = &fake::DiskFullWrite;
     g_save.answer = Widen(path.c_str());
     Click(IDC_FILE_REPORT);
-    ASSERT_EQ(g_boxes.size(), 2u);
-    EXPECT_EQ(g_boxes[1].first, Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, path).c_str(),
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[1].first, Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, path).c_str(),
                                       CP_UTF8));
-    EXPECT_EQ(ReadAll(path), "yesterday's report");
+    EXPECT_EQ(fake::ReadAll(path), "yesterday's report");
     int files = 0;
     WIN32_FIND_DATAA found;
     HANDLE h = ::FindFirstFileA((folder + "*").c_str(), &found);
