@@ -6,8 +6,14 @@
 
 #include "link/QuorvaneTypes.h"
 
-// The maker's library uses the C calling convention; undecorated names in both
-// 32- and 64-bit builds.
+// The calling convention of every entry point, for the program's pointers and
+// the substitute's definitions alike (the substitute checks its definitions
+// against the pointer types below). Only 32-bit code has a choice: x86-64 has
+// one convention and ignores the keyword. __cdecl because the maker's library
+// exports plain names, which is what a C compiler gives a __cdecl export; a
+// __stdcall export carries a decorated name (_setDump@8) unless renamed. Had the
+// two sides different conventions, every call would leave the stack pointer off
+// by the size of the arguments.
 #define QUORVANE_CALL __cdecl
 
 extern "C" {

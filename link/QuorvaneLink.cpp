@@ -1,9 +1,20 @@
 // Loading and freeing the touch-frame library.
 #include "app/LumagridDlg.h"
 
+#include <cstring>
+
 BOOL CLumagridDlg::LoadQuorvaneLib() {
     m_hLib = ::LoadLibraryA("QuorvaneLib.dll");
     if (m_hLib == nullptr) {
+        // The boxes read the same whatever the cause; the trace tells a missing
+        // library (126) from one of the other bitness (193).
+        const DWORD nError = ::GetLastError();
+        char szReason[256] = "";
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nError, 0, szReason,
+                         sizeof szReason, nullptr);
+        szReason[std::strcspn(szReason, "\r\n")] = '\0';
+        Trace("LoadLibrary QuorvaneLib.dll failed: error %lu (%s); this program is %d-bit\n", nError, szReason,
+              static_cast<int>(sizeof(void*) * 8));
         ::MessageBoxW(m_hWnd, L"Failed to load Quorvane USB DLL", L"Error", MB_OK | MB_ICONERROR);
         return FALSE;
     }

@@ -522,19 +522,22 @@ struct TopLevelSearch {
     std::vector<HWND> found;
 };
 
+// A named CALLBACK function: a lambda converts only to a pointer of the default
+// calling convention, which 32-bit Windows callbacks do not use.
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<TopLevelSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == s->pid)
+        s->found.push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows(DWORD pid)
 {
     TopLevelSearch search{pid, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<TopLevelSearch*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (owner == s->pid)
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

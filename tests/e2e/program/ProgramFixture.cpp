@@ -2,10 +2,20 @@
 
 namespace lumagrid_e2e {
 
-std::string ScreenshotPath(const std::string& name) {
-    std::string dir = e2e::WindowsPath(LUMAGRID_SCREENSHOT_DIR);
+// The build tree's folder, or, for test programs copied to another machine,
+// a folder of that name beside the program.
+std::string OutputFolder(const char* pszBuildDir, const char* pszName) {
+    std::string dir = e2e::WindowsPath(pszBuildDir);
     ::CreateDirectoryW(e2e::Widen(dir).c_str(), nullptr);
-    return dir + "\\" + name + ".png";
+    if (::GetFileAttributesW(e2e::Widen(dir).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        dir = e2e::OwnExeFolder() + pszName;
+        ::CreateDirectoryW(e2e::Widen(dir).c_str(), nullptr);
+    }
+    return dir;
+}
+
+std::string ScreenshotPath(const std::string& name) {
+    return OutputFolder(LUMAGRID_SCREENSHOT_DIR, "screenshots") + "\\" + name + ".png";
 }
 
 void ProgramTest::Start(const std::string& exeName, const std::string& scenarioText) {

@@ -24,6 +24,9 @@ enum : int {
     kXTotal = 1019, kYTotal = 1028,
 };
 
+// A folder for the files the tests leave: in the build tree, or named so
+// beside the test program when it runs elsewhere.
+std::string OutputFolder(const char* pszBuildDir, const char* pszName);
 // Where screenshots go: build/<tree>/screenshots.
 std::string ScreenshotPath(const std::string& name);
 

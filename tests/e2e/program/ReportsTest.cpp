@@ -38,9 +38,7 @@ std::vector<LedLine> ParseLedLines(const std::vector<std::string>& lines, std::v
 }
 
 std::string OutputPath(const std::string& name) {
-    std::string dir = e2e::WindowsPath(LUMAGRID_E2E_OUTPUT_DIR);
-    ::CreateDirectoryW(e2e::Widen(dir).c_str(), nullptr);
-    return dir + "\\" + name;
+    return OutputFolder(LUMAGRID_E2E_OUTPUT_DIR, "e2e-output") + "\\" + name;
 }
 
 void KeepForReaders(e2e::Session& session, const std::string& name) {

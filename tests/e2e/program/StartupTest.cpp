@@ -86,6 +86,29 @@ TEST_F(ProgramTest, WithoutTheLibraryTwoBoxesThenExitCodeZero) {
     e2e::LaunchOptions options;
     options.library = e2e::Library::None;
     ExpectFailedLoad(session, options);
+    EXPECT_GE(session.waitTrace("LoadLibrary QuorvaneLib.dll failed: error 126 (", 100), 0);
+}
+
+// The boxes cannot tell a library of the other bitness from a missing one;
+// the trace line can.
+TEST_F(ProgramTest, LibraryOfTheOtherBitnessIsRefusedLikeAMissingOneAndTheTraceSaysWhy) {
+#ifndef LUMAGRID_OTHER_BITNESS_LIBRARY
+    GTEST_SKIP() << "built without a library of the other bitness";
+#else
+    e2e::LaunchOptions options;
+    options.library = e2e::Library::Replacement;
+    options.libraryFile = LUMAGRID_OTHER_BITNESS_LIBRARY;
+    ExpectFailedLoad(session, options);
+    const int line = session.waitTrace("LoadLibrary QuorvaneLib.dll failed: error 193 (", 100);
+    ASSERT_GE(line, 0);
+    const std::string trace = session.traceLines()[line];
+    // The system's own words for the error, and which program it was.
+    const std::string bits = "); this program is " + std::to_string(sizeof(void*) * 8) + "-bit";
+    const size_t reason = trace.find("error 193 (") + 11;
+    const size_t end = trace.find(bits);
+    ASSERT_NE(end, std::string::npos) << trace;
+    EXPECT_GT(end, reason) << "no text for the error: " << trace;
+#endif
 }
 
 TEST_F(ProgramTest, LibraryLackingACalledEntryPointIsRefusedLikeAMissingOne) {
