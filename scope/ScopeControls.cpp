@@ -14,8 +14,10 @@ int ThresholdPercent(int nMode, int nMinAdcOPer, int nMinAdcTPer) {
 
 std::string RangeLabelText(int nRangeMax) {
     char text[48];
+    // Both in 64 bits, so that no int position overflows.
+    const long long shown = 100LL - nRangeMax;
     const long long top = static_cast<long long>(nRangeMax) * 4095 / 100;
-    std::snprintf(text, sizeof(text), "x%3d  (0 - %lld)", 100 - nRangeMax, top);
+    std::snprintf(text, sizeof(text), "x%3lld  (0 - %lld)", shown, top);
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "scope/AxisModules.h"
@@ -126,6 +127,7 @@ TEST(ScopeControls, RangeLabel) {
     EXPECT_EQ(RangeLabelText(50), "x 50  (0 - 2047)");
     EXPECT_EQ(RangeLabelText(0), "x100  (0 - 0)");
     EXPECT_EQ(RangeLabelText(1), "x 99  (0 - 40)");
+    EXPECT_EQ(RangeLabelText(INT_MIN), "x2147483748  (0 - -87939455385)");
 }
 
 TEST(ScopeControls, BarCyclesStylesAndNamesTheNextLook) {
