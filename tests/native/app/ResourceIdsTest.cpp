@@ -35,7 +35,7 @@ std::vector<long> MainTemplateIds() {
     size_t begin = rc.find("BEGIN", rc.find("IDD_LUMAGRID_DIALOG DIALOGEX"));
     size_t end = rc.find("\nEND", begin);
     std::istringstream body(rc.substr(begin, end - begin));
-    std::regex control(R"((?:CONTROL\s+"[^"]*",|PUSHBUTTON\s+"[^"]*",|LTEXT\s+"[^"]*",|GROUPBOX\s+"[^"]*",|EDITTEXT\s+)(\d+),)");
+    std::regex control(R"((?:CONTROL\s+"[^"]*",|PUSHBUTTON\s+"[^"]*",|LTEXT\s+(?:"[^"]*"\s*|[A-Z_][A-Z_0-9]*\s*)+,|GROUPBOX\s+"[^"]*",|EDITTEXT\s+)(\d+),)");
     std::vector<long> ids;
     std::string line;
     std::smatch m;
