@@ -36,6 +36,69 @@ struct PixelRect {
     int Height() const { return bottom - top; }
 };
 
+// Where a point lies in pixels before it becomes an int: MapPoint's whole
+// pixels as doubles, NaN where the point has no position.
+struct PlotPoint {
+    double x;
+    double y;
+};
+
+// How values that do not fit the plot are drawn; the painting relies on it.
+// - An axis without a usable scale (a range of zero, infinite or NaN extent,
+//   or a plot without width or height) maps every value to the plot's left or
+//   bottom edge.
+// - A point lies at most kMaxPixelOffset pixels from the plot's left or bottom
+//   edge: values further out (1e12, 1e300, infinities) are drawn as if they
+//   lay at that distance, in the same direction.
+// - A NaN value has no position: no marker, no bar and no segment to or from
+//   it are drawn, so the line breaks there.
+// - Segments (lines and bars) are cut where they leave the drawing band, the
+//   client rectangle and the plot widened by kDrawMargin pixels on every side,
+//   and markers beyond the band are left out; nothing beyond the band can be
+//   seen, so a far value costs what an in-range one does. A cut end is rounded
+//   to the nearest pixel; ends inside the band are MapPoint's exactly.
+constexpr int kMaxPixelOffset = 1 << 27;  // GDI's coordinate range
+constexpr int kDrawMargin = 32;           // wider than a marker or pen reaches past the window
+// Coordinates of rectangles and mapped points are held within this, so that
+// no pixel arithmetic can overflow an int.
+constexpr int kMaxCoordinate = 1 << 29;
+
+// a-b cut to the closed rectangle band; false when no part of it lies inside
+// or an end is NaN (or infinite). Ends beyond +-1e300 count as lying there.
+bool ClipToBand(const PixelRect& band, const PlotPoint& a, const PlotPoint& b, PixelPoint& from, PixelPoint& to);
+// The pixel of p when it lies inside the closed rectangle band.
+bool PointInBand(const PixelRect& band, const PlotPoint& p, PixelPoint& at);
+
+// Threshold of the marker colour test: trunc(level) * percent / 100 in integer
+// arithmetic, the division truncating toward zero. A NaN level counts as 0, a
+// level beyond an int's range as that range's end.
+long long MarkerThreshold(double dAverageLevel, int nPercent);
+
+// Visits k = 0 .. nLast, but only the first k of every run of equal pos(k);
+// pos must be monotonic in k. Grid lines and labels at the same pixel draw the
+// same pixels again, so a grid of any division count costs one visit per pixel
+// it spans, the next one found by bisection.
+template <typename Pos, typename Visit>
+void ForEachDistinct(int nLast, Pos&& pos, Visit&& visit) {
+    for (int k = 0; k >= 0 && k <= nLast;) {
+        const auto at = pos(k);
+        visit(k);
+        if (k == nLast) return;
+        int same = k + 1;  // the last k known to share the position
+        if (pos(same) != at) {
+            k = same;
+            continue;
+        }
+        if (pos(nLast) == at) return;
+        int other = nLast;  // the first k known to differ lies in (same, other]
+        while (other - same > 1) {
+            const int mid = same + (other - same) / 2;
+            (pos(mid) == at ? same : other) = mid;
+        }
+        k = other;
+    }
+}
+
 struct ChartSeries {
     double* pX = nullptr;
     double* pY = nullptr;
@@ -85,6 +148,13 @@ public:
     void UpdateLayout();
     void UpdateScale();
     PixelPoint MapPoint(double x, double y) const;
+    PlotPoint MapToPlot(double x, double y) const;
+    // Where drawing may put pixels (see kDrawMargin), edges included.
+    PixelRect DrawingBand() const;
+    // The divisions of the X axis up to which every tick label is drawn; with
+    // more, one label per pixel column (the first that falls on it) is drawn.
+    // Eight times what a 4096-receiver frame needs.
+    static constexpr int kMaxLabelledDivisions = 1 << 16;
 
     // What drawing may read: never beyond the storage, never a series without arrays.
     int DrawableLastIndex() const;

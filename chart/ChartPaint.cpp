@@ -1,12 +1,14 @@
 // Painting of CRealTimeChart: a cached static layer (background, axes, grid,
 // labels, title), the series drawn over a copy of it, one copy to the target.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "chart/PaintCache.h"
@@ -19,17 +21,6 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kGrey = RGB(153, 153, 153);
 constexpr COLORREF kSubGrid = RGB(192, 192, 192);
 constexpr int kMarkerRadius = 5;
-
-// Threshold of the marker colour test, integer arithmetic as the level is
-// meant: trunc(level) * percent / 100, the division truncating toward zero.
-long long MarkerThreshold(double dAverageLevel, int nPercent) {
-    if (std::isnan(dAverageLevel)) return 0;
-    const double level = std::trunc(dAverageLevel);
-    const long long trunced = level > 1e15 ? 1000000000000000LL
-                              : level < -1e15 ? -1000000000000000LL
-                                              : static_cast<long long>(level);
-    return trunced * nPercent / 100;
-}
 
 // Pixel runs are short (a thin pen's, a marker's row): fixed-size stores that
 // may overlap replace loops of unpredictable length, and nothing is called.
@@ -169,21 +160,23 @@ void CRealTimeChart::DrawGrid(CDC* pDC) {
     // Zero divisions give one line at the minimum rather than a NaN step.
     auto xStep = [this] { return m_nXDivisions > 0 ? (m_dXMax - m_dXMin) / m_nXDivisions : 0.0; };
     auto yStep = [this] { return m_nYDivisions > 0 ? (m_dYMax - m_dYMin) / m_nYDivisions : 0.0; };
+    // Line i of a pass depends on i only through its pixel column (row), so one
+    // line per distinct pixel draws the very picture of all of them.
     auto vertical = [&](int nEvery) {
+        if (m_nXDivisions < 0) return;
         const double step = xStep();
-        for (int i = 0; i <= m_nXDivisions; ++i) {
-            if (i % nEvery != 0) continue;
-            const double x = i * step + m_dXMin;
-            Line(pDC, Map(x, m_dYMin), Map(x, m_dYMax));
-        }
+        auto at = [&](int k) { return k * nEvery * step + m_dXMin; };
+        chart::ForEachDistinct(
+            m_nXDivisions / nEvery, [&](int k) { return MapPoint(at(k), m_dYMin).x; },
+            [&](int k) { Line(pDC, Map(at(k), m_dYMin), Map(at(k), m_dYMax)); });
     };
     auto horizontal = [&](int nEvery) {
+        if (m_nYDivisions < 0) return;
         const double step = yStep();
-        for (int i = 0; i <= m_nYDivisions; ++i) {
-            if (i % nEvery != 0) continue;
-            const double y = i * step + m_dYMin;
-            Line(pDC, Map(m_dXMin, y), Map(m_dXMax, y));
-        }
+        auto at = [&](int k) { return k * nEvery * step + m_dYMin; };
+        chart::ForEachDistinct(
+            m_nYDivisions / nEvery, [&](int k) { return MapPoint(m_dXMin, at(k)).y; },
+            [&](int k) { Line(pDC, Map(m_dXMin, at(k)), Map(m_dXMax, at(k))); });
     };
 
     CPen penMinor(PS_SOLID, 0, m_crGrid);
@@ -203,7 +196,9 @@ void CRealTimeChart::DrawLogGrid(CDC* pDC) {
     {
         CPen pen(PS_SOLID, 0, kSubGrid);
         SelectGuard keepPen(*pDC, pen);
-        for (int d = 0; d < m_nYDivisions; ++d) {
+        // 10^308 is the last decade a double holds.
+        const int nDecades = std::min(m_nYDivisions, 308);
+        for (int d = 0; d < nDecades; ++d) {
             const double step = (std::pow(10.0, d + 1) - std::pow(10.0, d)) / 5.0;
             double v = d;
             for (int k = 0; k < 5; ++k) {
@@ -220,18 +215,28 @@ void CRealTimeChart::DrawLabels(CDC* pDC) {
     const UINT oldAlign = pDC->SetTextAlign(TA_RIGHT | TA_TOP);
     const int oldMode = pDC->SetBkMode(TRANSPARENT);
 
-    // Tick labels: one-based receiver numbers, none at the last division.
-    const double step = m_nXDivisions > 0 ? (m_dXMax - m_dXMin) / m_nXDivisions : 0.0;
-    for (int i = 0; i < m_nXDivisions; ++i) {
-        if (m_pLabelFont) pDC->SelectObject(m_pLabelFont);
-        if (i % 10 != 0) continue;
-        const double x = i * step + m_dXMin;
-        const CPoint p = Map(x, m_dYMin);
-        CString text;
-        text.Format("%d", m_nXLabelOffset + static_cast<int>(std::trunc(x)) + 1);
-        const int h = pDC->GetTextExtent(text).cy;
-        if (m_pTickFont) pDC->SelectObject(m_pTickFont);
-        pDC->TextOut(p.x - h / 2 + 10, p.y + 5, text);
+    // Tick labels at every tenth division, one-based receiver numbers, none at
+    // the last division.
+    if (m_nXDivisions > 0) {
+        const double step = (m_dXMax - m_dXMin) / m_nXDivisions;
+        auto at = [&](int k) { return k * 10.0 * step + m_dXMin; };
+        auto label = [&](int k) {
+            if (m_pLabelFont) pDC->SelectObject(m_pLabelFont);
+            const double x = at(k);
+            if (!std::isfinite(x)) return;
+            const CPoint p = Map(x, m_dYMin);
+            // In 64 bits: a wide range gives numbers an int cannot hold.
+            const double whole = std::clamp(std::trunc(x), -1e15, 1e15);
+            const CString text(std::to_string(m_nXLabelOffset + static_cast<long long>(whole) + 1).c_str());
+            const int h = pDC->GetTextExtent(text).cy;
+            if (m_pTickFont) pDC->SelectObject(m_pTickFont);
+            pDC->TextOut(p.x - h / 2 + 10, p.y + 5, text);
+        };
+        const int nLast = (m_nXDivisions - 1) / 10;
+        if (m_nXDivisions <= kMaxLabelledDivisions)
+            chart::ForEachDistinct(nLast, [](int k) { return k; }, label);
+        else
+            chart::ForEachDistinct(nLast, [&](int k) { return MapPoint(at(k), m_dYMin).x; }, label);
     }
 
     // The Y caption runs upwards, centred along the left edge, in the rotated
@@ -282,31 +287,39 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
     CPen penLow(PS_SOLID, 2, kBlue);
     SelectGuard keepPen(*pDC, penSeries);
 
-    // Lines and markers need the same pixel positions.
-    std::vector<CPoint> points(static_cast<size_t>(nLast) + 1);
-    for (int i = 0; i <= nLast; ++i) points[static_cast<size_t>(i)] = Map(series.pX[i], series.pY[i]);
+    // Lines and markers need the same positions. GDI draws each LineTo on its
+    // own (caps, no joins), so segments cut to the band draw as the chain did.
+    const chart::PixelRect band = DrawingBand();
+    std::vector<chart::PlotPoint> points(static_cast<size_t>(nLast) + 1);
+    for (int i = 0; i <= nLast; ++i) points[static_cast<size_t>(i)] = MapToPlot(series.pX[i], series.pY[i]);
+    auto forEachSegment = [&](auto&& draw) {
+        chart::PixelPoint a, b;
+        for (int i = 1; i <= nLast; ++i)
+            if (chart::ClipToBand(band, points[static_cast<size_t>(i) - 1], points[static_cast<size_t>(i)], a, b))
+                draw(CPoint(a.x, a.y), CPoint(b.x, b.y));
+    };
 
     chart::LineStamps* pLines = LineStampsFor(pDC);
     if (pLines != nullptr && pLines->SetPen(2, series.crColor)) {
         const chart::PixelBuffer& bits = m_pBuffer->Pixels();
         ::GdiFlush();  // what GDI drew so far must be in the bits first
-        CPoint from = points[0];
-        for (int i = 1; i <= nLast; ++i) {
-            const CPoint to = points[static_cast<size_t>(i)];
-            if (!pLines->Segment(bits, from.x, from.y, to.x, to.y)) {
-                pDC->MoveTo(from);
-                pDC->LineTo(to);
-                ::GdiFlush();
-            }
-            from = to;
-        }
-        pDC->MoveTo(from);  // where the LineTo sequence leaves the position
+        forEachSegment([&](CPoint from, CPoint to) {
+            if (pLines->Segment(bits, from.x, from.y, to.x, to.y)) return;
+            pDC->MoveTo(from);
+            pDC->LineTo(to);
+            ::GdiFlush();
+        });
     } else {
-        pDC->MoveTo(points[0]);
-        for (int i = 1; i <= nLast; ++i) pDC->LineTo(points[static_cast<size_t>(i)]);
+        CPoint at(INT_MIN, INT_MIN);
+        forEachSegment([&](CPoint from, CPoint to) {
+            if (from != at) pDC->MoveTo(from);
+            pDC->LineTo(to);
+            at = to;
+        });
     }
+    pDC->MoveTo(Map(series.pX[nLast], series.pY[nLast]));  // where the LineTo chain would leave it
 
-    const double threshold = static_cast<double>(MarkerThreshold(m_dAverageLevel, m_nThresholdPercent));
+    const double threshold = static_cast<double>(chart::MarkerThreshold(m_dAverageLevel, m_nThresholdPercent));
     // 0 = series pen, 1 = zero value, 2 = below the threshold.
     auto kind = [&](int i) {
         const double v = 40.0 * series.pY[i];
@@ -324,13 +337,14 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
             cells[2] = m_pMarkers->CellFor(pDC, kBlue);
         }
     }
+    chart::PixelPoint p;
     if (cells[0] >= 0 && cells[1] >= 0 && cells[2] >= 0) {
         // Into our own temporary bitmap the pixels are written directly.
         const bool bDirect = m_pBuffer && pDC->GetSafeHdc() == m_pBuffer->Hdc() &&
                              m_pBuffer->Pixels().pBits != nullptr && m_pMarkers->CanWritePixels();
         if (bDirect) ::GdiFlush();  // the lines must be in the bits first
         for (int i = 0; i <= nLast; ++i) {
-            const CPoint p = points[static_cast<size_t>(i)];
+            if (!chart::PointInBand(band, points[static_cast<size_t>(i)], p)) continue;
             if (bDirect)
                 m_pMarkers->Stamp(m_pBuffer->Pixels(), cells[kind(i)], p.x, p.y);
             else
@@ -341,7 +355,7 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
 
     CPen* pens[3] = {&penSeries, &penZero, &penLow};
     for (int i = 0; i <= nLast; ++i) {
-        const CPoint p = points[static_cast<size_t>(i)];
+        if (!chart::PointInBand(band, points[static_cast<size_t>(i)], p)) continue;
         const int k = kind(i);
         if (k != 0) pDC->SelectObject(pens[k]);
         pDC->Ellipse(p.x - kMarkerRadius, p.y - kMarkerRadius, p.x + kMarkerRadius, p.y + kMarkerRadius);
@@ -356,45 +370,39 @@ void CRealTimeChart::DrawBarSeries(CDC* pDC, const chart::ChartSeries& series, i
     CPen penLow(PS_SOLID, 5, kGrey);
     SelectGuard keepPen(*pDC, penLine);
 
+    // Segment by segment in the order of the chain, as each may cover the last;
+    // cut to the band as the lines are.
     chart::LineStamps* pLines = LineStampsFor(pDC);
-    if (pLines != nullptr) {
-        const chart::PixelBuffer& bits = m_pBuffer->Pixels();
-        ::GdiFlush();
-        // Segment by segment in the same order, as each may cover the last.
-        auto segment = [&](CPen* pPen, int nWidth, COLORREF cr, CPoint from, CPoint to) {
-            if (pLines->SetPen(nWidth, cr) && pLines->Segment(bits, from.x, from.y, to.x, to.y)) return;
-            pDC->SelectObject(pPen);
-            pDC->MoveTo(from);
-            pDC->LineTo(to);
-            ::GdiFlush();
-        };
-        CPoint from = Map(series.pX[0], series.pY[0]);
-        for (int i = 1; i <= nLast; ++i) {
-            const CPoint p = Map(series.pX[i], series.pY[i]);
-            segment(&penLine, 1, series.crColor, from, p);
-            const double y = series.pY[i];
-            if (y == 0.0)
-                segment(&penZero, 5, kBlack, CPoint(p.x, m_rcPlot.bottom), p);
-            else if (y > 0.0 && y < 15.0)
-                segment(&penLow, 5, kGrey, CPoint(p.x, m_rcPlot.bottom), p);
-            else
-                segment(&penBar, 5, series.crColor, CPoint(p.x, m_rcPlot.bottom), p);
-            from = p;
-        }
-        pDC->MoveTo(from);
-        return;
-    }
-
-    pDC->MoveTo(Map(series.pX[0], series.pY[0]));
+    const chart::PixelBuffer* pBits = pLines != nullptr ? &m_pBuffer->Pixels() : nullptr;
+    if (pBits != nullptr) ::GdiFlush();
+    const chart::PixelRect band = DrawingBand();
+    CPoint at(INT_MIN, INT_MIN);
+    auto segment = [&](CPen* pPen, int nWidth, COLORREF cr, const chart::PlotPoint& a, const chart::PlotPoint& b) {
+        chart::PixelPoint from, to;
+        if (!chart::ClipToBand(band, a, b, from, to)) return;
+        if (pBits != nullptr && pLines->SetPen(nWidth, cr) && pLines->Segment(*pBits, from.x, from.y, to.x, to.y))
+            return;
+        pDC->SelectObject(pPen);
+        if (at != CPoint(from.x, from.y)) pDC->MoveTo(from.x, from.y);
+        pDC->LineTo(to.x, to.y);
+        at = CPoint(to.x, to.y);
+        if (pBits != nullptr) ::GdiFlush();
+    };
+    chart::PlotPoint from = MapToPlot(series.pX[0], series.pY[0]);
     for (int i = 1; i <= nLast; ++i) {
-        const CPoint p = Map(series.pX[i], series.pY[i]);
-        pDC->SelectObject(&penLine);
-        pDC->LineTo(p);
+        const chart::PlotPoint p = MapToPlot(series.pX[i], series.pY[i]);
+        segment(&penLine, 1, series.crColor, from, p);
         const double y = series.pY[i];
-        pDC->SelectObject(y == 0.0 ? &penZero : (y > 0.0 && y < 15.0) ? &penLow : &penBar);
-        pDC->MoveTo(p.x, m_rcPlot.bottom);
-        pDC->LineTo(p);
+        const chart::PlotPoint foot{p.x, static_cast<double>(m_rcPlot.bottom)};
+        if (y == 0.0)
+            segment(&penZero, 5, kBlack, foot, p);
+        else if (y > 0.0 && y < 15.0)
+            segment(&penLow, 5, kGrey, foot, p);
+        else
+            segment(&penBar, 5, series.crColor, foot, p);
+        from = p;
     }
+    pDC->MoveTo(Map(series.pX[nLast], series.pY[nLast]));
 }
 
 chart::LineStamps* CRealTimeChart::LineStampsFor(CDC* pDC) {

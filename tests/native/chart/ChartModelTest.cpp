@@ -1,8 +1,11 @@
 // The strip chart's model: storage, limits, colours, layout and mapping.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <vector>
 
 #include "chart/ChartModel.h"
 
@@ -282,17 +285,134 @@ TEST(ChartModelGeometry, MappingTruncatesTowardZero) {
     EXPECT_EQ(65, shifted.y);
 }
 
-TEST(ChartModelGeometry, NoWindowMapsToThePlotEdgeWithoutOverflow) {
-    ChartModel m;  // client rectangle still empty
-    const PixelPoint p = m.MapPoint(5, 100);
-    EXPECT_EQ(m.m_rcPlot.left, p.x);
-    EXPECT_EQ(m.m_rcPlot.bottom, p.y);
+TEST(ChartModelGeometry, DegenerateRangesAndFarValues) {
+    ChartModel m;  // client rectangle still empty: no scale on either axis
+    EXPECT_EQ(m.m_rcPlot.left, m.MapPoint(5, 100).x);
+    EXPECT_EQ(m.m_rcPlot.bottom, m.MapPoint(5, 100).y);
 
-    m.SetClientRect(PixelRect{0, 0, 780, 130});
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    const double far = chart::kMaxPixelOffset;
+    struct Case {
+        const char* what;
+        double xMin, xMax, yMin, yMax, x, y, px, py;
+    } cases[] = {
+        {"in range", 0, 748, 0, 152, 10.7, 51, 30, 78},
+        {"zero X extent", 5, 5, 0, 152, 7, 51, 20, 78},
+        {"zero Y extent", 0, 748, 3, 3, 10.7, 51, 30, 103},
+        {"infinite extent", 0, inf, -inf, 0, 10, -5, 20, 103},
+        {"extent beyond a double", -1e308, 1e308, -1e308, 1e308, 0, 0, 20, 103},
+        {"NaN range", nan, 1, 0, nan, 10, 10, 20, 103},
+        {"tiny extent", 0, 748, 0, 1e-300, 10.7, 1, 30, 103 - far},
+        {"1e12", 0, 748, 0, 152, 1e12, 1e12, 20 + far, 103 - far},
+        {"-1e300", 0, 748, 0, 152, -1e300, -1e300, 20 - far, 103 + far},
+        {"infinities", 0, 748, 0, 152, inf, -inf, 20 + far, 103 + far},
+        {"NaN value", 0, 748, 0, 152, nan, 51, nan, 78},
+    };
+    m.SetClientRect(PixelRect{0, 0, 780, 130});  // plot 748 x 76 pixels from (20, 27)
+    for (const Case& k : cases) {
+        m.SetRange(k.xMin, k.xMax, k.yMin, k.yMax);
+        const chart::PlotPoint p = m.MapToPlot(k.x, k.y);
+        const PixelPoint q = m.MapPoint(k.x, k.y);
+        EXPECT_TRUE(std::isnan(k.px) ? std::isnan(p.x) : p.x == k.px) << k.what << ": " << p.x;
+        EXPECT_TRUE(std::isnan(k.py) ? std::isnan(p.y) : p.y == k.py) << k.what << ": " << p.y;
+        EXPECT_EQ(std::isnan(k.px) ? 20 : k.px, q.x) << k.what;  // the edge stands in for NaN
+        EXPECT_EQ(std::isnan(k.py) ? 103 : k.py, q.y) << k.what;
+    }
+
+    // A client rectangle as large as an int allows: no overflow anywhere.
+    m.SetClientRect(PixelRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
     m.SetRange(0, 1, 0, 1);
-    const PixelPoint far = m.MapPoint(1e300, -std::numeric_limits<double>::infinity());
-    EXPECT_GT(far.x, 1 << 20);
-    EXPECT_GT(far.y, 1 << 20);
+    const chart::PixelRect band = m.DrawingBand();
+    for (double v : {-inf, -1e300, 0.5, 1e300, inf}) {
+        const chart::PlotPoint p = m.MapToPlot(v, v);
+        EXPECT_LE(std::fabs(p.x), chart::kMaxCoordinate) << v;
+        EXPECT_LE(std::fabs(p.y), chart::kMaxCoordinate) << v;
+    }
+    EXPECT_LE(band.right, chart::kMaxCoordinate);
+    EXPECT_GE(band.left, -chart::kMaxCoordinate);
+}
+
+TEST(ChartModelGeometry, SegmentsAreCutAtTheBand) {
+    const double nan = std::nan("");
+    const PixelRect band{0, 0, 100, 50};
+    struct Case {
+        const char* what;
+        chart::PlotPoint a, b;
+        bool drawn;
+        PixelPoint from, to;
+    } cases[] = {
+        {"inside", {10, 20}, {90, 40}, true, {10, 20}, {90, 40}},
+        {"on the edge", {100, 50}, {100, 50}, true, {100, 50}, {100, 50}},
+        {"straight up", {10, 20}, {10, -1e9}, true, {10, 20}, {10, 0}},
+        {"steep to the mapping's bound", {10, 20}, {11, -134217728}, true, {10, 20}, {10, 0}},
+        {"across both sides", {-50, 25}, {150, 25}, true, {0, 25}, {100, 25}},
+        {"from far below to far above", {50, 1e9}, {50, -1e9}, true, {50, 50}, {50, 0}},
+        {"cut end rounds down", {0, 0}, {300, 100}, true, {0, 0}, {100, 33}},
+        {"cut end rounds up", {0, 0}, {300, 101}, true, {0, 0}, {100, 34}},
+        {"beside the band", {-10, -10}, {-5, 60}, false, {}, {}},
+        {"past the corner", {-10, 5}, {5, -10}, false, {}, {}},
+        {"NaN end", {10, 20}, {nan, 20}, false, {}, {}},
+    };
+    for (const Case& k : cases) {
+        PixelPoint from{-1, -1}, to{-1, -1};
+        ASSERT_EQ(k.drawn, chart::ClipToBand(band, k.a, k.b, from, to)) << k.what;
+        if (!k.drawn) continue;
+        EXPECT_EQ(k.from.x, from.x) << k.what;
+        EXPECT_EQ(k.from.y, from.y) << k.what;
+        EXPECT_EQ(k.to.x, to.x) << k.what;
+        EXPECT_EQ(k.to.y, to.y) << k.what;
+    }
+    PixelPoint at{};
+    EXPECT_TRUE(chart::PointInBand(band, {100, 0}, at));
+    EXPECT_EQ(100, at.x);
+    EXPECT_FALSE(chart::PointInBand(band, {101, 0}, at));
+    EXPECT_FALSE(chart::PointInBand(band, {50, -0.5}, at));
+    EXPECT_FALSE(chart::PointInBand(band, {nan, 0}, at));
+}
+
+TEST(ChartModelThreshold, IntegerArithmeticOnTheTruncatedLevel) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case { double level; int percent; long long t; } cases[] = {
+        {1234.9, 50, 617}, {1234.9, 70, 863},  // not trunc(1234.9 * 70 / 100) = 864
+        {-1234.9, 70, -863}, {0.99, 100, 0}, {std::nan(""), 50, 0}, {2147483647.5, 100, 2147483647},
+        {1e300, INT_MAX, 2147483648LL * INT_MAX / 100}, {-inf, INT_MIN, 46116860184273879LL}};
+    for (const Case& k : cases) EXPECT_EQ(k.t, chart::MarkerThreshold(k.level, k.percent)) << k.level << " " << k.percent;
+}
+
+TEST(ChartModelGrid, EveryDistinctPositionOnceInBoundedTime) {
+    struct Case {
+        const char* what;
+        int nLast;
+        std::function<long long(int)> pos;
+    } cases[] = {
+        {"none", -1, [](int k) { return k; }},
+        {"one", 0, [](int k) { return k; }},
+        {"every one distinct", 40, [](int k) { return k; }},
+        {"runs of three", 10, [](int k) { return k / 3; }},
+        {"runs of one and two", 60, [](int k) { return static_cast<long long>(k * 0.7); }},
+        {"growing runs", 200, [](int k) { return static_cast<long long>(std::sqrt(k)); }},
+        {"falling", 50, [](int k) { return -(k / 4); }},
+        {"all the same, every int", INT_MAX, [](int) { return 7; }},
+        {"a thousand runs over every int", INT_MAX, [](int k) { return k / (INT_MAX / 1000 + 1); }},
+    };
+    for (const Case& k : cases) {
+        long long calls = 0;
+        std::vector<long long> visited;
+        chart::ForEachDistinct(
+            k.nLast, [&](int i) { ++calls; return k.pos(i); }, [&](int i) { visited.push_back(k.pos(i)); });
+        std::vector<long long> expected;
+        if (k.nLast < 100000) {
+            for (int i = 0; i <= k.nLast; ++i)
+                if (expected.empty() || expected.back() != k.pos(i)) expected.push_back(k.pos(i));
+        } else {
+            for (long long v = k.pos(0);; ++v) {  // the test's functions step by one
+                expected.push_back(v);
+                if (v == k.pos(k.nLast)) break;
+            }
+        }
+        EXPECT_EQ(expected, visited) << k.what;
+        EXPECT_LE(calls, 3 + 34 * static_cast<long long>(expected.size())) << k.what;
+    }
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 // pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "chart/PaintCache.h"
@@ -185,15 +188,21 @@ TEST(ChartPaintTest, PictureCoversTheFrameSizeFromTheOrigin) {
 TEST(ChartPaintTest, MarkerColoursFollowTheThreshold) {
     ChartWindow w;
     w.Configure(40);
-    w.chart.m_nThresholdPercent = 50;
-    struct Case { double value; COLORREF colour; } cases[] = {
-        {0.0, kBlack}, {15.25, kBlue}, {15.5, kRed}, {617.0 / 40.0, kRed}, {80.0, kRed}};
+    // Level 1234.9: at 50 % T = 1234 * 50 / 100 = 617; at 70 % T = 86380 / 100 =
+    // 863, where trunc(1234.9 * 70 / 100) would give 864.
+    struct Case { int percent; double value; COLORREF colour; } cases[] = {
+        {50, 0.0, kBlack},         {50, 15.25, kBlue},       {50, 15.5, kRed},
+        {50, 617.0 / 40.0, kRed},  {50, 80.0, kRed},         {70, 862.5 / 40.0, kBlue},
+        {70, 863.0 / 40.0, kRed},  {70, 863.5 / 40.0, kRed}};
     ASSERT_EQ(617.0, 40.0 * (617.0 / 40.0));
+    ASSERT_EQ(863.0, 40.0 * (863.0 / 40.0));
     for (const Case& k : cases) {
-        w.chart.m_dAverageLevel = 1234.9;  // T = 1234 * 50 / 100 = 617
+        w.chart.m_nThresholdPercent = k.percent;
+        w.chart.m_dAverageLevel = 1234.9;
         w.Fill(40, k.value);
         auto c = w.Paint();
-        for (int i : {1, 10, 39}) EXPECT_TRUE(MarkerIs(*c, w.At(i, k.value), k.colour)) << k.value << " #" << i;
+        for (int i : {1, 10, 39})
+            EXPECT_TRUE(MarkerIs(*c, w.At(i, k.value), k.colour)) << k.percent << "%, " << k.value << " #" << i;
         // Without a reference level nothing is blue.
         w.chart.m_dAverageLevel = 0.0;
         c = w.Paint();
@@ -445,6 +454,150 @@ TEST(ChartMarkerStampTest, IdenticalInASmallWindow) {
     w.chart.m_dAverageLevel = 2000.0;
     for (int i = 0; i < 12; ++i) ASSERT_TRUE(w.chart.AddPoint(i, (i * 37) % 100, 1, 0, 0));
     ExpectSamePicture(w, "small window");
+}
+
+// Receiver 20 of 40 far beyond the range (as after the range was narrowed
+// under it) or NaN, the others at 50. A far value draws as one at the mapping's
+// bound, its segments cut at the drawing band run where the whole segment would
+// (straight up or down from the neighbours), NaN breaks the line, and nothing
+// away from receiver 20 changes.
+TEST(ChartClipTest, FarOutAndNaNValues) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    ChartWindow w;
+    w.Configure(40);
+    const double bound = (chart::kMaxPixelOffset + 0.5) * w.chart.m_dYPerPixel;
+    struct Case { double value, drawnAs; } cases[] = {
+        {1e12, bound}, {1e300, bound}, {inf, bound}, {-1e12, -bound}, {-1e300, -bound}, {-inf, -bound}, {nan, nan}};
+    const int x19 = w.At(19, 0).x, x20 = w.At(20, 0).x, x21 = w.At(21, 0).x;
+    for (int style : {0, 1}) {
+        auto paintWith = [&](double v) {
+            w.Fill(40, 50.0, style);
+            w.chart.m_aSeries[0].pY[20] = v;
+            return w.Paint();
+        };
+        const std::vector<std::uint32_t> plain = paintWith(50.0)->Pixels();
+        for (const Case& k : cases) {
+            const std::string what = (style ? "bars, " : "lines, ") + std::to_string(k.value);
+            auto c = paintWith(k.value);
+            ExpectSamePicture(w, what.c_str());
+            const std::vector<std::uint32_t> picture = c->Pixels();
+            int changed = 0;
+            for (int y = 0; y < w.height; ++y)
+                for (int x = 0; x < w.width; ++x)
+                    changed += (x < x19 - 8 || x > x21 + 8) && picture[y * w.width + x] != plain[y * w.width + x];
+            EXPECT_EQ(0, changed) << what;
+            if (std::isnan(k.value)) {
+                const int margin = style ? 3 : 7;  // half a bar, a marker
+                EXPECT_FALSE(c->Has(kRed, x19 + margin, 0, x21 - margin, 125)) << what;
+                EXPECT_FALSE(c->Has(kWhite, x19 + margin, 0, x21 - margin, 125)) << what;
+                continue;
+            }
+            EXPECT_EQ(0, Differing(paintWith(k.drawnAs)->Pixels(), picture)) << what;
+            const bool up = k.value > 0;
+            for (int y : up ? std::vector<int>{5, 25, 45} : std::vector<int>{108, 116, 124}) {
+                EXPECT_TRUE(c->Has(kRed, x19 - 1, y, x19 + 1, y)) << what << ", row " << y;
+                EXPECT_TRUE(c->Has(kRed, x21 - 1, y, x21 + 1, y)) << what << ", row " << y;
+                // A line: nothing between its neighbours; bars: the bar of receiver 20.
+                EXPECT_EQ(style == 1, c->Has(kRed, x20 - 3, y, x20 + 3, y)) << what << ", row " << y;
+            }
+        }
+    }
+}
+
+// Brute force: every line of the grid, as the division loops describe it.
+void EveryGridLine(TestChart& chart, CDC* pDC) {
+    CPen minor(PS_SOLID, 0, chart.m_crGrid), major(PS_SOLID, 2, chart.m_crMajorGrid);
+    const HGDIOBJ old = pDC->SelectObject(&minor);
+    const int every[4] = {2, 1, 10, 5};
+    for (int pass = 0; pass < 4; ++pass) {
+        if (pass == 2) pDC->SelectObject(&major);
+        const bool vertical = pass % 2 == 0;
+        const int n = vertical ? chart.m_nXDivisions : chart.m_nYDivisions;
+        const double lo = vertical ? chart.m_dXMin : chart.m_dYMin, hi = vertical ? chart.m_dXMax : chart.m_dYMax;
+        for (int i = 0; i <= n; ++i) {
+            if (i % every[pass] != 0) continue;
+            const double v = i * ((hi - lo) / n) + lo;
+            const chart::PixelPoint a = vertical ? chart.MapPoint(v, chart.m_dYMin) : chart.MapPoint(chart.m_dXMin, v);
+            const chart::PixelPoint b = vertical ? chart.MapPoint(v, chart.m_dYMax) : chart.MapPoint(chart.m_dXMax, v);
+            pDC->MoveTo(a.x, a.y);
+            pDC->LineTo(b.x, b.y);
+        }
+    }
+    pDC->SelectObject(old);
+}
+
+TEST(ChartClipTest, GridOfAnyDivisionCount) {
+    ChartWindow w;
+    w.Configure(40);
+    // Fewer and many more divisions than pixels: the picture of every line.
+    const int counts[][2] = {{1, 1}, {7, 3}, {80, 4}, {8192, 4}, {2999, 157}, {3, 1000}};
+    for (const auto& n : counts) {
+        w.chart.SetGrid(n[0], n[1]);
+        Canvas drawn(w.width, w.height), expected(w.width, w.height);
+        w.chart.DrawGrid(drawn.dc());
+        EveryGridLine(w.chart, expected.dc());
+        EXPECT_EQ(0, Differing(expected.Pixels(), drawn.Pixels())) << n[0] << " x " << n[1];
+    }
+}
+
+// Configurations without a sensible picture still paint at once, and what
+// they paint follows the documented rules.
+TEST(ChartClipTest, DegenerateConfigurations) {
+    struct Case {
+        const char* what;
+        std::function<void(ChartWindow&)> setUp;
+        std::function<void(ChartWindow&, const Canvas&)> check;
+    } cases[] = {
+        {"zero Y extent: values limited to it, on the bottom edge",
+         [](ChartWindow& w) { w.chart.SetRange(0, 40, 0, 0); w.Fill(40, 50.0); },
+         [](ChartWindow& w, const Canvas& c) {
+             EXPECT_TRUE(MarkerIs(c, CPoint(w.At(10, 0).x, w.chart.m_rcPlot.bottom), kBlack));
+             EXPECT_FALSE(c.Has(kRed, 0, 0, 775, w.chart.m_rcPlot.bottom - 7));
+         }},
+        {"zero X extent: every point on the left edge",
+         [](ChartWindow& w) { w.chart.SetRange(5, 5, 0, 100); w.Fill(40, 50.0); },
+         [](ChartWindow& w, const Canvas& c) {
+             const int left = w.chart.m_rcPlot.left;
+             EXPECT_TRUE(MarkerIs(c, CPoint(left, w.At(0, 50).y), kRed));
+             EXPECT_FALSE(c.Has(kWhite, left + 7, 0, 775, 125));
+         }},
+        {"no divisions: one line at each minimum, under the axes",
+         [](ChartWindow& w) { w.chart.SetGrid(0, 0); w.Fill(40, 50.0); },
+         [](ChartWindow& w, const Canvas& c) {
+             w.chart.SetGrid(-1, -1);
+             EXPECT_EQ(0, Differing(w.Paint()->Pixels(), c.Pixels()));
+         }},
+        {"as many divisions as an int counts: a line on every pixel, decades a double holds",
+         [](ChartWindow& w) { w.chart.SetGrid(INT_MAX, INT_MAX); w.chart.m_bLogGrid = true; w.Fill(40, 95.0); },
+         [](ChartWindow& w, const Canvas& c) {
+             const chart::PixelRect& p = w.chart.m_rcPlot;
+             const COLORREF kSubGrid = RGB(192, 192, 192);
+             EXPECT_FALSE(c.Has(kBackground, p.left, p.top, p.right - 1, p.bottom - 1));
+             EXPECT_TRUE(c.Has(kBlack, p.left, p.bottom + 4, p.right, 125)) << "thinned labels";
+             EXPECT_TRUE(c.Has(kSubGrid, p.left + 2, p.bottom, p.right - 2, p.bottom));
+             EXPECT_FALSE(c.Has(kSubGrid, p.left, p.top, p.right, p.bottom - 2));
+         }},
+        {"one point left after the storage shrank",
+         [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(1)); },
+         [](ChartWindow& w, const Canvas& c) {
+             EXPECT_TRUE(MarkerIs(c, w.At(0, 0), kBlack));
+             EXPECT_FALSE(c.Has(kWhite, w.At(0, 0).x + 7, 0, 775, 125));
+         }},
+        {"no point left",
+         [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(0)); },
+         [](ChartWindow&, const Canvas& c) {
+             EXPECT_EQ(0, c.Count(kWhite) + c.Count(kRed));
+             EXPECT_NE(0, c.Count(kBackground));
+         }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ChartWindow w;
+        w.Configure(40);
+        k.setUp(w);
+        auto c = w.Paint();
+        k.check(w, *c);
+    }
 }
 
 TEST(ChartPaintTest, EverySelectionIsRestored) {
