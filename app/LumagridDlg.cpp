@@ -88,6 +88,7 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_MESSAGE(quorvane::WM_SYSTEM_PARAMETER, OnSystemParameter)
     ON_MESSAGE(quorvane::WM_READ_DUMP, OnReadDump)
     ON_MESSAGE(quorvane::WM_READ_DEVICE_INFO, OnReadDeviceInfo)
+    ON_MESSAGE(WM_LUMAGRID_GDI_COUNT, OnGdiCount)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -241,4 +242,12 @@ void CLumagridDlg::OnDestroy() {
     m_arrXSamples.shrink_to_fit();
     m_arrYSamples.clear();
     m_arrYSamples.shrink_to_fit();
+    Trace("GDI objects %ld, DCs %ld at exit\n", AfxGetGdiLiveCount().objects, AfxGetGdiLiveCount().dcs);
+}
+
+// Called when a test driver asks what the GDI wrappers hold (no trace: it polls).
+LRESULT CLumagridDlg::OnGdiCount(WPARAM wParam, LPARAM lParam) {
+    (void)lParam;
+    const GdiLiveCount count = AfxGetGdiLiveCount();
+    return wParam == 0 ? count.objects : count.dcs;
 }

@@ -28,6 +28,11 @@ struct CTouchParameter {
     std::vector<std::uint8_t> data;
 };
 
+// Asks the dialog for the GDI objects (wParam 0) or device contexts (wParam 1)
+// the framework's wrappers hold, answered as the result: a soak test watches
+// them from outside, where Wine's GetGuiResources reports nothing.
+constexpr UINT WM_LUMAGRID_GDI_COUNT = WM_APP + 0x100;
+
 class CLumagridDlg : public CDialog {
 public:
     explicit CLumagridDlg(CWnd* pParent = nullptr);
@@ -90,6 +95,11 @@ public:
     int m_nScopeMode = 0;
     int m_nDumpAxisMask = 0;
     BYTE m_byDumpRequest = 0;
+    // The frame the latest request went to, and the frame whose receiver
+    // counts are in force: a packet is read only while they are the same.
+    // A pass of the daily save and the user's clicks both change them.
+    int m_nDumpUsbIndex = -1;
+    int m_nFrameUsbIndex = -1;
 
     // ---- Axis modules and sample windows
     void SetupModules();
@@ -208,6 +218,7 @@ protected:
     LRESULT OnSystemParameter(WPARAM wParam, LPARAM lParam);
     LRESULT OnReadDump(WPARAM wParam, LPARAM lParam);
     LRESULT OnReadDeviceInfo(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGdiCount(WPARAM wParam, LPARAM lParam);
     void OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult);
 
     void OnScopeStop();

@@ -10,6 +10,16 @@
 
 class CWnd;
 
+// GDI objects (pens, brushes, fonts, bitmaps) and device contexts that the
+// wrappers of this process hold right now. Windows reports a process's GDI
+// objects but Wine does not; a count that grows over a steady session is a
+// leak either way.
+struct GdiLiveCount {
+    long objects = 0;
+    long dcs = 0;  // memory DCs owned, and window DCs between Get/Begin and Release/End
+};
+GdiLiveCount AfxGetGdiLiveCount();
+
 class CGdiObject {
 public:
     CGdiObject() = default;

@@ -94,8 +94,10 @@ void CLumagridDlg::SelectDevice() {
     std::memset(&m_FrameSettings, 0, sizeof m_FrameSettings);
     CString strSection;
     int nSel = DeviceList.GetSelectionMark();
+    m_nFrameUsbIndex = -1;
     if (nSel >= 0) {
         int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
+        m_nFrameUsbIndex = nUsbIndexNo;
         m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 1)));
         m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 2)));
         strSection = GetDeviceSectionName(nSel);

@@ -64,6 +64,7 @@ void CLumagridDlg::DailyTriggerTick() {
 // Packets are read with the receiver counts of the frame they come from: the
 // frame of the row about to be measured, from its "X" and "Y" columns.
 void CLumagridDlg::UseFrameOfRow(int nRow, bool bModules) {
+    m_nFrameUsbIndex = static_cast<int>(DeviceList.GetItemData(nRow));
     m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
     m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
     LoadFrameSettings(GetDeviceSectionName(nRow));
@@ -90,6 +91,7 @@ void CLumagridDlg::AutoSaveStep() {
         // The previous frame's last packets go before its counts do.
         DiscardWaitingPackets();
         UseFrameOfRow(n - 1, false);
+        m_nDumpUsbIndex = nUsbIndexNo;
         m_byDumpRequest = byRequest;
         m_bAutoSaveDumpSent = 1;
         Trace("usbindexNo => %d\n", nUsbIndexNo);

@@ -7,6 +7,7 @@
 
 void CLumagridDlg::AppendStatusLine(const char* pszText, COLORREF crColour) {
     CString strLine = CString(pszText) + "\r\n";
+    m_richStatus.MakeRoomForLine();
     m_richStatus.SetSel(-1, -1);
     CHARFORMATW cf{};
     cf.dwMask = CFM_COLOR;

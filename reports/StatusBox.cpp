@@ -12,3 +12,11 @@ LRESULT CStatusBox::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
         code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
     return code;
 }
+
+void CStatusBox::MakeRoomForLine() {
+    // The count includes the empty line after the last line end.
+    if (GetLineCount() <= kMaxLines) return;
+    const long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, kDropLines));
+    SetSel(0, nEnd);
+    ReplaceSel("", FALSE);
+}

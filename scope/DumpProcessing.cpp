@@ -14,6 +14,8 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     const std::uint8_t* pPacket = reinterpret_cast<const std::uint8_t*>(wParam);
     if (!m_bLibraryLoaded || m_byDumpRequest == 0 || pPacket == nullptr || m_bDiscardPackets) return 0;
+    // Another frame's counts would read the packet past its end.
+    if (m_nFrameUsbIndex != m_nDumpUsbIndex) return 0;
 
     PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
     PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);

@@ -27,7 +27,10 @@ void CLumagridDlg::RunScopeMode(int nMode) {
     DumpRequest request = ComposeDumpRequest(nMode, m_nDumpAxisMask);
     if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, request.bySent);
     DiscardWaitingPackets();
+    m_nDumpUsbIndex = nUsbIndexNo;
     m_byDumpRequest = request.byStored;
+    // A daily sample still waited for would fill with this request's packets.
+    m_FileSaveIndex = 0;
     if (ClearsChartsAfterRequest(nMode)) ClearCharts();
 }
 

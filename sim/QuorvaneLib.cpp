@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,6 +84,10 @@ struct Library {
     bool parametersRead = false;    // WM_SYSTEM_PARAMETER due
     unsigned streamGeneration = 0;  // counts started streams, so the worker restarts its clock
     LARGE_INTEGER registeredAt{};
+    double dumpCountMs = 0.0;  // >0: the worker logs its delivered packets this often
+    // Calls a fail_every frame has answered, by usbindexNo, per entry point.
+    std::map<int, unsigned> infoStCalls;
+    std::map<int, unsigned> sysInfoCalls;
 
     ~Library() {
         // Only reached when no worker runs (it holds a module reference) or
@@ -128,7 +134,24 @@ void EnsureLoadedLocked() {
             std::fflush(stderr);
         }
     }
+    std::wstring countMs = EnvironmentValue(L"QUORVANE_SIM_DUMP_COUNT_MS");
+    if (!countMs.empty()) {
+        wchar_t* end = nullptr;
+        long ms = std::wcstol(countMs.c_str(), &end, 10);
+        if (*end == L'\0' && ms >= 1 && ms <= 3600000) {
+            g.dumpCountMs = static_cast<double>(ms);
+        } else {
+            std::fprintf(stderr, "QuorvaneLib: QUORVANE_SIM_DUMP_COUNT_MS needs 1 to 3600000 ms; not counting\n");
+            std::fflush(stderr);
+        }
+    }
     if (!g.wake) g.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+// False on every n-th call to a frame with fail_every = n. Caller holds the lock.
+bool AnswersThisTimeLocked(const FrameSpec& frame, std::map<int, unsigned>& calls) {
+    if (frame.failEvery <= 0) return true;
+    return ++calls[frame.usbIndexNo] % static_cast<unsigned>(frame.failEvery) != 0;
 }
 
 void LogLocked(const std::string& line) {
@@ -302,13 +325,23 @@ public:
         }
         std::int64_t change = engine.NextTimelineChange(static_cast<std::int64_t>(now));
         if (change >= 0) until = std::min(until, static_cast<double>(change));
+        if (g.dumpCountMs > 0.0) {
+            if (now >= nextCount_) {
+                LogLocked("dumps " + std::to_string(delivered_) + " " + std::to_string(static_cast<long long>(now)));
+                // A worker kept waiting writes one line late, not a burst.
+                nextCount_ = std::max(nextCount_ + g.dumpCountMs, now + 1.0);
+            }
+            until = std::min(until, nextCount_);
+        }
         d.waitMs = until - now;
         return d;
     }
 
-    // Sends one message unless the window went away meanwhile.
-    static void Send(HWND window, UINT message, WPARAM wParam) {
-        if (IsWindow(window)) SendMessageW(window, message, wParam, 0);
+    // Sends one message unless the window went away meanwhile; true if sent.
+    static bool Send(HWND window, UINT message, WPARAM wParam) {
+        if (!IsWindow(window)) return false;
+        SendMessageW(window, message, wParam, 0);
+        return true;
     }
 
     void Run() {
@@ -319,7 +352,9 @@ public:
             if (d.connect) Send(d.window, quorvane::WM_USB_CONNECT, d.connectedCount);
             if (d.parameters) Send(d.window, quorvane::WM_SYSTEM_PARAMETER, 0);
             if (d.deviceInfo) Send(d.window, quorvane::WM_READ_DEVICE_INFO, 0);
-            if (d.packet) Send(d.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(Deliverable()));
+            // SendMessage returns once the window has handled the packet.
+            if (d.packet && Send(d.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(Deliverable())))
+                ++delivered_;
             // Waits last whole milliseconds and tend to overshoot; the schedule
             // catches up on the next turns.
             if (!sent && d.waitMs > 0.5)
@@ -347,6 +382,8 @@ private:
     bool warned_ = false;
     unsigned generation_ = 0;
     double nextPacket_ = 0.0;
+    unsigned long long delivered_ = 0;  // packets the window has handled
+    double nextCount_ = 0.0;
 };
 
 DWORD WINAPI WorkerMain(LPVOID) {
@@ -434,7 +471,7 @@ int QUORVANE_CALL getDeviceInfoST(int position, DeviceInfoST* info) {
     EnsureLoadedLocked();
     const FrameSpec* frame = g.engine->AtPosition(position);
     int result = 0;
-    if (frame && info && frame->infoStSucceeds) {
+    if (frame && info && frame->infoStSucceeds && AnswersThisTimeLocked(*frame, g.infoStCalls)) {
         std::memset(info, 0, sizeof *info);
         info->nXCells = static_cast<std::int16_t>(frame->x.cells);
         info->nYCells = static_cast<std::int16_t>(frame->y.cells);
@@ -449,7 +486,7 @@ int QUORVANE_CALL getSysInfo(int usbindexNo, FrameSettings* settings) {
     EnsureLoadedLocked();
     const FrameSpec* frame = g.engine->ConnectedFrame(usbindexNo);
     int result = 0;
-    if (frame && settings && frame->sysInfoSucceeds) {
+    if (frame && settings && frame->sysInfoSucceeds && AnswersThisTimeLocked(*frame, g.sysInfoCalls)) {
         std::memset(settings, 0, sizeof *settings);
         settings->m_nXTCount = static_cast<std::uint16_t>(frame->x.cells);
         settings->m_nYTCount = static_cast<std::uint16_t>(frame->y.cells);

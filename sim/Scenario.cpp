@@ -186,7 +186,7 @@ private:
     static bool IsFrameKey(const std::string& key) {
         static const std::set<std::string> keys = {
             "name", "version", "type", "usbindex", "x_cells", "y_cells", "x_module_cells",
-            "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "level_ambient",
+            "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "fail_every", "level_ambient",
             "level_ir", "level_ambient_ir", "level_percent", "level_maximal", "noise",
             "weak_x", "weak_y", "dead_x", "dead_y", "connected"};
         return keys.count(key) != 0;
@@ -238,6 +238,7 @@ private:
         if (key == "y_tilts") return TiltsKey(f.y, key, value, no);
         if (key == "info_st") return boolKey(f.infoStSucceeds);
         if (key == "sysinfo") return boolKey(f.sysInfoSucceeds);
+        if (key == "fail_every") return intKey(f.failEvery, 0, 1000);
         if (key == "level_ambient") return intKey(f.levels.ambient, 0, 255);
         if (key == "level_ir") return intKey(f.levels.ir, 0, 255);
         if (key == "level_ambient_ir") return intKey(f.levels.ambientIr, 0, 255);

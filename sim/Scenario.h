@@ -44,6 +44,9 @@ struct FrameSpec {
     AxisSpec y;
     bool infoStSucceeds = true;
     bool sysInfoSucceeds = true;
+    // >0: every n-th call of getDeviceInfoST, and of getSysInfo, that would
+    // succeed fails instead (each counts its own calls), as a loose frame does.
+    int failEvery = 0;
     Levels levels;
     int noise = 0;  // receiver bytes vary by up to +-noise
     bool connectedAtStart = true;

@@ -52,7 +52,7 @@ TEST(ScenarioParser, ReadsEveryKey) {
         "[frame]\n"
         "name = Frame X/12 #1\nversion = v9 beta\ntype = 2\nusbindex = 7\n"
         "x_cells = 512\ny_cells = 300\nx_module_cells = 32\ny_module_cells = 0\n"
-        "x_tilts = 1, 2, 3, 4\ny_tilts = 9\ninfo_st = fail\nsysinfo = no\n"
+        "x_tilts = 1, 2, 3, 4\ny_tilts = 9\ninfo_st = fail\nsysinfo = no\nfail_every = 3\n"
         "level_ambient = 1\nlevel_ir = 2\nlevel_ambient_ir = 3\nlevel_percent = 4\nlevel_maximal = 5\n"
         "noise = 6\nweak_x = 3:0.5, 10:0.25\nweak_y = 0:1\ndead_x = 5 6\ndead_y = 299\nconnected = no\n";
     ScenarioError error;
@@ -81,6 +81,7 @@ TEST(ScenarioParser, ReadsEveryKey) {
     EXPECT_EQ(f.y.tilts, (std::array<int, 4>{9, 0, 0, 0}));
     EXPECT_FALSE(f.infoStSucceeds);
     EXPECT_FALSE(f.sysInfoSucceeds);
+    EXPECT_EQ(f.failEvery, 3);
     EXPECT_EQ(f.levels.ambient, 1);
     EXPECT_EQ(f.levels.ir, 2);
     EXPECT_EQ(f.levels.ambientIr, 3);
@@ -152,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{std::string(kMinimalFrame) + "x_tilts = 1 2 3 4 5\n", 6, "one to four offsets"},
         BadScenario{std::string(kMinimalFrame) + "info_st = maybe\n", 6, "ok/yes or fail/no"},
         BadScenario{std::string(kMinimalFrame) + "level_ir = 256\n", 6, "level_ir needs"},
+        BadScenario{std::string(kMinimalFrame) + "fail_every = 1001\n", 6, "fail_every needs"},
+        BadScenario{"fail_every = 2\n", 1, "belongs in a [frame]"},
         BadScenario{"at = 100 connect 9\n" + std::string(kMinimalFrame), 1, "no frame has usbindex 9"},
         BadScenario{"at = 100 vanish 1\n", 1, "'connect' or 'disconnect'"},
         BadScenario{"cycle_ms = 1000\nat = 1000 connect 1\n" + std::string(kMinimalFrame), 2,

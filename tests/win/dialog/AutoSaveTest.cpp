@@ -18,6 +18,32 @@ std::vector<std::uint8_t> Flat(int nX, int nY, std::uint8_t b) {
     return p;
 }
 
+// A packet that ends where readable memory ends: a read past its end faults
+// instead of finding heap bytes.
+class GuardedPacket {
+public:
+    explicit GuardedPacket(const std::vector<std::uint8_t>& bytes) {
+        SYSTEM_INFO info;
+        ::GetSystemInfo(&info);
+        m_nPage = info.dwPageSize;
+        m_pBase = static_cast<std::uint8_t*>(
+            ::VirtualAlloc(nullptr, 2 * m_nPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        ::VirtualProtect(m_pBase + m_nPage, m_nPage, PAGE_NOACCESS, &old);
+        m_pAt = m_pBase + m_nPage - bytes.size();
+        std::copy(bytes.begin(), bytes.end(), m_pAt);
+    }
+    ~GuardedPacket() { ::VirtualFree(m_pBase, 0, MEM_RELEASE); }
+    GuardedPacket(const GuardedPacket&) = delete;
+    GuardedPacket& operator=(const GuardedPacket&) = delete;
+    WPARAM wParam() const { return reinterpret_cast<WPARAM>(m_pAt); }
+
+private:
+    std::size_t m_nPage = 0;
+    std::uint8_t* m_pBase = nullptr;
+    std::uint8_t* m_pAt = nullptr;
+};
+
 class AutoSaveTest : public DialogTest {
 protected:
     void SetUp() override {
@@ -178,4 +204,28 @@ TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
     HANDLE h = ::FindFirstFileA((folder + "*.tmp").c_str(), &found);
     EXPECT_EQ(h, INVALID_HANDLE_VALUE);
     if (h != INVALID_HANDLE_VALUE) ::FindClose(h);
+}
+
+// The pass asked B (6 x 3) for its dump, then the user clicked A (2 x 2),
+// whose packets come now: the prepare step put B's counts in force, and A's
+// packets were read past their end (the soak's overread under strict packets).
+TEST_F(AutoSaveTest, AUserRequestDuringAPassNeverHasPacketsReadWithAnotherFramesCounts) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));  // A's table
+    Tick();                    // asks B
+    ClickRow(2);               // the user takes A
+    Tick();                    // prepares B
+    GuardedPacket fromA(Flat(2, 2, 20));
+    ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, fromA.wParam(), 0);
+    EXPECT_EQ(dlg->m_FileSaveIndex, 2);  // still waiting for B
+    EXPECT_EQ(::GetFileAttributesA((folder + "B_2.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A mode request of the user ends the wait: its packets are not B's Maximal IR.
+    Click(IDC_SCOPE_IR);
+    EXPECT_EQ(dlg->m_FileSaveIndex, 0);
+    SendDump(Flat(2, 2, 30));
+    EXPECT_EQ(::GetFileAttributesA((folder + "B_2.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -155,6 +155,65 @@ TEST_F(LedReportTest, ReportOffersTheStampedNameAndSavesTheSampleSeenWhenTheDial
     ::DeleteFileA((folder + "bench-3.xls").c_str());
 }
 
+namespace {
+WNDPROC g_pfnStatusProc = nullptr;
+int g_nStatusPaints = 0;
+
+LRESULT CALLBACK CountingStatusProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) ++g_nStatusPaints;
+    return ::CallWindowProcW(g_pfnStatusProc, hWnd, message, wParam, lParam);
+}
+}  // namespace
+
+// A box that repainted per row kept the window from answering for seconds
+// (250 rows of a 160 x 90 frame, about 20 ms a line under Wine's X11 driver).
+TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
+    SelectMaximal();
+    g_save.answer = Widen((folder + "rows").c_str());
+    g_save.packetsWhileOpen = {Packet()};
+    HWND box = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
+    g_nStatusPaints = 0;
+    g_pfnStatusProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingStatusProc)));
+    Click(IDC_FILE_REPORT);
+    PumpMessages();
+    ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_pfnStatusProc));
+
+    EXPECT_EQ(StatusLines().size(), 4u + 10u);
+    EXPECT_LE(g_nStatusPaints, 4 + 2);  // one per LED check line, one for all ten rows
+    // The start of the last line lies inside the box.
+    const LRESULT last = ::SendMessageW(box, EM_LINEINDEX, ::SendMessageW(box, EM_GETLINECOUNT, 0, 0) - 1, 0);
+    POINTL at{-1, -1};
+    ::SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), last);
+    RECT client{};
+    ::GetClientRect(box, &client);
+    EXPECT_GT(::SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_TRUE(at.y >= 0 && at.y < client.bottom) << at.y << " in " << client.bottom;
+    ::DeleteFileA((folder + "rows.xls").c_str());
+}
+
+// Wine's box ignores its text limit: unbounded, a bench day of reports grew
+// the program by some 2.4 KB a line.
+TEST_F(LedReportTest, StatusBoxKeepsItsNewestLines) {
+    SelectMaximal();
+    HWND box = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
+    const int nAppended = CStatusBox::kMaxLines + 300;
+    ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);  // quicker; the bound is the point here
+    for (int i = 0; i < nAppended; ++i)
+        dlg->AppendStatusLine(("line " + std::to_string(i)).c_str(), RGB(0, 0, 255));
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+    std::vector<std::string> lines;
+    std::stringstream in(Narrow(text.c_str()));
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+    ASSERT_LE(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
+    ASSERT_GT(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines - CStatusBox::kDropLines));
+    std::vector<std::string> newest;
+    for (int i = nAppended - static_cast<int>(lines.size()); i < nAppended; ++i)
+        newest.push_back("line " + std::to_string(i));
+    EXPECT_EQ(lines, newest);
+}
+
 TEST_F(LedReportTest, CancelWritesNothingAndOtherModesOpenNoDialog) {
     SelectMaximal();
     Click(IDC_FILE_REPORT);  // cancelled

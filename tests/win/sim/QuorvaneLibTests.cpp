@@ -416,6 +416,45 @@ TEST_F(QuorvaneLibTest, LogHasOneLinePerCall) {
                                         "setDump 11 0x35", "setDump 0 0x00"}));
 }
 
+TEST_F(QuorvaneLibTest, FailEveryFailsEveryNthAnswerOfEachEntryPointAlone) {
+    Load("[frame]\nname = A\nusbindex = 4\nx_cells = 8\ny_cells = 8\nfail_every = 3\n");
+    std::uint8_t st[40], fs[50];
+    std::vector<int> infoSt, sysInfo;
+    for (int i = 0; i < 6; ++i) {
+        infoSt.push_back(infoSt_(0, reinterpret_cast<DeviceInfoST*>(st)));
+        if (i < 4) sysInfo.push_back(sysInfo_(4, reinterpret_cast<FrameSettings*>(fs)));
+    }
+    EXPECT_EQ(infoSt, (std::vector<int>{1, 1, 0, 1, 1, 0}));
+    EXPECT_EQ(sysInfo, (std::vector<int>{1, 1, 0, 1}));
+}
+
+TEST_F(QuorvaneLibTest, DumpCountLinesCountThePacketsTheWindowHandled) {
+    SetEnvironmentVariableW(L"QUORVANE_SIM_DUMP_COUNT_MS", L"100");
+    Load("rate = 200\n[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 8\n");
+    g_received.packetSize = {{1, 7 + 16}};
+    const int registered = reg_(window_);  // the variable is read at the first call
+    SetEnvironmentVariableW(L"QUORVANE_SIM_DUMP_COUNT_MS", nullptr);
+    ASSERT_EQ(registered, 1);
+    dump_(1, 0x05);
+    Pump(1000);
+    dump_(1, 0x00);
+    Pump(400);  // the lines after the stop carry the final count
+    const std::size_t handled = g_received.packets.size();
+    long long lastCount = -1;
+    int lines = 0;
+    for (const std::string& line : ReadLines(logPath_)) {
+        long long count = 0, ms = 0;
+        if (std::sscanf(line.c_str(), "dumps %lld %lld", &count, &ms) != 2) continue;
+        EXPECT_GE(count, lastCount);
+        EXPECT_GE(ms, 100LL * lines) << line;  // one line per interval, never early
+        ++lines;
+        lastCount = count;
+    }
+    EXPECT_GE(lines, 3);
+    EXPECT_GT(handled, 0u);
+    EXPECT_EQ(lastCount, static_cast<long long>(handled));
+}
+
 TEST_F(QuorvaneLibTest, UnloadWhileStreamingKeepsDeliveringUntilTheWindowGoes) {
     Load("rate = 500\n[frame]\nname = A\nusbindex = 1\nx_cells = 200\ny_cells = 100\n");
     g_received.packetSize = {{1, 7 + 300}};
