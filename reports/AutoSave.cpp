@@ -88,8 +88,10 @@ void CLumagridDlg::AutoSaveStep() {
         SelectDumpAxis(IDC_AXIS_OT);
         BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | scope::SCOPE_MAXIMAL_IR);
         if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, byRequest);
-        // The previous frame's last packets go before its counts do.
+        // The previous frame's last packets go before its counts do, and so
+        // does a sample it never sent: this frame's packets must not fill it.
         DiscardWaitingPackets();
+        m_FileSaveIndex = 0;
         UseFrameOfRow(n - 1, false);
         m_nDumpUsbIndex = nUsbIndexNo;
         m_byDumpRequest = byRequest;

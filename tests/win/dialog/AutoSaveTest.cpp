@@ -115,6 +115,21 @@ TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
     EXPECT_NE(fake::ReadAll(folder + "A_3.txt").find("Date\t2013:05:07\t2013:05:07\r\n"), std::string::npos);
 }
 
+// A sent nothing in its second; B's packets, read from the next request on,
+// must not become A's column.
+TEST_F(AutoSaveTest, FrameSilentForItsSecondGetsNoColumnRatherThanTheNextFramesSample) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();  // prepares A
+    Tick();  // asks B
+    SendDump(Flat(6, 3, 20));
+    EXPECT_EQ(::GetFileAttributesA((folder + "A_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    Tick();  // prepares B
+    SendDump(Flat(6, 3, 20));
+    EXPECT_EQ(fake::ReadAll(folder + "B_2.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t800\r\n");
+}
+
 TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
     OpenThree();
     TickBox();
