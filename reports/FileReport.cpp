@@ -57,7 +57,6 @@ void CLumagridDlg::OnFileReport() {
         ShowFileError(nError, pathUtf8);
         return;
     }
-    Trace("report %s: %d rows\n", pathUtf8.c_str(), static_cast<int>(nRows));
     // One repaint for all rows: a box that repaints per line (some 20 ms
     // under Wine) kept the window from answering for seconds.
     m_richStatus.SendMessage(WM_SETREDRAW, FALSE);

@@ -402,12 +402,13 @@ bool Soak::Report() {
         Done("report", false, "File Report disabled");
         return false;
     }
-    const size_t from = m_s.traceCount();
+    // Removed first, so that its reappearance is this report's.
+    DeleteFileW(e2e::Widen(m_s.filePath("soak-report.xls")).c_str());
     e2e::DialogInfo dialog;
     bool ok = m_s.click(kFileReport, kHandlerLimitMs) &&
               m_s.waitFileDialog(dialog, 5000, "Export Report File As") &&
               m_s.fileDialogSave(dialog.hwnd, m_s.filePath("soak-report.xls")) &&
-              m_s.waitTrace("report ", 5000, from) >= 0;
+              m_s.waitFile("soak-report.xls", 5000);
     Done("report", ok, m_s.lastError());
     if (!ok && dialog.hwnd && IsWindow(dialog.hwnd)) m_s.fileDialogCancel(dialog.hwnd);
     return ok;
