@@ -90,7 +90,7 @@ constexpr CodeCause kCodeCauses[] = {
     {kErrorHandleEof, FileErrorCause::EndOfFile},
     {kErrorHandleDiskFull, FileErrorCause::DiskFull},
     {kErrorFileExists, FileErrorCause::AccessDenied},
-    {kErrorCannotMake, FileErrorCause::AccessDenied},
+    {kErrorCannotMake, FileErrorCause::DirectoryFull},  // e.g. a full FAT root folder
     {kErrorOpenFailed, FileErrorCause::AccessDenied},
     {kErrorDiskFull, FileErrorCause::DiskFull},
     {kErrorInvalidName, FileErrorCause::BadPath},

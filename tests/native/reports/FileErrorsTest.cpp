@@ -31,6 +31,7 @@ TEST(FileErrors, CauseOfWindowsErrorCodes) {
              Case{36, Cause::TooManyOpenFiles},      // ERROR_SHARING_BUFFER_EXCEEDED
              Case{38, Cause::EndOfFile},             // ERROR_HANDLE_EOF
              Case{39, Cause::DiskFull},              // ERROR_HANDLE_DISK_FULL
+             Case{82, Cause::DirectoryFull},         // ERROR_CANNOT_MAKE
              Case{112, Cause::DiskFull},             // ERROR_DISK_FULL
              Case{123, Cause::BadPath},              // ERROR_INVALID_NAME
              Case{145, Cause::RemoveCurrentDir},     // ERROR_DIR_NOT_EMPTY
