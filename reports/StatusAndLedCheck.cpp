@@ -42,6 +42,7 @@ void CLumagridDlg::DoLedCheck() {
                                frame.X_MODULE_CELL, frame.X_TILT1, frame.X_TILT2};
     input.y = reports::LedAxis{m_arrYSamples.data(), m_arrYSamples.size(), m_yWindow.nStart, frame.m_nYTCount,
                                frame.Y_MODULE_CELL, frame.Y_TILT1, frame.Y_TILT2};
+    m_richStatus.KeepFromHere();
     for (const reports::StatusLine& line : reports::RunLedCheck(input))
         AppendStatusLine(line.text.c_str(), static_cast<COLORREF>(line.colour));
 }

@@ -1,5 +1,7 @@
 #include "reports/StatusBox.h"
 
+#include <algorithm>
+
 BEGIN_MESSAGE_MAP(CStatusBox, CRichEditCtrl)
     ON_MESSAGE(WM_GETDLGCODE, OnGetDlgCode)
 END_MESSAGE_MAP()
@@ -15,8 +17,21 @@ LRESULT CStatusBox::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
 
 void CStatusBox::MakeRoomForLine() {
     // The count includes the empty line after the last line end.
-    if (GetLineCount() <= kMaxLines) return;
-    const long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, kDropLines));
+    const int nLines = GetLineCount();
+    if (nLines <= kMaxLines) return;
+    long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, kDropLines));
+    if (nLines <= kMaxKeptLines) nEnd = std::min(nEnd, m_nKeepFrom);
+    if (nEnd <= 0) return;
     SetSel(0, nEnd);
     ReplaceSel("", FALSE);
+    m_nKeepFrom -= nEnd;
+}
+
+void CStatusBox::KeepFromHere() {
+    // In the control's own character units, which need not count a line end
+    // as the text's length does.
+    SetSel(-1, -1);
+    CHARRANGE range{};
+    SendMessage(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    m_nKeepFrom = range.cpMax;
 }

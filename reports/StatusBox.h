@@ -3,6 +3,8 @@
 // them, and the window must close on Esc wherever the focus is.
 #pragma once
 
+#include <climits>
+
 #include "framework/Afx.h"
 
 class CStatusBox : public CRichEditCtrl {
@@ -12,8 +14,18 @@ public:
     // day of reports would grow the program without bound.
     static constexpr int kMaxLines = 1000;
     static constexpr int kDropLines = 250;  // at once, so that appends stay cheap
+    // The newest LED check is kept whole while a report's rows follow it (a
+    // big frame's report alone adds more than kMaxLines), until the box holds
+    // this many lines: two full 4096-receiver axes and a verdict on each.
+    static constexpr int kMaxKeptLines = 20000;
     // Called before a line is appended: drops the oldest lines of a full box.
     void MakeRoomForLine();
+    // Lines appended from now on are the newest verdict: trimming stops short
+    // of them.
+    void KeepFromHere();
+
+private:
+    long m_nKeepFrom = LONG_MAX;  // character index of the first kept line; none yet
 
 protected:
     LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);

@@ -193,25 +193,50 @@ TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
 }
 
 // Wine's box ignores its text limit: unbounded, a bench day of reports grew
-// the program by some 2.4 KB a line.
-TEST_F(LedReportTest, StatusBoxKeepsItsNewestLines) {
+// the program by some 2.4 KB a line. The newest verdict stays whole though a
+// big frame's report rows follow it.
+TEST_F(LedReportTest, StatusBoxKeepsItsNewestLinesAndTheNewestVerdictWhole) {
     SelectMaximal();
     HWND box = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
-    const int nAppended = CStatusBox::kMaxLines + 300;
     ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);  // quicker; the bound is the point here
-    for (int i = 0; i < nAppended; ++i)
-        dlg->AppendStatusLine(("line " + std::to_string(i)).c_str(), RGB(0, 0, 255));
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
-    std::vector<std::string> lines;
-    std::stringstream in(Narrow(text.c_str()));
-    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+    int nAppended = 0;
+    auto append = [&](int n, bool bNumbered) {
+        for (int i = 0; i < n; ++i, ++nAppended)
+            dlg->AppendStatusLine(bNumbered ? ("line " + std::to_string(nAppended)).c_str() : "", RGB(0, 0, 255));
+    };
+    auto boxLines = [&] {
+        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+        std::vector<std::string> lines;
+        std::stringstream in(Narrow(text.c_str()));
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+        return lines;
+    };
+    auto verdict = [&] {
+        dlg->m_arrXSamples = {25, 1, 0, 25, 25, 25};
+        dlg->m_arrYSamples = {20, 20, 3, 20};
+        dlg->m_nLedCheckPending = 1;
+        dlg->DoLedCheck();
+    };
+
+    append(CStatusBox::kMaxLines + 300, true);
+    std::vector<std::string> lines = boxLines();
     ASSERT_LE(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
     ASSERT_GT(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines - CStatusBox::kDropLines));
     std::vector<std::string> newest;
     for (int i = nAppended - static_cast<int>(lines.size()); i < nAppended; ++i)
         newest.push_back("line " + std::to_string(i));
     EXPECT_EQ(lines, newest);
+
+    verdict();
+    append(CStatusBox::kMaxLines + 300, false);  // a report of 1300 rows
+    lines = boxLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "----------- LED Check ------------");
+    // The next verdict lets the box shrink back to its bound.
+    verdict();
+    append(10, false);
+    EXPECT_LE(boxLines().size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
 }
 
 TEST_F(LedReportTest, CancelWritesNothingAndOtherModesOpenNoDialog) {
