@@ -24,7 +24,8 @@ void CStatusBox::MakeRoomForLine() {
     if (nEnd <= 0) return;
     SetSel(0, nEnd);
     ReplaceSel("", FALSE);
-    m_nKeepFrom -= nEnd;
+    // Past kMaxKeptLines the verdict itself may go; then nothing is kept.
+    m_nKeepFrom = m_nKeepFrom >= nEnd ? m_nKeepFrom - nEnd : LONG_MAX;
 }
 
 void CStatusBox::KeepFromHere() {
