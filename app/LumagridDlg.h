@@ -169,6 +169,9 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
+    // The prepared frame's section name: a reconnect before its sample is
+    // complete may give its row to another frame.
+    CString m_strAutoSaveSection;
 
     // ---- Controls, in binding order
     CListCtrl DeviceList;

@@ -62,11 +62,18 @@ void CLumagridDlg::DailyTriggerTick() {
 }
 
 // Packets are read with the receiver counts of the frame they come from: the
-// frame of the row about to be measured, from its "X" and "Y" columns.
+// frame of the row about to be measured, from its "X" and "Y" columns or, as
+// when the row is clicked, from the library's settings answer (a frame whose
+// device record failed lists 0 and 0).
 void CLumagridDlg::UseFrameOfRow(int nRow, bool bModules) {
     m_nFrameUsbIndex = static_cast<int>(DeviceList.GetItemData(nRow));
     m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
     m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
+    quorvane::FrameSettings answer{};
+    if (m_lib.getSysInfo != nullptr && m_lib.getSysInfo(m_nFrameUsbIndex, &answer)) {
+        m_FrameSettings.m_nXTCount = answer.m_nXTCount;
+        m_FrameSettings.m_nYTCount = answer.m_nYTCount;
+    }
     LoadFrameSettings(GetDeviceSectionName(nRow));
     if (bModules) SetupModules();
     OnXTotal();
@@ -109,6 +116,7 @@ void CLumagridDlg::PrepareAutoSave(int nRow) {
     m_arrXSamples.clear();
     m_arrYSamples.clear();
     m_FileSaveIndex = nRow;
+    m_strAutoSaveSection = GetDeviceSectionName(nRow - 1);
     Trace("m_FileSaveIndex => %d\n", nRow);
 }
 
@@ -131,7 +139,7 @@ void CLumagridDlg::WriteAutoSaveFile() {
     m_pfnLocalTime(&now);
     reports::DailySample sample{reports::DailyDateText(now.wYear, now.wMonth, now.wDay), m_arrXSamples,
                                 m_arrYSamples};
-    std::string name = reports::DailyFileName(GetDeviceSectionName(nIndex - 1).str(), nIndex, &IsLeadByte);
+    std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsLeadByte);
     Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
 
     const std::wstring path = Widen(name.c_str());

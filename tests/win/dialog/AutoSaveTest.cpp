@@ -54,7 +54,7 @@ protected:
         SetClock(14, 0, 0, 0);
     }
     void TearDown() override {
-        for (const char* f : {"A_3.txt", "B_2.txt", "C_1.txt", "B_1.txt", "C_2.txt"})
+        for (const char* f : {"A_3.txt", "B_2.txt", "C_1.txt", "B_1.txt", "C_2.txt", "_3.txt"})
             ::DeleteFileA((folder + f).c_str());
         ::SetCurrentDirectoryA(m_oldDir);
         DialogTest::TearDown();
@@ -128,6 +128,42 @@ TEST_F(AutoSaveTest, FrameSilentForItsSecondGetsNoColumnRatherThanTheNextFramesS
     Tick();  // prepares B
     SendDump(Flat(6, 3, 20));
     EXPECT_EQ(fake::ReadAll(folder + "B_2.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t800\r\n");
+}
+
+// As a click would: the library's settings answer replaces the listed counts,
+// which are 0 and 0 for a frame whose device record failed.
+TEST_F(AutoSaveTest, FrameIsReadWithTheCountsItsClickWouldGive) {
+    fake::Device a = fake::Frame("A", 10, 2, 2, 0, 0);
+    a.infoSTOk = false;
+    fake::Device c = fake::Frame("C", 30, 4, 2, 0, 0);
+    c.sysInfoOk = false;
+    fake::Current().devices = {c, fake::Frame("B", 20, 6, 3, 3, 3), a};
+    Open("LumagridX");
+    dlg->m_pfnLocalTime = &SteppedClock;
+    Connect(3);
+    ASSERT_EQ(std::string(dlg->DeviceList.GetItemText(2, 1).str()), "0");
+    TickBox();
+    const int sizes[3][2] = {{4, 2}, {6, 3}, {2, 2}};
+    for (int row = 2; row >= 0; --row) {
+        Tick();
+        Tick();
+        EXPECT_EQ(dlg->m_xWindow.nCount, sizes[row][0]) << row;
+        EXPECT_EQ(dlg->m_yWindow.nCount, sizes[row][1]) << row;
+    }
+}
+
+// A frame that came back while its sample was on the way has another row
+// now; the sample still goes to the table of the frame that sent it.
+TEST_F(AutoSaveTest, ReconnectBeforeTheSampleIsCompleteKeepsItInItsFramesTable) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();  // prepares A, row 2
+    fake::Current().devices.erase(fake::Current().devices.begin());  // C went away
+    Connect(2);
+    SendDump(Flat(2, 2, 12));
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t480\r\n");
+    EXPECT_EQ(::GetFileAttributesA((folder + "_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
