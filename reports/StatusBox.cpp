@@ -19,7 +19,9 @@ void CStatusBox::MakeRoomForLine() {
     // The count includes the empty line after the last line end.
     const int nLines = GetLineCount();
     if (nLines <= kMaxLines) return;
-    long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, kDropLines));
+    // Back within the bound at once, also after a big report's rows.
+    const int nDrop = std::max(kDropLines, nLines - kMaxLines + kDropLines);
+    long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, nDrop));
     if (nLines <= kMaxKeptLines) nEnd = std::min(nEnd, m_nKeepFrom);
     if (nEnd <= 0) return;
     SetSel(0, nEnd);

@@ -229,14 +229,15 @@ TEST_F(LedReportTest, StatusBoxKeepsItsNewestLinesAndTheNewestVerdictWhole) {
     EXPECT_EQ(lines, newest);
 
     verdict();
-    append(CStatusBox::kMaxLines + 300, false);  // a report of 1300 rows
+    append(3 * CStatusBox::kMaxLines, false);  // a big frame's report rows
     lines = boxLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "----------- LED Check ------------");
-    // The next verdict lets the box shrink back to its bound.
+    // The next verdict brings the box back within its bound.
     verdict();
-    append(10, false);
-    EXPECT_LE(boxLines().size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
+    lines = boxLines();
+    EXPECT_LE(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
+    EXPECT_EQ(lines[lines.size() - 4], "----------- LED Check ------------");
 }
 
 TEST_F(LedReportTest, CancelWritesNothingAndOtherModesOpenNoDialog) {
