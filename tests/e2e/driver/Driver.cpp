@@ -225,6 +225,13 @@ std::string WindowsPath(const std::string& path)
     return out;
 }
 
+std::string FullPath(const std::string& path)
+{
+    wchar_t buffer[MAX_PATH * 2] = {};
+    const DWORD n = GetFullPathNameW(Widen(path).c_str(), MAX_PATH * 2, buffer, nullptr);
+    return n > 0 && n < MAX_PATH * 2 ? Narrow(buffer) : path;
+}
+
 std::string OwnExeFolder()
 {
     wchar_t buffer[MAX_PATH * 2] = {};
@@ -334,7 +341,9 @@ bool Session::launch(const LaunchOptions& options)
 
     std::vector<std::pair<std::wstring, std::wstring>> set;
     std::vector<std::wstring> unset;
-    std::string scenario = options.scenarioFile.empty() ? std::string() : WindowsPath(options.scenarioFile);
+    // The program runs in the session folder: a relative name means the
+    // caller's folder.
+    std::string scenario = options.scenarioFile.empty() ? std::string() : FullPath(WindowsPath(options.scenarioFile));
     if (!options.scenarioText.empty()) {
         scenario = JoinPath(m_folder, "scenario.txt");
         std::ofstream file(Widen(scenario).c_str(), std::ios::binary);
