@@ -165,7 +165,7 @@ public:
     void AutoSaveStep();
     void StartAutoSavePass();
     void DailyTriggerTick();
-    void UseFrameOfRow(int nRow, bool bModules);
+    void UseCountsOfRow(int nRow);
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;

@@ -4,6 +4,7 @@
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
 #include "reports/DailyTable.h"
+#include "scope/AxisModules.h"
 #include "scope/DumpRequest.h"
 
 #include <algorithm>
@@ -62,22 +63,23 @@ void CLumagridDlg::DailyTriggerTick() {
 }
 
 // Packets are read with the receiver counts of the frame they come from: the
-// frame of the row about to be measured, from its "X" and "Y" columns or, as
-// when the row is clicked, from the library's settings answer (a frame whose
-// device record failed lists 0 and 0).
-void CLumagridDlg::UseFrameOfRow(int nRow, bool bModules) {
+// frame of the row being measured, from its "X" and "Y" columns. A frame whose
+// device record failed lists 0 and 0; as when its row is clicked, the
+// library's settings answer gives its counts then. The windows cover the
+// whole axes, as the prepare step's Total will (whose trace lines are that
+// step's).
+void CLumagridDlg::UseCountsOfRow(int nRow) {
     m_nFrameUsbIndex = static_cast<int>(DeviceList.GetItemData(nRow));
     m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
     m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
     quorvane::FrameSettings answer{};
-    if (m_lib.getSysInfo != nullptr && m_lib.getSysInfo(m_nFrameUsbIndex, &answer)) {
+    if (m_FrameSettings.m_nXTCount == 0 && m_FrameSettings.m_nYTCount == 0 && m_lib.getSysInfo != nullptr &&
+        m_lib.getSysInfo(m_nFrameUsbIndex, &answer)) {
         m_FrameSettings.m_nXTCount = answer.m_nXTCount;
         m_FrameSettings.m_nYTCount = answer.m_nYTCount;
     }
-    LoadFrameSettings(GetDeviceSectionName(nRow));
-    if (bModules) SetupModules();
-    OnXTotal();
-    OnYTotal();
+    m_xWindow = scope::WholeAxisWindow(m_FrameSettings.m_nXTCount);
+    m_yWindow = scope::WholeAxisWindow(m_FrameSettings.m_nYTCount);
 }
 
 // Timer 2: one step of a pass; two per frame, then one that ends the pass.
@@ -99,7 +101,7 @@ void CLumagridDlg::AutoSaveStep() {
         // does a sample it never sent: this frame's packets must not fill it.
         DiscardWaitingPackets();
         m_FileSaveIndex = 0;
-        UseFrameOfRow(n - 1, false);
+        UseCountsOfRow(n - 1);
         m_nDumpUsbIndex = nUsbIndexNo;
         m_byDumpRequest = byRequest;
         m_bAutoSaveDumpSent = 1;
@@ -112,11 +114,16 @@ void CLumagridDlg::AutoSaveStep() {
 }
 
 void CLumagridDlg::PrepareAutoSave(int nRow) {
-    UseFrameOfRow(nRow - 1, false);
+    // Again: should a reconnect have given the row to another frame, the
+    // requested frame's packets are kept out rather than saved as its.
+    UseCountsOfRow(nRow - 1);
+    m_strAutoSaveSection = GetDeviceSectionName(nRow - 1);
+    LoadFrameSettings(m_strAutoSaveSection);
+    OnXTotal();
+    OnYTotal();
     m_arrXSamples.clear();
     m_arrYSamples.clear();
     m_FileSaveIndex = nRow;
-    m_strAutoSaveSection = GetDeviceSectionName(nRow - 1);
     Trace("m_FileSaveIndex => %d\n", nRow);
 }
 
@@ -126,7 +133,11 @@ void CLumagridDlg::PrepareAutoSave(int nRow) {
 void CLumagridDlg::EndAutoSavePass() {
     int nSel = DeviceList.GetSelectionMark();
     if (nSel < 0 || nSel >= DeviceList.GetItemCount()) return;
-    UseFrameOfRow(nSel, true);
+    UseCountsOfRow(nSel);
+    LoadFrameSettings(GetDeviceSectionName(nSel));
+    SetupModules();
+    OnXTotal();
+    OnYTotal();
     RunScopeMode(m_nScopeMode);
 }
 
