@@ -83,6 +83,9 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
 void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
     const NMITEMACTIVATE* pItem = reinterpret_cast<const NMITEMACTIVATE*>(pNMHDR);
     if (pItem->iItem < 0) return;
+    // A refill between the button going down and this click dropped the mark;
+    // the row the click names may now be another frame's.
+    if (DeviceList.GetSelectionMark() < 0) return;
     OnScopeStop();
     m_pfnSleep(500);
     SelectDevice();

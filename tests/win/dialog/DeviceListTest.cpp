@@ -53,7 +53,7 @@ TEST_F(DialogTest, NameFillingItsWholeBufferIsCutAt127Bytes) {
     EXPECT_EQ(dlg->DeviceList.GetItemText(0, 0), std::string(127, 'N'));
 }
 
-TEST_F(DialogTest, ClickOnEmptySpaceChangesNothing) {
+TEST_F(DialogTest, ClickOnEmptySpaceOrOnARowRebuiltAwayChangesNothing) {
     AddThreeDevices();
     Open();
     Connect(3);
@@ -61,6 +61,21 @@ TEST_F(DialogTest, ClickOnEmptySpaceChangesNothing) {
     ClickRow(-1);
     EXPECT_TRUE(fake::Current().calls.empty());
     EXPECT_EQ(dlg->m_nScopeMode, 0);
+
+    // The list was rebuilt between the button going down and the click: the
+    // row the click names may now be another frame's, and none is marked.
+    ClickRow(1);
+    Connect(3);
+    fake::Current().calls.clear();
+    NMITEMACTIVATE item{};
+    item.hdr.hwndFrom = ::GetDlgItem(dlg->m_hWnd, IDC_DEVICE_LIST);
+    item.hdr.idFrom = IDC_DEVICE_LIST;
+    item.hdr.code = NM_CLICK;
+    item.iItem = 0;
+    ::SendMessageW(dlg->m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&item));
+    EXPECT_TRUE(fake::Current().calls.empty());
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 160);  // the frame shown keeps its geometry
+    EXPECT_EQ(dlg->m_xWindow.nCount, 160);
 }
 
 TEST_F(DialogTest, ClickStopsTheFrameReadsItsGeometryAndStartsAmbientIr) {
