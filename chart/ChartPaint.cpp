@@ -80,7 +80,10 @@ void CRealTimeChart::OnPrintClient(HDC hDC, UINT nFlags) {
 }
 
 void CRealTimeChart::PaintTo(CDC* pDC) {
-    if (m_nLastIndex == 0) return;
+    // Nothing before the first point, nor once the storage has shrunk to one
+    // point, which no point can be added to: its stale zero would stand for a
+    // dead receiver.
+    if (DrawableLastIndex() <= 0) return;
     const int nWidth = m_rcFrame.Width();
     const int nHeight = m_rcFrame.Height();
     if (nWidth <= 0 || nHeight <= 0) return;
@@ -102,7 +105,7 @@ void CRealTimeChart::PaintTo(CDC* pDC) {
 }
 
 void CRealTimeChart::DrawStaticLayer(CDC* pDC) {
-    if (m_nLastIndex == 0) return;
+    if (DrawableLastIndex() <= 0) return;
     const int nWidth = m_rcFrame.Width();
     const int nHeight = m_rcFrame.Height();
     if (m_dcStatic.GetSafeHdc() == nullptr) {
@@ -267,11 +270,10 @@ void CRealTimeChart::DrawTitle(CDC* pDC) {
 }
 
 void CRealTimeChart::DrawSeries(CDC* pDC) {
-    if (m_nLastIndex == 0) return;
     // Never beyond the storage (it may have shrunk since the last point) and
     // never a series without arrays.
     const int nLast = DrawableLastIndex();
-    if (nLast < 0) return;
+    if (nLast <= 0) return;
     const int nSeries = DrawableSeriesCount();
     for (int s = 0; s < nSeries; ++s) {
         if (m_nDrawStyle % 2 == 0)

@@ -577,18 +577,14 @@ TEST(ChartClipTest, DegenerateConfigurations) {
              EXPECT_TRUE(c.Has(kSubGrid, p.left + 2, p.bottom, p.right - 2, p.bottom));
              EXPECT_FALSE(c.Has(kSubGrid, p.left, p.top, p.right, p.bottom - 2));
          }},
-        {"one point left after the storage shrank",
+        // As before the first point: a point that can never be added again
+        // must not stay on as a dead receiver's marker.
+        {"one point left after the storage shrank: nothing painted",
          [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(1)); },
-         [](ChartWindow& w, const Canvas& c) {
-             EXPECT_TRUE(MarkerIs(c, w.At(0, 0), kBlack));
-             EXPECT_FALSE(c.Has(kWhite, w.At(0, 0).x + 7, 0, 775, 125));
-         }},
-        {"no point left",
+         [](ChartWindow& w, const Canvas& c) { EXPECT_EQ(w.width * w.height, c.Count(kSentinel)); }},
+        {"no point left: nothing painted",
          [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(0)); },
-         [](ChartWindow&, const Canvas& c) {
-             EXPECT_EQ(0, c.Count(kWhite) + c.Count(kRed));
-             EXPECT_NE(0, c.Count(kBackground));
-         }},
+         [](ChartWindow& w, const Canvas& c) { EXPECT_EQ(w.width * w.height, c.Count(kSentinel)); }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
