@@ -13,8 +13,11 @@ std::string MakeTempFolder() {
     ::GetTempPathW(MAX_PATH, base);
     static int counter = 0;
     wchar_t path[MAX_PATH];
-    std::swprintf(path, MAX_PATH, L"%lslumagrid-test-%lu-%d\\", base, ::GetCurrentProcessId(), ++counter);
-    ::CreateDirectoryW(path, nullptr);
+    // Always a new folder: Wine reuses process ids, and a folder left behind
+    // by a run that crashed would hand its files to the next test.
+    do {
+        std::swprintf(path, MAX_PATH, L"%lslumagrid-test-%lu-%d\\", base, ::GetCurrentProcessId(), ++counter);
+    } while (!::CreateDirectoryW(path, nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
     return Narrow(path);
 }
 
