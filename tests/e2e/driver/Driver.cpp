@@ -952,9 +952,17 @@ int Session::trackbarPos(int id)
 
 std::string Session::statusText(int id)
 {
+    std::string text;
+    readStatusText(text, id);
+    return text;
+}
+
+bool Session::readStatusText(std::string& out, int id)
+{
+    out.clear();
     HWND box = need(id, nullptr);
     if (!box || !sameBitness())
-        return {};
+        return false;
     // WM_GETTEXT goes through the version-1 box's ANSI procedure and loses
     // what the code page cannot hold (Hangul under a Western one); the
     // rich-edit query hands out UTF-16 as stored.
@@ -963,9 +971,11 @@ std::string Session::statusText(int id)
     LRESULT length = 0;
     if (!lengthQuery.ok() || !lengthQuery.write(&how, sizeof(how)) ||
         !send(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(lengthQuery.address()), 0, &length))
-        return {};
-    if (length <= 0)
-        return windowText(box);  // a plain edit knows no rich-edit queries
+        return false;
+    if (length <= 0) {
+        out = windowText(box);  // a plain edit knows no rich-edit queries
+        return true;
+    }
     size_t bytes = (static_cast<size_t>(length) + 1) * sizeof(wchar_t);
     RemoteBuffer remote(m_pi.hProcess, sizeof(GETTEXTEX) + bytes);
     GETTEXTEX query{};
@@ -976,20 +986,27 @@ std::string Session::statusText(int id)
     if (!remote.ok() || !remote.write(&query, sizeof(query)) ||
         !send(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(remote.address()),
               reinterpret_cast<LPARAM>(remote.address(sizeof(GETTEXTEX))), &got))
-        return {};
+        return false;
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    if (!remote.read(text.data(), bytes, sizeof(GETTEXTEX))) {
-        fail("ReadProcessMemory: " + SystemMessage(GetLastError()));
-        return {};
-    }
+    if (!remote.read(text.data(), bytes, sizeof(GETTEXTEX)))
+        return fail("ReadProcessMemory: " + SystemMessage(GetLastError()));
     text.resize(static_cast<size_t>(std::max<LRESULT>(0, std::min<LRESULT>(got, length))));
-    return Narrow(text);
+    out = Narrow(text);
+    return true;
 }
 
 std::vector<std::string> Session::statusLines(int id)
 {
-    std::string text = statusText(id);
     std::vector<std::string> lines;
+    readStatusLines(lines, id);
+    return lines;
+}
+
+bool Session::readStatusLines(std::vector<std::string>& lines, int id)
+{
+    lines.clear();
+    std::string text;
+    const bool ok = readStatusText(text, id);
     size_t begin = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' && text[i] != '\n')
@@ -1001,7 +1018,7 @@ std::vector<std::string> Session::statusLines(int id)
     }
     if (begin < text.size())
         lines.push_back(text.substr(begin));
-    return lines;
+    return ok;
 }
 
 int Session::waitStatusLine(const std::string& text, DWORD timeoutMs, int id)

@@ -151,8 +151,12 @@ public:
     // All text of a rich edit (or edit) of the main window, read as UTF-16 in
     // the program's process; lines end as the control stores them ("\r\n").
     std::string statusText(int id = kStatusBoxId);
+    bool readStatusText(std::string& text, int id = kStatusBoxId);  // false: see readStatusLines
     // Its lines without their ends; the empty rest after the last end is dropped.
     std::vector<std::string> statusLines(int id = kStatusBoxId);
+    // The same, false (lastError says why) when the box did not answer: a busy
+    // program is not an empty box.
+    bool readStatusLines(std::vector<std::string>& lines, int id = kStatusBoxId);
     // Index of the first line that contains `text`, or -1 when none does
     // within the time.
     int waitStatusLine(const std::string& text, DWORD timeoutMs, int id = kStatusBoxId);

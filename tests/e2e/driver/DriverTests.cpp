@@ -449,6 +449,17 @@ TEST(Session, ReadsStatusLinesAndKoreanBoxTexts)
     EXPECT_EQ(s.waitStatusLine("never shown", 100), -1);
     EXPECT_NE(s.lastError().find(u8"6 lines, the last \"파일 저장"), std::string::npos) << s.lastError();
     EXPECT_EQ(s.statusText(1045), "12.5") << "a plain edit";
+    // A box that does not answer is not an empty one.
+    s.setMessageTimeout(200);
+    PostMessageW(s.control(1018), BM_CLICK, 0, 0);  // blocks the window's thread for a second
+    Sleep(300);                                      // ... once it has taken the click
+    std::vector<std::string> read = lines;
+    EXPECT_FALSE(s.readStatusLines(read));
+    EXPECT_TRUE(read.empty());
+    EXPECT_NE(s.lastError().find("timed out"), std::string::npos) << s.lastError();
+    s.setMessageTimeout(5000);
+    EXPECT_TRUE(s.readStatusLines(read)) << s.lastError();
+    EXPECT_EQ(read.size(), 6u);
 
     // The program's file-error box: a Korean text naming the file. The dialog
     // takes a path in a missing folder; the write then fails.

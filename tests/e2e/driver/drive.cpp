@@ -278,10 +278,11 @@ public:
             return report(step, dialog && m_s.fileDialogCancel(dialog, m_timeout));
         }
         if (step == "status") {
-            std::vector<std::string> lines = m_s.statusLines();
+            std::vector<std::string> lines;
+            const bool read = m_s.readStatusLines(lines);
             for (auto& line : lines)
                 std::printf("status: %s\n", line.c_str());
-            return report(step + " (" + std::to_string(lines.size()) + " lines)", m_s.control(e2e::kStatusBoxId) != nullptr);
+            return report(step + " (" + std::to_string(lines.size()) + " lines)", read);
         }
         if (step == "expect-status") {
             if (!need(operand(text), step))
