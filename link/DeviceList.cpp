@@ -19,6 +19,12 @@ constexpr int kDeviceDependentControls[] = {
 LRESULT CLumagridDlg::OnUsbConnect(WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     if (!m_bLibraryLoaded) return 0;
+    // Delivered while a request drops the packets still waiting: handled after
+    // that request's handler, as messages are, not amid it.
+    if (m_bDiscardPackets) {
+        PostMessage(quorvane::WM_USB_CONNECT, wParam, lParam);
+        return 0;
+    }
     Trace(">>>>>>>> connect = %d\n", static_cast<int>(wParam));
     RefreshDeviceList(static_cast<int>(wParam));
     return 0;

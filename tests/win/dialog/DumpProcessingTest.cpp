@@ -222,3 +222,33 @@ TEST_F(DumpTest, PacketSentBeforeARequestIsDroppedNotReadWithTheNextFrameCounts)
     SendDump(Packet(std::vector<std::uint8_t>(40, 10), std::vector<std::uint8_t>(30, 10)));
     EXPECT_EQ(dlg->m_strXAverage, "400.00");  // the new frame's own packets go through
 }
+
+namespace {
+// A change of the connected frames, announced by the library's thread while
+// the click's stop request runs.
+std::thread g_connectSender;
+HWND g_connectWindow = nullptr;
+void SendConnectOnce() {
+    if (g_connectSender.joinable()) return;
+    g_connectSender = std::thread([] { ::SendMessageW(g_connectWindow, quorvane::WM_USB_CONNECT, 2, 0); });
+    ::Sleep(100);  // the send now waits for the dialog's thread
+}
+}  // namespace
+
+// Dropping waiting packets must not run the refill inside the click: the click
+// would then find no row marked and select nothing.
+TEST_F(DumpTest, ConnectSentDuringAClickIsHandledAfterIt) {
+    fake::Current().devices = {fake::Frame("SMALL", 5, 4, 2, 0, 0), fake::Frame("BIG", 6, 40, 30, 0, 0)};
+    Open();
+    Connect(2);
+    g_connectWindow = dlg->m_hWnd;
+    fake::Current().onSetDump = &SendConnectOnce;
+    ClickRow(1);
+    fake::Current().onSetDump = nullptr;
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 40);
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 6 0x01");
+    PumpMessages();
+    g_connectSender.join();
+    EXPECT_EQ(dlg->DeviceList.GetItemCount(), 2);
+    EXPECT_EQ(dlg->DeviceList.GetSelectionMark(), -1);  // the refill came afterwards
+}
