@@ -242,7 +242,9 @@ void CLumagridDlg::OnDestroy() {
     m_arrXSamples.shrink_to_fit();
     m_arrYSamples.clear();
     m_arrYSamples.shrink_to_fit();
-    Trace("GDI objects %ld, DCs %ld at exit\n", AfxGetGdiLiveCount().objects, AfxGetGdiLiveCount().dcs);
+    // For leak hunts (the soak run); a technician's trace stays as it was.
+    if (::GetEnvironmentVariableW(L"LUMAGRID_TRACE_GDI", nullptr, 0) > 0)
+        Trace("GDI objects %ld, DCs %ld at exit\n", AfxGetGdiLiveCount().objects, AfxGetGdiLiveCount().dcs);
 }
 
 // Called when a test driver asks what the GDI wrappers hold (no trace: it polls).

@@ -14,6 +14,14 @@ END_MESSAGE_MAP()
 INT_PTR CDialog::DoModal() {
     m_bModal = true;
     HWND hParent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    // Without a parent of its own a dialog is owned by the main window, which
+    // it disables while it runs.
+    if (hParent == nullptr) {
+        CWinApp* pApp = AfxGetApp();
+        CWnd* pMain = pApp ? pApp->m_pMainWnd : nullptr;
+        if (pMain != nullptr && pMain != this && pMain->m_hWnd != nullptr && ::IsWindow(pMain->m_hWnd))
+            hParent = pMain->m_hWnd;
+    }
     INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), hParent,
                                        &CDialog::AfxDlgProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;

@@ -256,7 +256,7 @@ bool Soak::Launch() {
     options.binDir = m_binDir;
     options.exeName = "LumagridX.exe";  // the advanced copy has " Auto File Save"
     options.scenarioText = kScenario;
-    options.env = {{"QUORVANE_SIM_DUMP_COUNT_MS", "1000"}};
+    options.env = {{"QUORVANE_SIM_DUMP_COUNT_MS", "1000"}, {"LUMAGRID_TRACE_GDI", "1"}};
     if (!m_keepDir.empty()) {
         options.folder = m_keepDir;
         options.keepFolder = true;

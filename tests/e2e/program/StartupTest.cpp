@@ -45,6 +45,8 @@ TEST_F(ProgramTest, EscEndsTheProgramWithTheStopRequestLast) {
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), "registerQuorvaneUSBEvent -> 1");
     EXPECT_EQ(log.back(), "setDump 0 0x00");
+    // The GDI count at exit is for the soak run only.
+    for (const std::string& line : session.traceLines()) EXPECT_EQ(line.find("at exit"), std::string::npos) << line;
 }
 
 TEST_F(ProgramTest, AboutItemOfTheSystemMenuOpensTheAboutBox) {
@@ -54,8 +56,12 @@ TEST_F(ProgramTest, AboutItemOfTheSystemMenuOpensTheAboutBox) {
     ASSERT_TRUE(session.waitDialog(about, kWait)) << session.lastError();
     EXPECT_EQ(about.caption, "Lumagrid 정보");
     EXPECT_NE(about.text.find("Lumagrid"), std::string::npos) << about.text;
+    // Modal to the main window: owned by it, which takes no clicks meanwhile.
+    EXPECT_EQ(GetWindow(about.hwnd, GW_OWNER), session.mainWindow());
+    EXPECT_FALSE(IsWindowEnabled(session.mainWindow()));
     ASSERT_TRUE(session.pressButton(about.hwnd, IDOK));
     ASSERT_TRUE(session.waitWindowGone(about.hwnd, kWait));
+    EXPECT_TRUE(IsWindowEnabled(session.mainWindow()));
     Quit();
 }
 
