@@ -76,18 +76,24 @@ void CLumagridDlg::OnYTotal() {
     UpdateYWindow();
 }
 
+// A module that would reach past the receivers in force (the buttons came
+// from another geometry) leaves the selection, its button and its window.
 void CLumagridDlg::OnXModule(UINT nID) {
     int k = XModuleNumber(nID);
     if (static_cast<int>(m_arrXModuleSize.size()) < k) return;
-    PressOnly(m_btnXModule, k);
-    m_nXModuleSel = k;
+    if (SelectionWindow(k, m_FrameSettings.m_nXTCount, m_FrameSettings.X_MODULE_CELL, m_arrXModuleSize)) {
+        PressOnly(m_btnXModule, k);
+        m_nXModuleSel = k;
+    }
     UpdateXWindow();
 }
 
 void CLumagridDlg::OnYModule(UINT nID) {
     int k = YModuleNumber(nID);
     if (static_cast<int>(m_arrYModuleSize.size()) < k) return;
-    PressOnly(m_btnYModule, k);
-    m_nYModuleSel = k;
+    if (SelectionWindow(k, m_FrameSettings.m_nYTCount, m_FrameSettings.Y_MODULE_CELL, m_arrYModuleSize)) {
+        PressOnly(m_btnYModule, k);
+        m_nYModuleSel = k;
+    }
     UpdateYWindow();
 }

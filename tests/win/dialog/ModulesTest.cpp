@@ -76,4 +76,13 @@ TEST_F(ModulesTest, ModuleBeyondTheCountChangesNothing) {
     EXPECT_EQ(dlg->m_nXModuleSel, 3);
     EXPECT_EQ(dlg->m_xWindow.nStart, 32);
     EXPECT_EQ(dlg->m_xWindow.nCount, 16);
+
+    // Counts of a smaller frame in force (a pass measured it) under this
+    // frame's buttons: a module past them is refused whole, button included.
+    dlg->m_FrameSettings.m_nXTCount = 40;
+    Click(1024);  // module 5: receivers 64 to 79
+    EXPECT_EQ(dlg->m_nXModuleSel, 3);
+    EXPECT_EQ(dlg->m_xWindow.nStart, 32);
+    EXPECT_TRUE(IsChecked(1022));
+    EXPECT_FALSE(IsChecked(1024));
 }
