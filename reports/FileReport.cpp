@@ -57,10 +57,5 @@ void CLumagridDlg::OnFileReport() {
         ShowFileError(nError, pathUtf8);
         return;
     }
-    // One repaint for all rows: a box that repaints per line (some 20 ms
-    // under Wine) kept the window from answering for seconds.
-    m_richStatus.SendMessage(WM_SETREDRAW, FALSE);
-    for (std::size_t i = 0; i < nRows; ++i) AppendStatusLine("", RGB(255, 0, 0));
-    m_richStatus.SendMessage(WM_SETREDRAW, TRUE);
-    m_richStatus.Invalidate();
+    AppendStatusLines("", RGB(255, 0, 0), nRows);
 }

@@ -15,12 +15,13 @@ LRESULT CStatusBox::OnGetDlgCode(WPARAM wParam, LPARAM lParam) {
     return code;
 }
 
-void CStatusBox::MakeRoomForLine() {
+void CStatusBox::MakeRoomForLines(int nNew) {
     // The count includes the empty line after the last line end.
     const int nLines = GetLineCount();
-    if (nLines <= kMaxLines) return;
+    const int nOver = nLines + nNew - 1 - kMaxLines;
+    if (nOver <= 0) return;
     // Back within the bound at once, also after a big report's rows.
-    const int nDrop = std::max(kDropLines, nLines - kMaxLines + kDropLines);
+    const int nDrop = std::min(nLines - 1, std::max(kDropLines, nOver + kDropLines));
     long nEnd = static_cast<long>(SendMessage(EM_LINEINDEX, nDrop));
     if (nLines <= kMaxKeptLines) nEnd = std::min(nEnd, m_nKeepFrom);
     if (nEnd <= 0) return;

@@ -18,8 +18,11 @@ public:
     // big frame's report alone adds more than kMaxLines), until the box holds
     // this many lines: two full 4096-receiver axes and a verdict on each.
     static constexpr int kMaxKeptLines = 20000;
-    // Called before a line is appended: drops the oldest lines of a full box.
-    void MakeRoomForLine();
+    // A block of lines appended at once holds no more than this.
+    static constexpr int kMaxBlockLines = kMaxLines - kDropLines;
+    // Called before nNew lines are appended: drops the oldest lines of a box
+    // that would be over its bound.
+    void MakeRoomForLines(int nNew);
     // Lines appended from now on are the newest verdict: trimming stops short
     // of them.
     void KeepFromHere();

@@ -158,21 +158,25 @@ TEST_F(LedReportTest, ReportOffersTheStampedNameAndSavesTheSampleSeenWhenTheDial
 namespace {
 WNDPROC g_pfnStatusProc = nullptr;
 int g_nStatusPaints = 0;
+int g_nStatusInserts = 0;
 
 LRESULT CALLBACK CountingStatusProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) ++g_nStatusPaints;
+    if (message == EM_REPLACESEL) ++g_nStatusInserts;
     return ::CallWindowProcW(g_pfnStatusProc, hWnd, message, wParam, lParam);
 }
 }  // namespace
 
-// A box that repainted per row kept the window from answering for seconds
-// (250 rows of a 160 x 90 frame, about 20 ms a line under Wine's X11 driver).
+// A box that repainted, or took an insertion, per row kept the window from
+// answering for seconds (about 20 ms a repaint and 0.3 ms an insertion a line
+// under Wine).
 TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
     SelectMaximal();
     g_save.answer = Widen((folder + "rows").c_str());
     g_save.packetsWhileOpen = {Packet()};
     HWND box = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
     g_nStatusPaints = 0;
+    g_nStatusInserts = 0;
     g_pfnStatusProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingStatusProc)));
     Click(IDC_FILE_REPORT);
@@ -181,6 +185,7 @@ TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
 
     EXPECT_EQ(StatusLines().size(), 4u + 10u);
     EXPECT_LE(g_nStatusPaints, 4 + 2);  // one per LED check line, one for all ten rows
+    EXPECT_EQ(g_nStatusInserts, 4 + 1);
     // The start of the last line lies inside the box.
     const LRESULT last = ::SendMessageW(box, EM_LINEINDEX, ::SendMessageW(box, EM_GETLINECOUNT, 0, 0) - 1, 0);
     POINTL at{-1, -1};
@@ -238,6 +243,13 @@ TEST_F(LedReportTest, StatusBoxKeepsItsNewestLinesAndTheNewestVerdictWhole) {
     lines = boxLines();
     EXPECT_LE(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
     EXPECT_EQ(lines[lines.size() - 4], "----------- LED Check ------------");
+    // A report's rows in one block: the box shows the verdict and the last
+    // block's worth of them.
+    dlg->AppendStatusLines("", RGB(255, 0, 0), 3 * CStatusBox::kMaxLines);
+    lines = boxLines();
+    ASSERT_EQ(lines.size(), 4u + CStatusBox::kMaxBlockLines);
+    EXPECT_EQ(lines.front(), "----------- LED Check ------------");
+    EXPECT_EQ(lines.back(), "");
 }
 
 TEST_F(LedReportTest, CancelWritesNothingAndOtherModesOpenNoDialog) {
