@@ -26,6 +26,11 @@ void Trace(const char* pszFormat, ...) {
     std::fflush(stdout);
 }
 
+void TraceText(const std::string& strLines) {
+    std::fwrite(strLines.data(), 1, strLines.size(), stdout);
+    std::fflush(stdout);
+}
+
 CLumagridDlg::CLumagridDlg(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_pfnSleep(&SleepFor),

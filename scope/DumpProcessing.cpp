@@ -8,6 +8,9 @@
 #include "scope/PacketEvaluation.h"
 #include "scope/ScopeControls.h"
 
+#include <cstdio>
+#include <string>
+
 using namespace scope;
 
 LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
@@ -39,9 +42,16 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
 
     AxisEvaluation x = EvaluateAxis(XAxisSource(packet, m_xWindow), scale, capture1, capture2, xSamples,
                                     chart::PointFeed{m_chartX, m_nChartStyle});
-    for (std::size_t k = 0; k < x.nNewSamples; ++k)
-        Trace("X%d:%f\n", m_xWindow.nStart + static_cast<int>(k),
-              static_cast<double>(m_arrXSamples[x.nFirstNewSample + k]));
+    if (x.nNewSamples > 0) {
+        std::string strLines;
+        char szLine[64];
+        for (std::size_t k = 0; k < x.nNewSamples; ++k) {
+            std::snprintf(szLine, sizeof szLine, "X%d:%f\n", m_xWindow.nStart + static_cast<int>(k),
+                          static_cast<double>(m_arrXSamples[x.nFirstNewSample + k]));
+            strLines += szLine;
+        }
+        TraceText(strLines);
+    }
     m_chartX.m_dAverageLevel = ReferenceLevel(m_nScopeMode, x.dAverage);
     m_strXAverage = x.text.sz;
 
