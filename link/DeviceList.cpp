@@ -14,6 +14,9 @@ constexpr int kDeviceDependentControls[] = {
     IDC_SCOPE_PERCENT, IDC_SCOPE_MAXIMAL_IR,       IDC_LED_CHECK,               IDC_FILE_REPORT,
     IDC_SCOPE_LEFT_TILT_PERCENT, IDC_SCOPE_LEFT_TILT_MAXIMAL, IDC_SCOPE_RIGHT_TILT_PERCENT,
     IDC_SCOPE_RIGHT_TILT_MAXIMAL};
+
+// What usbindexNo holds until the library answers for a position.
+constexpr int kUnansweredUsbIndex = -1;
 }  // namespace
 
 LRESULT CLumagridDlg::OnUsbConnect(WPARAM wParam, LPARAM lParam) {
@@ -52,7 +55,12 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
     char szVersion[quorvane::kDeviceTextSize] = {0};
     for (int i = 0; i < nCount; ++i) {
         int nDeviceType = 0;
-        int nUsbIndexNo = 0;
+        // A frame that left after the message was sent leaves its position
+        // unanswered: its row would carry the previous frame's name and
+        // another frame's index. The library's next connect message lists the
+        // frames as they are. Its result says nothing we may rely on; an
+        // untouched index does.
+        int nUsbIndexNo = kUnansweredUsbIndex;
         m_lib.getDeviceinfo(i, szName, szVersion, &nDeviceType, &nUsbIndexNo);
         // The library may fill a text to the last byte: never read past it.
         std::string name = quorvane::TerminatedText(szName, sizeof szName);
@@ -70,7 +78,7 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
         strY.Format("%d", y);
         Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", name.c_str(), version.c_str(),
               nDeviceType, nUsbIndexNo);
-        if (nDeviceType == quorvane::kDeviceTypeHidden) continue;
+        if (nDeviceType == quorvane::kDeviceTypeHidden || nUsbIndexNo == kUnansweredUsbIndex) continue;
 
         int nRow = DeviceList.InsertItem(DeviceList.GetItemCount(), name.c_str(), 0);
         DeviceList.SetItemText(nRow, 1, strX);

@@ -43,6 +43,17 @@ TEST_F(DialogTest, DeviceWithoutInfoRecordIsListedWithZeroCells) {
     EXPECT_EQ(dlg->DeviceList.GetItemText(0, 2), "0");
 }
 
+// Frames left between the library's message and its handling: the positions
+// it no longer answers are not listed under the last name it gave.
+TEST_F(DialogTest, PositionsTheLibraryNoLongerAnswersAreNotListed) {
+    AddThreeDevices();
+    Open();
+    Connect(5);
+    ASSERT_EQ(dlg->DeviceList.GetItemCount(), 2);
+    EXPECT_EQ(dlg->DeviceList.GetItemText(1, 0), "FRAME-B");
+    EXPECT_EQ(dlg->DeviceList.GetItemData(1), 9u);
+}
+
 TEST_F(DialogTest, NameFillingItsWholeBufferIsCutAt127Bytes) {
     fake::Device d;
     d.name = std::string(128, 'N');  // no terminator in the library's buffer
