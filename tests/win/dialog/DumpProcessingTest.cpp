@@ -187,32 +187,34 @@ TEST_F(DumpTest, PacketsWithinADisplayFrameShareOneRepaint) {
 }
 
 namespace {
-// The last packet of the frame streaming before the click, sent by the
-// library's thread while the click handler runs: it waits for the dialog's
-// thread and would be read with the clicked frame's counts afterwards.
-struct LatePacket {
+// A message the library's thread sends while the click handler is inside its
+// stop request: the send waits for the dialog's thread to take it.
+struct LateSend {
     HWND window = nullptr;
-    std::vector<std::uint8_t> bytes;
+    UINT message = 0;
+    WPARAM wParam = 0;
     std::thread sender;
 } g_late;
 
-void SendLatePacketOnce() {
+void SendLateMessageOnce() {
     if (g_late.sender.joinable()) return;
-    g_late.sender = std::thread([] {
-        ::SendMessageW(g_late.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(g_late.bytes.data()), 0);
-    });
+    g_late.sender = std::thread([] { ::SendMessageW(g_late.window, g_late.message, g_late.wParam, 0); });
     ::Sleep(100);  // the send now waits for the dialog's thread
 }
 }  // namespace
 
+// The last packet of the frame streaming before the click would be read with
+// the clicked frame's counts afterwards.
 TEST_F(DumpTest, PacketSentBeforeARequestIsDroppedNotReadWithTheNextFrameCounts) {
     fake::Current().devices = {fake::Frame("SMALL", 5, 4, 2, 0, 0), fake::Frame("BIG", 6, 40, 30, 0, 0)};
     Open();
     Connect(2);
     ClickRow(0);
+    std::vector<std::uint8_t> bytes(7 + 40 + 30, 50);  // long enough that the fault, if any, reads no foreign memory
     g_late.window = dlg->m_hWnd;
-    g_late.bytes.assign(7 + 40 + 30, 50);  // long enough that the fault, if any, reads no foreign memory
-    fake::Current().onSetDump = &SendLatePacketOnce;
+    g_late.message = quorvane::WM_READ_DUMP;
+    g_late.wParam = reinterpret_cast<WPARAM>(bytes.data());
+    fake::Current().onSetDump = &SendLateMessageOnce;
     ClickRow(1);
     fake::Current().onSetDump = nullptr;
     PumpMessages();
@@ -223,32 +225,22 @@ TEST_F(DumpTest, PacketSentBeforeARequestIsDroppedNotReadWithTheNextFrameCounts)
     EXPECT_EQ(dlg->m_strXAverage, "400.00");  // the new frame's own packets go through
 }
 
-namespace {
-// A change of the connected frames, announced by the library's thread while
-// the click's stop request runs.
-std::thread g_connectSender;
-HWND g_connectWindow = nullptr;
-void SendConnectOnce() {
-    if (g_connectSender.joinable()) return;
-    g_connectSender = std::thread([] { ::SendMessageW(g_connectWindow, quorvane::WM_USB_CONNECT, 2, 0); });
-    ::Sleep(100);  // the send now waits for the dialog's thread
-}
-}  // namespace
-
 // Dropping waiting packets must not run the refill inside the click: the click
 // would then find no row marked and select nothing.
 TEST_F(DumpTest, ConnectSentDuringAClickIsHandledAfterIt) {
     fake::Current().devices = {fake::Frame("SMALL", 5, 4, 2, 0, 0), fake::Frame("BIG", 6, 40, 30, 0, 0)};
     Open();
     Connect(2);
-    g_connectWindow = dlg->m_hWnd;
-    fake::Current().onSetDump = &SendConnectOnce;
+    g_late.window = dlg->m_hWnd;  // a change of the connected frames
+    g_late.message = quorvane::WM_USB_CONNECT;
+    g_late.wParam = 2;
+    fake::Current().onSetDump = &SendLateMessageOnce;
     ClickRow(1);
     fake::Current().onSetDump = nullptr;
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 40);
     EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 6 0x01");
     PumpMessages();
-    g_connectSender.join();
+    g_late.sender.join();
     EXPECT_EQ(dlg->DeviceList.GetItemCount(), 2);
     EXPECT_EQ(dlg->DeviceList.GetSelectionMark(), -1);  // the refill came afterwards
 }
