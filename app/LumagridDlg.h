@@ -152,6 +152,7 @@ public:
     void AppendStatusLine(const char* pszText, COLORREF crColour);
     // The same line nCount times, in one insertion (a report's rows).
     void AppendStatusLines(const char* pszText, COLORREF crColour, std::size_t nCount);
+    void AppendStatusBlock(const std::string& strBlock, int nLines, COLORREF crColour);
     void DoLedCheck();
     CXlsWriter m_xlsWriter;
     CString m_strReportName;  // prefix of the offered report name; always empty

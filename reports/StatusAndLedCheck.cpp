@@ -18,11 +18,16 @@ void CLumagridDlg::AppendStatusLine(const char* pszText, COLORREF crColour) {
 // block's worth, which keeps the verdict above it within reach.
 void CLumagridDlg::AppendStatusLines(const char* pszText, COLORREF crColour, std::size_t nCount) {
     const int nLines = static_cast<int>(std::min<std::size_t>(nCount, CStatusBox::kMaxBlockLines));
-    if (nLines <= 0) return;
     const CString strLine = CString(pszText) + "\r\n";
     std::string block;
     block.reserve(static_cast<std::size_t>(nLines) * static_cast<std::size_t>(strLine.GetLength()));
     for (int i = 0; i < nLines; ++i) block += strLine.str();
+    AppendStatusBlock(block, nLines, crColour);
+}
+
+// nLines lines, each ended by CR LF, in one colour.
+void CLumagridDlg::AppendStatusBlock(const std::string& strBlock, int nLines, COLORREF crColour) {
+    if (nLines <= 0) return;
     m_richStatus.MakeRoomForLines(nLines);
     m_richStatus.SetSel(-1, -1);
     CHARFORMATW cf{};
@@ -30,7 +35,7 @@ void CLumagridDlg::AppendStatusLines(const char* pszText, COLORREF crColour, std
     cf.dwEffects = 0;  // automatic colour off
     cf.crTextColor = crColour;
     m_richStatus.SetSelectionCharFormat(cf);
-    m_richStatus.ReplaceSel(block.c_str(), FALSE);
+    m_richStatus.ReplaceSel(strBlock.c_str(), FALSE);
     m_richStatus.ScrollCaret();
     m_richStatus.LineScroll(m_richStatus.GetLineCount());
 }
@@ -59,6 +64,18 @@ void CLumagridDlg::DoLedCheck() {
     input.y = reports::LedAxis{m_arrYSamples.data(), m_arrYSamples.size(), m_yWindow.nStart, frame.m_nYTCount,
                                frame.Y_MODULE_CELL, frame.Y_TILT1, frame.Y_TILT2};
     m_richStatus.KeepFromHere();
-    for (const reports::StatusLine& line : reports::RunLedCheck(input))
-        AppendStatusLine(line.text.c_str(), static_cast<COLORREF>(line.colour));
+    // A run of lines in one colour is one insertion: a frame with a dead axis
+    // has as many lines as receivers.
+    const std::vector<reports::StatusLine> lines = reports::RunLedCheck(input);
+    std::string block;
+    int nLines = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        block += lines[i].text + "\r\n";
+        ++nLines;
+        if (i + 1 == lines.size() || lines[i + 1].colour != lines[i].colour) {
+            AppendStatusBlock(block, nLines, static_cast<COLORREF>(lines[i].colour));
+            block.clear();
+            nLines = 0;
+        }
+    }
 }
