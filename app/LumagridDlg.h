@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chart/RealTimeChart.h"
@@ -33,6 +34,9 @@ struct CTouchParameter {
 // the framework's wrappers hold, answered as the result: a soak test watches
 // them from outside, where Wine's GetGuiResources reports nothing.
 constexpr UINT WM_LUMAGRID_GDI_COUNT = WM_APP + 0x100;
+// Shows the file errors of the daily save once the packet handler that met
+// them has returned.
+constexpr UINT WM_LUMAGRID_FILE_ERROR = WM_APP + 0x101;
 
 class CLumagridDlg : public CDialog {
 public:
@@ -173,6 +177,14 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
+    // The pass's own request, and the frames it has asked this pass: a user's
+    // request in between, or a reconnect that moves a frame to a row still
+    // ahead, must not give a column of the wrong mode or a second table.
+    int m_nAutoSaveUsbIndex = -1;
+    BYTE m_byAutoSaveRequest = 0;
+    std::vector<int> m_arrAutoSaveAsked;
+    std::vector<std::pair<DWORD, std::string>> m_arrAutoSaveErrors;
+    LRESULT OnAutoSaveFileError(WPARAM wParam, LPARAM lParam);
     // The prepared frame's section name: a reconnect before its sample is
     // complete may give its row to another frame.
     CString m_strAutoSaveSection;

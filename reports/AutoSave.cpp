@@ -51,6 +51,7 @@ void CLumagridDlg::OnAutoFileSave() {
 void CLumagridDlg::StartAutoSavePass() {
     m_nAutoSaveRemain = DeviceList.GetItemCount();
     m_bAutoSaveDumpSent = 0;
+    m_arrAutoSaveAsked.clear();
     SetTimer(kTimerAutoSave, kAutoSaveStepMs);
 }
 
@@ -84,8 +85,17 @@ void CLumagridDlg::UseCountsOfRow(int nRow) {
 
 // Timer 2: one step of a pass; two per frame, then one that ends the pass.
 void CLumagridDlg::AutoSaveStep() {
-    // Rows that went away with a reconnect during the pass are not measured.
+    // Rows that went away with a reconnect during the pass are not measured,
+    // nor is a frame a reconnect moved to a row still ahead a second time.
     m_nAutoSaveRemain = std::min(m_nAutoSaveRemain, DeviceList.GetItemCount());
+    if (m_bAutoSaveDumpSent == 0) {
+        auto asked = [this](int nRow) {
+            const int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nRow));
+            return std::find(m_arrAutoSaveAsked.begin(), m_arrAutoSaveAsked.end(), nUsbIndexNo) !=
+                   m_arrAutoSaveAsked.end();
+        };
+        while (m_nAutoSaveRemain >= 1 && asked(m_nAutoSaveRemain - 1)) --m_nAutoSaveRemain;
+    }
     if (m_nAutoSaveRemain < 1) {
         KillTimer(kTimerAutoSave);
         EndAutoSavePass();
@@ -104,6 +114,9 @@ void CLumagridDlg::AutoSaveStep() {
         UseCountsOfRow(n - 1);
         m_nDumpUsbIndex = nUsbIndexNo;
         m_byDumpRequest = byRequest;
+        m_nAutoSaveUsbIndex = nUsbIndexNo;
+        m_byAutoSaveRequest = byRequest;
+        m_arrAutoSaveAsked.push_back(nUsbIndexNo);
         m_bAutoSaveDumpSent = 1;
         Trace("usbindexNo => %d\n", nUsbIndexNo);
     } else {
@@ -114,6 +127,9 @@ void CLumagridDlg::AutoSaveStep() {
 }
 
 void CLumagridDlg::PrepareAutoSave(int nRow) {
+    // A click or a mode button since the request has the frame dump something
+    // else now: no column rather than one of another mode or frame.
+    if (m_nDumpUsbIndex != m_nAutoSaveUsbIndex || m_byDumpRequest != m_byAutoSaveRequest) return;
     // Again: should a reconnect have given the row to another frame, the
     // requested frame's packets are kept out rather than saved as its.
     UseCountsOfRow(nRow - 1);
@@ -162,5 +178,19 @@ void CLumagridDlg::WriteAutoSaveFile() {
         std::string newText = reports::MergeDailyTable(oldText, sample);
         nError = WriteWholeFile(path, std::vector<std::uint8_t>(newText.begin(), newText.end()));
     }
-    if (nError != ERROR_SUCCESS) ShowFileError(nError, nameUtf8);
+    if (nError == ERROR_SUCCESS) return;
+    // Not from inside the packet handler: the box would hold the library's
+    // thread, and every frame after this one would get no packets, no column.
+    m_arrAutoSaveErrors.emplace_back(nError, nameUtf8);
+    PostMessage(WM_LUMAGRID_FILE_ERROR);
+}
+
+LRESULT CLumagridDlg::OnAutoSaveFileError(WPARAM wParam, LPARAM lParam) {
+    (void)wParam;
+    (void)lParam;
+    if (m_arrAutoSaveErrors.empty()) return 0;
+    const std::pair<DWORD, std::string> error = m_arrAutoSaveErrors.front();
+    m_arrAutoSaveErrors.erase(m_arrAutoSaveErrors.begin());
+    ShowFileError(error.first, error.second);
+    return 0;
 }

@@ -233,6 +233,10 @@ TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
     Tick();
     Tick();
     SendDump(Flat(2, 2, 10));
+    // Not inside the packet handler: the library's thread would wait with the
+    // rest of the pass for the box.
+    EXPECT_TRUE(fake::Boxes().empty());
+    PumpMessages();
     ASSERT_EQ(fake::Boxes().size(), 1u);
     EXPECT_EQ(fake::Boxes()[0].first,
               Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, "A_3.txt").c_str(), CP_UTF8));
@@ -247,6 +251,7 @@ TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
     Tick();
     Tick();
     SendDump(Flat(6, 3, 10));
+    PumpMessages();
     ASSERT_EQ(fake::Boxes().size(), 2u);
     EXPECT_EQ(fake::Boxes()[1].first,
               Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, "B_2.txt").c_str(), CP_UTF8));
@@ -257,10 +262,10 @@ TEST_F(AutoSaveTest, TableThatCannotBeWrittenShowsWhyAndStaysAsItWas) {
     if (h != INVALID_HANDLE_VALUE) ::FindClose(h);
 }
 
-// The pass asked B (6 x 3) for its dump, then the user clicked A (2 x 2),
-// whose packets come now: the prepare step put B's counts in force, and A's
-// packets were read past their end (the soak's overread under strict packets).
-TEST_F(AutoSaveTest, AUserRequestDuringAPassNeverHasPacketsReadWithAnotherFramesCounts) {
+// The pass asked B (6 x 3) for its dump, then the user clicked A (2 x 2):
+// A's Ambient+IR packets come now. They are neither read with B's counts (the
+// soak's overread under strict packets) nor saved as B's Maximal IR column.
+TEST_F(AutoSaveTest, AUserRequestDuringAPassGivesNoColumnAndNoReadWithAnotherFramesCounts) {
     OpenThree();
     TickBox();
     Tick();
@@ -268,15 +273,34 @@ TEST_F(AutoSaveTest, AUserRequestDuringAPassNeverHasPacketsReadWithAnotherFrames
     SendDump(Flat(2, 2, 10));  // A's table
     Tick();                    // asks B
     ClickRow(2);               // the user takes A
-    Tick();                    // prepares B
+    Tick();                    // B is not prepared
+    EXPECT_EQ(dlg->m_FileSaveIndex, 0);
     GuardedPacket fromA(Flat(2, 2, 20));
     ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, fromA.wParam(), 0);
-    EXPECT_EQ(dlg->m_FileSaveIndex, 2);  // still waiting for B
     EXPECT_EQ(::GetFileAttributesA((folder + "B_2.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    // A mode request of the user ends the wait: its packets are not B's Maximal IR.
+    // A mode request of the user after the prepare step ends the wait too.
+    Tick();  // asks C
+    Tick();  // prepares C
+    EXPECT_EQ(dlg->m_FileSaveIndex, 1);
     Click(IDC_SCOPE_IR);
     EXPECT_EQ(dlg->m_FileSaveIndex, 0);
     SendDump(Flat(2, 2, 30));
-    EXPECT_EQ(::GetFileAttributesA((folder + "B_2.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesA((folder + "C_1.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// B leaves after A was measured: A moves to row 1, which the pass reaches
+// next. A is not measured again (into a second table); C is.
+TEST_F(AutoSaveTest, ReconnectDuringAPassMeasuresNoFrameTwice) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));  // A's table
+    fake::Current().devices.erase(fake::Current().devices.begin() + 1);
+    Connect(2);  // rows C, A
+    Tick();
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 30 0x05");
+    Tick();
+    EXPECT_EQ(dlg->m_FileSaveIndex, 1);
 }
