@@ -177,12 +177,11 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
-    // The pass's own request, and the frames it has asked this pass: a user's
-    // request in between, or a reconnect that moves a frame to a row still
-    // ahead, must not give a column of the wrong mode or a second table.
-    int m_nAutoSaveUsbIndex = -1;
-    BYTE m_byAutoSaveRequest = 0;
+    // The frames the pass has asked, the last one last, and its request: a
+    // user's request in between, or a reconnect that moves a frame to a row
+    // still ahead, must not give a column of the wrong mode or a second table.
     std::vector<int> m_arrAutoSaveAsked;
+    BYTE m_byAutoSaveRequest = 0;
     std::vector<std::pair<DWORD, std::string>> m_arrAutoSaveErrors;
     LRESULT OnAutoSaveFileError(WPARAM wParam, LPARAM lParam);
     // The prepared frame's section name: a reconnect before its sample is

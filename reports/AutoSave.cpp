@@ -114,7 +114,6 @@ void CLumagridDlg::AutoSaveStep() {
         UseCountsOfRow(n - 1);
         m_nDumpUsbIndex = nUsbIndexNo;
         m_byDumpRequest = byRequest;
-        m_nAutoSaveUsbIndex = nUsbIndexNo;
         m_byAutoSaveRequest = byRequest;
         m_arrAutoSaveAsked.push_back(nUsbIndexNo);
         m_bAutoSaveDumpSent = 1;
@@ -129,7 +128,9 @@ void CLumagridDlg::AutoSaveStep() {
 void CLumagridDlg::PrepareAutoSave(int nRow) {
     // A click or a mode button since the request has the frame dump something
     // else now: no column rather than one of another mode or frame.
-    if (m_nDumpUsbIndex != m_nAutoSaveUsbIndex || m_byDumpRequest != m_byAutoSaveRequest) return;
+    if (m_arrAutoSaveAsked.empty() || m_nDumpUsbIndex != m_arrAutoSaveAsked.back() ||
+        m_byDumpRequest != m_byAutoSaveRequest)
+        return;
     // Again: should a reconnect have given the row to another frame, the
     // requested frame's packets are kept out rather than saved as its.
     UseCountsOfRow(nRow - 1);
