@@ -309,7 +309,7 @@ public:
 
         double until = now + kIdlePollMs;
         if (engine.Streaming()) {
-            const double interval = 1000.0 / engine.scenario().rate;
+            const double interval = 1000.0 / engine.StreamingRate();
             if (generation_ != g.streamGeneration) {
                 generation_ = g.streamGeneration;
                 nextPacket_ = now;

@@ -188,13 +188,14 @@ private:
             "name", "version", "type", "usbindex", "x_cells", "y_cells", "x_module_cells",
             "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "fail_every", "level_ambient",
             "level_ir", "level_ambient_ir", "level_percent", "level_maximal", "noise",
-            "weak_x", "weak_y", "dead_x", "dead_y", "connected"};
+            "weak_x", "weak_y", "dead_x", "dead_y", "connected", "rate",
+            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y"};
         return keys.count(key) != 0;
     }
 
     bool FrameKey(const std::string& key, const std::string& value, int no) {
         if (!IsFrameKey(key)) {
-            if (key == "rate" || key == "setdump_result" || key == "seed" || key == "cycle_ms" ||
+            if (key == "setdump_result" || key == "seed" || key == "cycle_ms" ||
                 key == "strict_packets" || key == "at")
                 return Fail(no, "'" + key + "' belongs before the first [frame] or in [library]");
             return Fail(no, "unknown key '" + key + "'");
@@ -245,10 +246,20 @@ private:
         if (key == "level_percent") return intKey(f.levels.percent, 0, 255);
         if (key == "level_maximal") return intKey(f.levels.maximal, 0, 255);
         if (key == "noise") return intKey(f.noise, 0, 127);
+        if (key == "rate") {
+            auto v = ToDouble(value, kMinRate, kMaxRate);
+            if (!v) return Fail(no, "rate needs packets per second between 0.1 and 10000");
+            f.rate = *v;
+            return true;
+        }
         if (key == "weak_x") return WeakKey(f.x, key, value, no);
         if (key == "weak_y") return WeakKey(f.y, key, value, no);
         if (key == "dead_x") return DeadKey(f.x, key, value, no);
         if (key == "dead_y") return DeadKey(f.y, key, value, no);
+        if (key == "weak_led_x") return WeakLedKey(f.x, key, value, no);
+        if (key == "weak_led_y") return WeakLedKey(f.y, key, value, no);
+        if (key == "dead_led_x") return DeadLedKey(f.x, key, value, no);
+        if (key == "dead_led_y") return DeadLedKey(f.y, key, value, no);
         return boolKey(f.connectedAtStart);  // "connected"
     }
 
@@ -288,6 +299,29 @@ private:
         return true;
     }
 
+    // "weak_led_x = 40:0.3"; LED numbers are checked once the cell count is known.
+    bool WeakLedKey(AxisSpec& axis, const std::string& key, const std::string& value, int no) {
+        for (const std::string& item : SplitList(value)) {
+            std::size_t colon = item.find(':');
+            if (colon == std::string::npos) return Fail(no, key + " needs led:factor items, not '" + item + "'");
+            auto led = ToInt(item.substr(0, colon), 0, kMaxCells);
+            auto factor = ToDouble(item.substr(colon + 1), 0.0, 1.0);
+            if (!led) return Fail(no, key + " LED must be 0.." + std::to_string(kMaxCells));
+            if (!factor) return Fail(no, key + " factor must be between 0 and 1");
+            axis.weakLeds.push_back({static_cast<int>(*led), *factor});
+        }
+        return true;
+    }
+
+    bool DeadLedKey(AxisSpec& axis, const std::string& key, const std::string& value, int no) {
+        for (const std::string& item : SplitList(value)) {
+            auto led = ToInt(item, 0, kMaxCells);
+            if (!led) return Fail(no, key + " needs LED numbers, not '" + item + "'");
+            axis.deadLeds.push_back(static_cast<int>(*led));
+        }
+        return true;
+    }
+
     bool CheckFaultIndices(const AxisSpec& axis, const char* axisName) {
         auto lineOf = [&](const std::string& k) { return keyLines_.count(k) ? keyLines_[k] : frame_.line; };
         for (const WeakReceiver& w : axis.weak) {
@@ -302,6 +336,21 @@ private:
                 return Fail(lineOf(std::string("dead_") + axisName),
                             "dead receiver " + std::to_string(d) + " beyond the " +
                                 std::to_string(axis.cells) + " cells of " + axisName);
+            }
+        }
+        // LEDs are numbered 0..cells, as the LED check counts them.
+        for (const WeakLed& w : axis.weakLeds) {
+            if (w.led > axis.cells) {
+                return Fail(lineOf(std::string("weak_led_") + axisName),
+                            "weak LED " + std::to_string(w.led) + " beyond LEDs 0.." + std::to_string(axis.cells) +
+                                " of " + axisName);
+            }
+        }
+        for (int d : axis.deadLeds) {
+            if (d > axis.cells) {
+                return Fail(lineOf(std::string("dead_led_") + axisName),
+                            "dead LED " + std::to_string(d) + " beyond LEDs 0.." + std::to_string(axis.cells) +
+                                " of " + axisName);
             }
         }
         return true;
@@ -357,8 +406,9 @@ std::optional<Scenario> ParseScenario(const std::string& text, const std::string
 
 const std::string& DefaultScenarioText() {
     static const std::string text = R"(# Built-in scenario of the substitute QuorvaneLib.dll.
-# Two frames of different geometry, one with faults worth diagnosing,
-# and a service device (type 2) that the program must not list.
+# Two frames of different geometry with faults worth diagnosing (dead and
+# weak receivers on the first, a dead LED on the second), and a service
+# device (type 2) that the program must not list.
 rate = 20
 setdump_result = 0
 seed = 20240611
@@ -399,6 +449,7 @@ level_ir = 70
 level_percent = 90
 level_maximal = 95
 noise = 4
+dead_led_x = 75
 
 [frame]
 name = Quorvane Service Bridge

@@ -16,6 +16,12 @@ struct WeakReceiver {
     double factor = 1.0;  // 0..1
 };
 
+// An LED whose beams reach their receivers at a fraction of their level.
+struct WeakLed {
+    int led = 0;          // LED number as the program's LED check prints S: 0..cells
+    double factor = 1.0;  // 0..1
+};
+
 // Per-axis faults and geometry beyond the cell count.
 struct AxisSpec {
     int cells = 0;
@@ -23,6 +29,8 @@ struct AxisSpec {
     std::array<int, 4> tilts{};  // tilt sets 1..4, in cells
     std::vector<WeakReceiver> weak;
     std::vector<int> dead;       // 0-based receivers that read 0
+    std::vector<WeakLed> weakLeds;
+    std::vector<int> deadLeds;   // LED numbers (S) whose beams read 0 on every beam set
 };
 
 // Levels each mode code produces on a sound receiver (receiver bytes 0..255).
@@ -49,6 +57,7 @@ struct FrameSpec {
     int failEvery = 0;
     Levels levels;
     int noise = 0;  // receiver bytes vary by up to +-noise
+    double rate = 0.0;  // packets per second while it streams; 0: the library's rate
     bool connectedAtStart = true;
     int line = 0;   // where the frame starts in its scenario text
 };

@@ -30,11 +30,36 @@ BeamSet BeamSetFor(const DumpRequest& request) {
 
 namespace {
 
-// Beam part of a receiver's level: tilted beams arrive weaker, and the last
-// `tilt` receivers towards the side the beams lean to have no LED opposite
-// them, so they fade towards the end of the axis.
+// The LED whose beam receiver `receiver` (0-based) sees, numbered as the
+// program's LED check counts: R, R + tilt (left) or R - tilt - 1 (right) of
+// the 1-based receiver number R.
+int LedOf(const AxisSpec& axis, int receiver, const BeamSet& beams) {
+    const int r = receiver + 1;
+    if (beams.direction == 0) return r;
+    const int tilt = axis.tilts[beams.tiltSet];
+    return beams.direction < 0 ? r + tilt : r - tilt - 1;
+}
+
+bool DeadLedBeam(const AxisSpec& axis, int receiver, const BeamSet& beams) {
+    return std::find(axis.deadLeds.begin(), axis.deadLeds.end(), LedOf(axis, receiver, beams)) !=
+           axis.deadLeds.end();
+}
+
+// What the receiver's LED gives of its light: 0 dead, a weak LED's factor, else 1.
+double LedFactor(const AxisSpec& axis, int receiver, const BeamSet& beams) {
+    if (DeadLedBeam(axis, receiver, beams)) return 0.0;
+    const int led = LedOf(axis, receiver, beams);
+    for (const WeakLed& w : axis.weakLeds)
+        if (w.led == led) return w.factor;
+    return 1.0;
+}
+
+// Beam part of a receiver's level: its LED's share, tilted beams arrive
+// weaker, and the last `tilt` receivers towards the side the beams lean to
+// have no LED opposite them, so they fade towards the end of the axis.
 double BeamShape(const AxisSpec& axis, int receiver, const BeamSet& beams) {
-    if (beams.direction == 0) return 1.0;
+    const double led = LedFactor(axis, receiver, beams);
+    if (beams.direction == 0) return led;
     const int tilt = axis.tilts[beams.tiltSet];
     const int r = receiver + 1;  // 1-based receiver number
     int past = 0;
@@ -43,7 +68,7 @@ double BeamShape(const AxisSpec& axis, int receiver, const BeamSet& beams) {
     } else {
         past = -(r - tilt - 1);        // LED number r - tilt - 1 below 0
     }
-    double shape = kTiltedBeamFactor;
+    double shape = kTiltedBeamFactor * led;
     if (past > 0) shape *= 1.0 - static_cast<double>(past) / (tilt + 1);
     return shape;
 }
@@ -106,6 +131,8 @@ void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std
         for (int r = 0; r < axis.cells; ++r, ++pos) {
             if (std::find(axis.dead.begin(), axis.dead.end(), r) != axis.dead.end()) continue;
             double level = ReceiverLevel(frame, axis, r, req);
+            // A beam with no light at all, like a dead receiver, reads 0 without noise.
+            if (level <= 0.0 && DeadLedBeam(axis, r, BeamSetFor(req))) continue;
             for (const WeakReceiver& w : axis.weak) {
                 if (w.index == r) {
                     level *= w.factor;
@@ -256,6 +283,12 @@ int SimEngine::ResultOf(DumpOutcome outcome) const {
 
 int SimEngine::StreamingUsbIndex() const {
     return streamingFrame_ >= 0 ? scenario_.frames[static_cast<std::size_t>(streamingFrame_)].usbIndexNo : -1;
+}
+
+double SimEngine::StreamingRate() const {
+    if (streamingFrame_ < 0) return scenario_.rate;
+    const double own = scenario_.frames[static_cast<std::size_t>(streamingFrame_)].rate;
+    return own > 0.0 ? own : scenario_.rate;
 }
 
 bool SimEngine::NextPacket(std::vector<std::uint8_t>& out) {

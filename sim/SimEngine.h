@@ -101,6 +101,8 @@ public:
     bool Streaming() const { return streamingFrame_ >= 0; }
     int StreamingUsbIndex() const;
     int StreamingRequest() const { return streamingRequest_; }
+    // Packets per second of the streaming frame: its own rate, else the library's.
+    double StreamingRate() const;
 
     // The next packet of the streaming frame; false when no frame streams.
     bool NextPacket(std::vector<std::uint8_t>& out);

@@ -54,7 +54,7 @@ TEST(ScenarioParser, ReadsEveryKey) {
         "x_cells = 512\ny_cells = 300\nx_module_cells = 32\ny_module_cells = 0\n"
         "x_tilts = 1, 2, 3, 4\ny_tilts = 9\ninfo_st = fail\nsysinfo = no\nfail_every = 3\n"
         "level_ambient = 1\nlevel_ir = 2\nlevel_ambient_ir = 3\nlevel_percent = 4\nlevel_maximal = 5\n"
-        "noise = 6\nweak_x = 3:0.5, 10:0.25\nweak_y = 0:1\ndead_x = 5 6\ndead_y = 299\nconnected = no\n";
+        "noise = 6\nweak_x = 3:0.5, 10:0.25\nweak_y = 0:1\ndead_x = 5 6\ndead_y = 299\nconnected = no\nrate = 0.4\n";
     ScenarioError error;
     auto s = Parse(text, error);
     ASSERT_TRUE(s) << error.ToString();
@@ -70,6 +70,7 @@ TEST(ScenarioParser, ReadsEveryKey) {
     ASSERT_EQ(s->frames.size(), 1u);
     const FrameSpec& f = s->frames[0];
     EXPECT_EQ(f.name, "Frame X/12 #1");
+    EXPECT_DOUBLE_EQ(f.rate, 0.4);
     EXPECT_EQ(f.version, "v9 beta");
     EXPECT_EQ(f.deviceType, 2);
     EXPECT_EQ(f.usbIndexNo, 7);
@@ -132,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{"rate = 0\n", 1, "rate needs"},
         BadScenario{"rate = 20x\n", 1, "rate needs"},
         BadScenario{"name = A\n", 1, "belongs in a [frame]"},
-        BadScenario{"[frame]\nrate = 5\n", 2, "belongs before the first [frame]"},
+        BadScenario{"[frame]\nrate = 10001\n", 2, "rate needs"},
         BadScenario{"[frame]\nstrict_packets = on\n", 2, "belongs before the first [frame]"},
         BadScenario{"seed = 1\nstrict_packets = maybe\n", 2, "strict_packets needs"},
         BadScenario{"[frames]\n", 1, "unknown section [frames]"},
@@ -150,6 +151,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{std::string(kMinimalFrame) + "dead_y = 4\n", 6, "dead receiver 4 beyond"},
         BadScenario{std::string(kMinimalFrame) + "weak_x = 2:1.5\n", 6, "factor must be between 0 and 1"},
         BadScenario{std::string(kMinimalFrame) + "weak_x = 2\n", 6, "index:factor"},
+        BadScenario{std::string(kMinimalFrame) + "dead_led_x = 9\n", 6, "dead LED 9 beyond LEDs 0..8 of x"},
+        BadScenario{std::string(kMinimalFrame) + "weak_led_y = 4:0.5 5:0.5\n", 6, "weak LED 5 beyond LEDs 0..4 of y"},
+        BadScenario{std::string(kMinimalFrame) + "weak_led_x = 3\n", 6, "led:factor"},
         BadScenario{std::string(kMinimalFrame) + "x_tilts = 1 2 3 4 5\n", 6, "one to four offsets"},
         BadScenario{std::string(kMinimalFrame) + "info_st = maybe\n", 6, "ok/yes or fail/no"},
         BadScenario{std::string(kMinimalFrame) + "level_ir = 256\n", 6, "level_ir needs"},

@@ -74,6 +74,34 @@ TEST(Packets, TiltModesFadeAtTheEndTheBeamsLeanTo) {
     EXPECT_EQ(Y(f, left, f.y.cells - 3), 170);
 }
 
+// An LED fault follows its beams from set to set: LED S darkens receiver S on
+// OT, S - t on TL, S + t + 1 on TR (1-based), only within the axis.
+TEST(Packets, DeadAndWeakLedsDarkenTheirBeamsOnEverySet) {
+    FrameSpec f = MustParse("[frame]\nname = L\nusbindex = 1\nx_cells = 20\ny_cells = 8\nx_tilts = 3 5\n"
+                            "y_tilts = 2\nlevel_ambient = 10\nlevel_maximal = 96\nnoise = 3\n"
+                            "dead_led_x = 0 10 20\nweak_led_y = 5:0.5\n")
+                      .frames.at(0);
+    struct Case {
+        int request;
+        std::vector<int> dark;  // 1-based X receivers that read 0
+    };
+    for (const Case& c : {Case{0x05, {10, 20}}, Case{0x15, {7, 17}}, Case{0x25, {4, 14}}, Case{0x35, {5, 15}},
+                          Case{0x45, {6, 16}}, Case{0x09, {4, 14}}, Case{0x02, {}}}) {
+        for (std::uint32_t k = 0; k < 3; ++k) {
+            const std::vector<std::uint8_t> p = Packet(f, c.request, k);
+            std::vector<int> dark;
+            for (int r = 1; r <= f.x.cells; ++r)
+                if (X(p, r - 1) == 0) dark.push_back(r);
+            EXPECT_EQ(dark, c.dark) << "request 0x" << std::hex << c.request;
+        }
+    }
+    // Ambient+IR keeps the ambient part; the weak LED gives half its light.
+    EXPECT_NEAR(X(Packet(f, 0x01), 9), 10, 3);
+    EXPECT_NEAR(Y(f, Packet(f, 0x05), 4), 48, 3);
+    EXPECT_NEAR(Y(f, Packet(f, 0x15), 2), 41, 3);  // 96 x 0.85 x 0.5 from receiver 3 on TL1
+    EXPECT_NEAR(Y(f, Packet(f, 0x15), 4), 82, 3);
+}
+
 TEST(Packets, AxisCodeChangesTheBeamSet) {
     FrameSpec f = QuietFrame();
     const int n = f.x.cells;
@@ -162,7 +190,7 @@ const char* kTwoFrames =
     "at = 2000 connect 2\n"
     "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 4\n"
     "[frame]\nname = B\nusbindex = 2\nx_cells = 16\ny_cells = 8\nconnected = no\n"
-    "[frame]\nname = C\nusbindex = 3\nx_cells = 4\ny_cells = 4\n";
+    "[frame]\nname = C\nusbindex = 3\nx_cells = 4\ny_cells = 4\nrate = 2.5\n";
 
 }  // namespace
 
@@ -212,6 +240,7 @@ TEST(Engine, OneFrameStreamsAtATime) {
     EXPECT_FALSE(e.NextPacket(p));
     EXPECT_EQ(e.SetDump(1, 0x05), O::Started);
     EXPECT_EQ(e.ResultOf(O::Started), 7);
+    EXPECT_DOUBLE_EQ(e.StreamingRate(), 20.0);  // the library's rate
     ASSERT_TRUE(e.NextPacket(p));
     EXPECT_EQ(p.size(), 7u + 8u + 4u);
     EXPECT_TRUE(e.NextPacket(p));
@@ -219,6 +248,7 @@ TEST(Engine, OneFrameStreamsAtATime) {
     // The latest non-zero request wins: C streams, A no longer does.
     EXPECT_EQ(e.SetDump(3, 0x01), O::Started);
     EXPECT_EQ(e.StreamingUsbIndex(), 3);
+    EXPECT_DOUBLE_EQ(e.StreamingRate(), 2.5);  // C's own
     ASSERT_TRUE(e.NextPacket(p));
     EXPECT_EQ(p[kHeaderSequence], 0);  // numbering restarts with the request
     EXPECT_EQ(p.size(), 7u + 4u + 4u);
