@@ -160,6 +160,7 @@ BOOL CLumagridDlg::OnInitDialog() {
     UpdateRangeLabel();
 
     m_richStatus.SetReadOnly(TRUE);
+    m_richStatus.LimitText(CStatusBox::kTextLimit);
 
     CMenu sysMenu = GetSystemMenu(FALSE);
     if (sysMenu.m_hMenu != nullptr) {

@@ -39,6 +39,7 @@ public:
     int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
     BOOL LineScroll(int nLines, int nChars = 0) { return static_cast<BOOL>(SendMessage(EM_LINESCROLL, nChars, nLines)); }
     void ScrollCaret() { SendMessage(EM_SCROLLCARET); }
+    void LimitText(long nChars) { SendMessage(EM_EXLIMITTEXT, 0, nChars); }
 };
 
 class CImageList {

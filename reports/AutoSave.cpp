@@ -12,6 +12,10 @@
 
 namespace {
 constexpr UINT kAutoSaveStepMs = 1000;
+// How long a pass waits for a prepared frame's sample before it asks the next
+// frame: a slow frame still gets its column, a silent one does not hold the pass.
+constexpr UINT kAutoSaveSampleWaitMs = 5000;
+constexpr int kAutoSaveSampleWaitTicks = static_cast<int>(kAutoSaveSampleWaitMs / kAutoSaveStepMs);
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
@@ -19,8 +23,9 @@ bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 // is an empty table.
 DWORD ReadWholeFile(const std::wstring& path, std::string& text) {
     text.clear();
-    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A viewer that keeps the table open for writing must not fail the day's save.
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
         DWORD nError = ::GetLastError();
         return nError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : nError;
@@ -52,6 +57,8 @@ void CLumagridDlg::StartAutoSavePass() {
     m_nAutoSaveRemain = DeviceList.GetItemCount();
     m_bAutoSaveDumpSent = 0;
     m_arrAutoSaveAsked.clear();
+    m_nAutoSaveWaitTicks = 0;
+    m_FileSaveIndex = 0;  // a new pass asks every frame again
     SetTimer(kTimerAutoSave, kAutoSaveStepMs);
 }
 
@@ -85,6 +92,18 @@ void CLumagridDlg::UseCountsOfRow(int nRow) {
 
 // Timer 2: one step of a pass; two per frame, then one that ends the pass.
 void CLumagridDlg::AutoSaveStep() {
+    // The open report dialog reads the sample buffers when it closes; a pass
+    // would refill them with every frame's sample meanwhile. A pass started
+    // or running then waits for the dialog: deferred, never skipped.
+    if (m_bReportDialogOpen) return;
+    // Asking the next frame (or ending the pass) would drop the sample of the
+    // frame prepared last: wait for it, within a bound.
+    if (m_bAutoSaveDumpSent == 0 && m_FileSaveIndex > 0) {
+        if (++m_nAutoSaveWaitTicks < kAutoSaveSampleWaitTicks) return;
+        const std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), m_FileSaveIndex, &IsLeadByte);
+        Trace("=>%s   no sample within %u s\n", name.c_str(), kAutoSaveSampleWaitMs / 1000);
+    }
+    m_nAutoSaveWaitTicks = 0;
     // Rows that went away with a reconnect during the pass are not measured,
     // nor is a frame a reconnect moved to a row still ahead a second time.
     m_nAutoSaveRemain = std::min(m_nAutoSaveRemain, DeviceList.GetItemCount());

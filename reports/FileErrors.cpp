@@ -37,6 +37,23 @@ constexpr std::uint32_t kErrorWrongDisk = 34;              // ERROR_WRONG_DISK
 constexpr std::uint32_t kErrorSharingBufferExceeded = 36;  // ERROR_SHARING_BUFFER_EXCEEDED
 constexpr std::uint32_t kErrorHandleEof = 38;              // ERROR_HANDLE_EOF
 constexpr std::uint32_t kErrorHandleDiskFull = 39;         // ERROR_HANDLE_DISK_FULL
+// A lost or refused network path: the daily tables lie in the current folder,
+// which is often a share.
+constexpr std::uint32_t kErrorRemNotList = 51;             // ERROR_REM_NOT_LIST
+constexpr std::uint32_t kErrorBadNetpath = 53;             // ERROR_BAD_NETPATH
+constexpr std::uint32_t kErrorDevNotExist = 55;            // ERROR_DEV_NOT_EXIST
+constexpr std::uint32_t kErrorNetnameDeleted = 64;         // ERROR_NETNAME_DELETED
+constexpr std::uint32_t kErrorNetworkAccessDenied = 65;    // ERROR_NETWORK_ACCESS_DENIED
+constexpr std::uint32_t kErrorBadDevType = 66;             // ERROR_BAD_DEV_TYPE
+constexpr std::uint32_t kErrorBadNetName = 67;             // ERROR_BAD_NET_NAME
+constexpr std::uint32_t kErrorNoNetOrBadPath = 1203;       // ERROR_NO_NET_OR_BAD_PATH
+constexpr std::uint32_t kErrorSessionCredentialConflict = 1219;  // ERROR_SESSION_CREDENTIAL_CONFLICT
+constexpr std::uint32_t kErrorNoNetwork = 1222;            // ERROR_NO_NETWORK
+constexpr std::uint32_t kErrorNetworkUnreachable = 1231;   // ERROR_NETWORK_UNREACHABLE
+constexpr std::uint32_t kErrorHostUnreachable = 1232;      // ERROR_HOST_UNREACHABLE
+constexpr std::uint32_t kErrorNotAuthenticated = 1244;     // ERROR_NOT_AUTHENTICATED
+constexpr std::uint32_t kErrorLogonFailure = 1326;         // ERROR_LOGON_FAILURE
+constexpr std::uint32_t kErrorNotConnected = 2250;         // ERROR_NOT_CONNECTED
 constexpr std::uint32_t kErrorFileExists = 80;             // ERROR_FILE_EXISTS
 constexpr std::uint32_t kErrorCannotMake = 82;             // ERROR_CANNOT_MAKE
 constexpr std::uint32_t kErrorOpenFailed = 110;            // ERROR_OPEN_FAILED
@@ -89,6 +106,21 @@ constexpr CodeCause kCodeCauses[] = {
     {kErrorSharingBufferExceeded, FileErrorCause::TooManyOpenFiles},
     {kErrorHandleEof, FileErrorCause::EndOfFile},
     {kErrorHandleDiskFull, FileErrorCause::DiskFull},
+    {kErrorRemNotList, FileErrorCause::BadPath},
+    {kErrorBadNetpath, FileErrorCause::BadPath},
+    {kErrorDevNotExist, FileErrorCause::BadPath},
+    {kErrorNetnameDeleted, FileErrorCause::BadPath},
+    {kErrorNetworkAccessDenied, FileErrorCause::AccessDenied},
+    {kErrorBadDevType, FileErrorCause::BadPath},
+    {kErrorBadNetName, FileErrorCause::BadPath},
+    {kErrorNoNetOrBadPath, FileErrorCause::BadPath},
+    {kErrorSessionCredentialConflict, FileErrorCause::AccessDenied},
+    {kErrorNoNetwork, FileErrorCause::BadPath},
+    {kErrorNetworkUnreachable, FileErrorCause::BadPath},
+    {kErrorHostUnreachable, FileErrorCause::BadPath},
+    {kErrorNotAuthenticated, FileErrorCause::AccessDenied},
+    {kErrorLogonFailure, FileErrorCause::AccessDenied},
+    {kErrorNotConnected, FileErrorCause::BadPath},
     {kErrorFileExists, FileErrorCause::AccessDenied},
     {kErrorCannotMake, FileErrorCause::DirectoryFull},  // e.g. a full FAT root folder
     {kErrorOpenFailed, FileErrorCause::AccessDenied},

@@ -47,9 +47,14 @@ void CLumagridDlg::OnFileReport() {
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrTitle = kReportTitle;
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
-    if (!m_pfnGetSaveFileName(&ofn)) return;
+    m_bReportDialogOpen = true;
+    const BOOL bChosen = m_pfnGetSaveFileName(&ofn);
+    m_bReportDialogOpen = false;
+    if (bChosen) SaveReport(file.data());
+}
 
-    std::string pathUtf8 = reports::WithReportExtension(Narrow(file.data(), CP_UTF8));
+void CLumagridDlg::SaveReport(const wchar_t* pszChosenName) {
+    std::string pathUtf8 = reports::WithReportExtension(Narrow(pszChosenName, CP_UTF8));
     reports::MemorySink sink;
     std::size_t nRows = reports::WriteReport(sink, m_xlsWriter, m_arrXSamples, m_arrYSamples);
     DWORD nError = WriteWholeFile(Widen(pathUtf8.c_str(), CP_UTF8), sink.bytes);

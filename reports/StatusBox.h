@@ -20,6 +20,10 @@ public:
     static constexpr int kMaxKeptLines = 20000;
     // A block of lines appended at once holds no more than this.
     static constexpr int kMaxBlockLines = kMaxLines - kDropLines;
+    // Windows' box takes 32,767 characters unless told otherwise and then
+    // refuses the newest lines: the line bounds above must govern instead.
+    // A line is at most 255 characters and its line end.
+    static constexpr long kTextLimit = (kMaxKeptLines + kMaxLines + kMaxBlockLines) * 257L;
     // Called before nNew lines are appended: drops the oldest lines of a box
     // that would be over its bound.
     void MakeRoomForLines(int nNew);

@@ -235,3 +235,62 @@ TEST_F(ProgramTest, AutoFileSaveGivesEveryFrameItsOwnTableAndASecondPassAColumn)
     EXPECT_TRUE(session.running()) << "a packet was read past its end";
     Quit();
 }
+
+// The pass waits for a frame that is slow to send (one packet every 2.5 s,
+// the first before its prepare step) and gives it its column; a frame silent
+// for 5 s gets none and a trace line, and the frame after it still gets its own.
+TEST_F(ProgramTest, SlowFrameStillGetsItsDailyColumn) {
+    static const char kSlowFrames[] = R"(rate = 20
+strict_packets = yes
+
+[frame]
+name = Bench A
+usbindex = 1
+x_cells = 8
+y_cells = 4
+level_maximal = 90
+
+[frame]
+name = Bench Silent
+usbindex = 2
+x_cells = 6
+y_cells = 4
+level_maximal = 70
+rate = 0.1
+
+[frame]
+name = Bench Slow
+usbindex = 3
+x_cells = 10
+y_cells = 4
+level_maximal = 50
+rate = 0.4
+
+[frame]
+name = Bench B
+usbindex = 4
+x_cells = 12
+y_cells = 4
+level_maximal = 30
+)";
+    Start("LumagridX.exe", kSlowFrames);
+    SelectRow(0);
+    ASSERT_TRUE(session.click(kAutoFileSave));
+    const struct {
+        const char* file;
+        int xAverage;
+    } tables[] = {{"Bench B_4.txt", 30 * 40}, {"Bench Slow_3.txt", 50 * 40}, {"Bench A_1.txt", 90 * 40}};
+    for (const auto& t : tables) {
+        ASSERT_TRUE(session.waitFile(t.file, 20000)) << t.file;
+        std::string text;
+        for (int i = 0; i < 50 && text.find("YAvr") == std::string::npos; ++i, ::Sleep(100))
+            text = session.readFile(t.file);
+        const size_t at = text.find("XAvr\t");
+        ASSERT_NE(at, std::string::npos) << t.file;
+        EXPECT_EQ(std::atoi(text.c_str() + at + 5), t.xAverage) << t.file;
+    }
+    EXPECT_GE(session.waitTrace("=>Bench Silent_2.txt   no sample within 5 s", kWait), 0);
+    EXPECT_FALSE(session.waitFile("Bench Silent_2.txt", 100));
+    EXPECT_TRUE(session.running()) << "a packet was read past its end";
+    Quit();
+}

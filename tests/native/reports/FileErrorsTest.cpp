@@ -31,6 +31,13 @@ TEST(FileErrors, CauseOfWindowsErrorCodes) {
              Case{36, Cause::TooManyOpenFiles},      // ERROR_SHARING_BUFFER_EXCEEDED
              Case{38, Cause::EndOfFile},             // ERROR_HANDLE_EOF
              Case{39, Cause::DiskFull},              // ERROR_HANDLE_DISK_FULL
+             Case{53, Cause::BadPath},               // ERROR_BAD_NETPATH
+             Case{55, Cause::BadPath},               // ERROR_DEV_NOT_EXIST
+             Case{64, Cause::BadPath},               // ERROR_NETNAME_DELETED
+             Case{65, Cause::AccessDenied},          // ERROR_NETWORK_ACCESS_DENIED
+             Case{67, Cause::BadPath},               // ERROR_BAD_NET_NAME
+             Case{1231, Cause::BadPath},             // ERROR_NETWORK_UNREACHABLE
+             Case{1326, Cause::AccessDenied},        // ERROR_LOGON_FAILURE
              Case{82, Cause::DirectoryFull},         // ERROR_CANNOT_MAKE
              Case{112, Cause::DiskFull},             // ERROR_DISK_FULL
              Case{123, Cause::BadPath},              // ERROR_INVALID_NAME

@@ -110,24 +110,41 @@ TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
     Tick();
     TickBox();  // unticked mid-pass
     SendDump(Flat(2, 2, 12));
-    for (int i = 0; i < 5; ++i) Tick();
+    for (int i = 0; i < 7; ++i) Tick();  // B asked and prepared, its sample awaited 5 s, C asked
     EXPECT_EQ(fake::Current().SetDumps().size(), 6u);
     EXPECT_NE(fake::ReadAll(folder + "A_3.txt").find("Date\t2013:05:07\t2013:05:07\r\n"), std::string::npos);
 }
 
-// A sent nothing in its second; B's packets, read from the next request on,
-// must not become A's column.
-TEST_F(AutoSaveTest, FrameSilentForItsSecondGetsNoColumnRatherThanTheNextFramesSample) {
+// The pass waits for a prepared frame's sample: A, slow, still gets its
+// column; B, silent, holds the pass 5 s, gets none and a trace line, and C,
+// asked after it, gets its own, never B's.
+TEST_F(AutoSaveTest, SlowFrameGetsItsColumnASilentOneNoneAfterFiveSeconds) {
     OpenThree();
     TickBox();
     Tick();
     Tick();  // prepares A
-    Tick();  // asks B
-    SendDump(Flat(6, 3, 20));
-    EXPECT_EQ(::GetFileAttributesA((folder + "A_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
-    Tick();  // prepares B
-    SendDump(Flat(6, 3, 20));
-    EXPECT_EQ(fake::ReadAll(folder + "B_2.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t800\r\n");
+    for (int i = 0; i < 4; ++i) Tick();
+    EXPECT_EQ(fake::Current().SetDumps().size(), 1u) << "B asked before A's sample came";
+    SendDump(Flat(2, 2, 12));
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t480\r\n");
+    Tick();  // the first tick after the sample asks B
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 20 0x05");
+
+    Tick();  // prepares B, which sends nothing
+    ::testing::internal::CaptureStdout();
+    for (int i = 0; i < 4; ++i) Tick();
+    EXPECT_EQ(fake::Current().SetDumps().size(), 2u);
+    Tick();  // 5 s: C is asked
+    const std::string trace = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(trace.find("=>B_2.txt   no sample within 5 s\n"), std::string::npos) << trace;
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 30 0x05");
+    SendDump(Flat(4, 2, 20));  // C's packet before its prepare step is no one's
+    Tick();                    // prepares C
+    SendDump(Flat(4, 2, 20));
+    EXPECT_EQ(::GetFileAttributesA((folder + "B_2.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(fake::ReadAll(folder + "C_1.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t800\r\n");
+    Tick();
+    EXPECT_EQ(dlg->m_nAutoSaveRemain, 0);
 }
 
 // As a click would: the library's settings answer replaces the listed counts,
@@ -149,6 +166,7 @@ TEST_F(AutoSaveTest, FrameIsReadWithTheCountsItsClickWouldGive) {
         Tick();
         EXPECT_EQ(dlg->m_xWindow.nCount, sizes[row][0]) << row;
         EXPECT_EQ(dlg->m_yWindow.nCount, sizes[row][1]) << row;
+        SendDump(Flat(sizes[row][0], sizes[row][1], 10));
     }
 }
 
@@ -171,7 +189,9 @@ TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
     TickBox();
     Tick();
     Tick();
+    SendDump(Flat(2, 2, 10));
     Tick();  // request for row 1
+    EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 20 0x05");
     EXPECT_EQ(dlg->m_nAutoSaveRemain, 2);
     TickBox();
     TickBox();
@@ -214,8 +234,15 @@ TEST_F(AutoSaveTest, EndOfPassGivesTheMarkedFrameItsGeometryAndModeBack) {
     ClickRow(1);  // B: 6 x 3 in modules of 3
     Click(IDC_SCOPE_IR);
     TickBox();
-    for (int i = 0; i < 6; ++i) Tick();
+    const int sizes[3][2] = {{4, 2}, {6, 3}, {2, 2}};
+    for (int row = 2; row >= 0; --row) {
+        Tick();
+        Tick();
+        if (row > 0) SendDump(Flat(sizes[row][0], sizes[row][1], 10));
+    }
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 4);  // row 0 was measured last
+    for (int i = 0; i < 4; ++i) Tick();            // and its sample is awaited
+    EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 4);
     Tick();
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 6);
     EXPECT_EQ(dlg->m_arrXModuleSize, (std::vector<unsigned>{3, 3}));
@@ -303,4 +330,46 @@ TEST_F(AutoSaveTest, ReconnectDuringAPassMeasuresNoFrameTwice) {
     EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 30 0x05");
     Tick();
     EXPECT_EQ(dlg->m_FileSaveIndex, 1);
+}
+
+// Both others leave after A was measured: A is on the top row now, the last
+// one the pass reaches, and is not measured there again.
+TEST_F(AutoSaveTest, FrameMovedOntoTheTopRowIsNotMeasuredAgain) {
+    OpenThree();
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));
+    fake::Current().devices = {fake::Frame("A", 10, 2, 2, 0, 0)};
+    Connect(1);
+    Tick();
+    EXPECT_EQ(fake::Current().SetDumps(), (std::vector<std::string>{"setDump 10 0x05"}));
+    EXPECT_EQ(dlg->m_nAutoSaveRemain, 0);
+}
+
+// A viewer keeps yesterday's table open for writing: the day's save still
+// reads it. Whether the replace may follow depends on the platform (Wine
+// refuses to replace an open file); if not, the box says so, never that the
+// table could not be read.
+TEST_F(AutoSaveTest, TableHeldOpenByAViewerStillGetsTheDaysColumn) {
+    OpenThree();
+    std::ofstream(folder + "A_3.txt", std::ios::binary) << "Date\t2013:05:06\r\nX0\t400\r\n";
+    HANDLE viewer = ::CreateFileA((folder + "A_3.txt").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));
+    PumpMessages();
+    ::CloseHandle(viewer);
+    const std::string table = fake::ReadAll(folder + "A_3.txt");
+    if (fake::Boxes().empty()) {
+        EXPECT_EQ(table.substr(0, 36), "Date\t2013:05:06\t2013:05:07\r\nX0\t400");
+    } else {
+        EXPECT_NE(fake::Boxes()[0].first,
+                  Widen(reports::FileErrorText(reports::FileErrorCause::SharingViolation, "A_3.txt").c_str(), CP_UTF8));
+        EXPECT_EQ(table, "Date\t2013:05:06\r\nX0\t400\r\n");
+    }
 }

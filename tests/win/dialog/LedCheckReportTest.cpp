@@ -4,6 +4,7 @@
 #include "DialogFixture.h"
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "reports/FileErrors.h"
@@ -18,6 +19,7 @@ struct SaveDialog {
     DWORD flags = 0;
     int calls = 0;
     std::vector<std::vector<std::uint8_t>> packetsWhileOpen;
+    std::function<void()> whileOpen;  // after the packets
     HWND window = nullptr;
 } g_save;
 
@@ -34,6 +36,7 @@ BOOL WINAPI FakeSaveDialog(OPENFILENAMEW* ofn) {
     g_save.flags = ofn->Flags;
     for (const auto& packet : g_save.packetsWhileOpen)
         ::SendMessageW(g_save.window, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(packet.data()), 0);
+    if (g_save.whileOpen) g_save.whileOpen();
     if (g_save.answer.empty()) return FALSE;
     wcscpy(ofn->lpstrFile, g_save.answer.c_str());
     return TRUE;
@@ -156,6 +159,42 @@ TEST_F(LedReportTest, ReportOffersTheStampedNameAndSavesTheSampleSeenWhenTheDial
 }
 
 namespace {
+SYSTEMTIME g_clock;
+void WINAPI SteppedClock(SYSTEMTIME* t) { *t = g_clock; }
+}  // namespace
+
+// The 23:00:00 pass comes while the dialog is open: it would ask the frames
+// and refill the buffers the report reads when the dialog closes. It starts
+// once the report is saved, and the report holds the marked frame's sample.
+TEST_F(LedReportTest, DailyPassWhileTheReportDialogIsOpenWaitsUntilTheReportIsSaved) {
+    SelectMaximal();
+    dlg->m_pfnLocalTime = &SteppedClock;
+    g_clock = SYSTEMTIME{2013, 5, 2, 7, 22, 59, 59, 900};
+    ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE, BST_CHECKED);
+    g_save.answer = Widen((folder + "bench-4").c_str());
+    g_save.packetsWhileOpen = {Packet()};
+    g_save.whileOpen = [&] {
+        g_clock.wHour = 23, g_clock.wMinute = 0, g_clock.wSecond = 0;
+        ::SendMessageW(dlg->m_hWnd, WM_TIMER, CLumagridDlg::kTimerDaily, 0);
+        for (int i = 0; i < 2; ++i) ::SendMessageW(dlg->m_hWnd, WM_TIMER, CLumagridDlg::kTimerAutoSave, 0);
+        const std::vector<std::uint8_t> bright(7 + 6 + 4, 50);  // what a prepared pass would collect
+        ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(bright.data()), 0);
+    };
+    fake::Current().calls.clear();
+    Click(IDC_FILE_REPORT);
+    EXPECT_TRUE(fake::Current().SetDumps().empty());
+
+    reports::MemorySink expected;
+    reports::WriteReport(expected, CXlsWriter{}, {1000, 40, 0, 1000, 1000, 1000}, {800, 800, 120, 800});
+    EXPECT_EQ(fake::ReadAll(folder + "bench-4.xls"), std::string(expected.bytes.begin(), expected.bytes.end()));
+    ::DeleteFileA((folder + "bench-4.xls").c_str());
+    // Deferred, not skipped.
+    EXPECT_EQ(dlg->m_nAutoSaveRemain, 1);
+    ::SendMessageW(dlg->m_hWnd, WM_TIMER, CLumagridDlg::kTimerAutoSave, 0);
+    EXPECT_EQ(fake::Current().SetDumps(), (std::vector<std::string>{"setDump 4 0x05"}));
+}
+
+namespace {
 WNDPROC g_pfnStatusProc = nullptr;
 int g_nStatusPaints = 0;
 int g_nStatusInserts = 0;
@@ -203,6 +242,9 @@ TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
 TEST_F(LedReportTest, StatusBoxKeepsItsNewestLinesAndTheNewestVerdictWhole) {
     SelectMaximal();
     HWND box = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
+    // Read while the box is empty: Wine raises the limit itself once text passes it.
+    ASSERT_EQ(::GetWindowTextLengthW(box), 0);
+    EXPECT_EQ(::SendMessageW(box, EM_GETLIMITTEXT, 0, 0), CStatusBox::kTextLimit);
     ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);  // quicker; the bound is the point here
     int nAppended = 0;
     auto append = [&](int n, bool bNumbered) {
@@ -224,8 +266,12 @@ TEST_F(LedReportTest, StatusBoxKeepsItsNewestLinesAndTheNewestVerdictWhole) {
         dlg->DoLedCheck();
     };
 
-    append(CStatusBox::kMaxLines + 300, true);
+    append(CStatusBox::kMaxLines, true);
     std::vector<std::string> lines = boxLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));  // full, nothing dropped yet
+    EXPECT_EQ(lines.front(), "line 0");
+    append(300, true);
+    lines = boxLines();
     ASSERT_LE(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines));
     ASSERT_GT(lines.size(), static_cast<std::size_t>(CStatusBox::kMaxLines - CStatusBox::kDropLines));
     std::vector<std::string> newest;
