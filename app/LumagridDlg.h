@@ -143,7 +143,6 @@ public:
 
     // ---- Settings file
     CString GetDeviceSectionName(int nRow);
-    bool FindIniSection(const CString& strName);
     void LoadFrameSettings(const CString& strSection);
     void SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& settings);
     CString SettingsPath() const;
@@ -158,6 +157,7 @@ public:
     void AppendStatusLines(const char* pszText, COLORREF crColour, std::size_t nCount);
     void AppendStatusBlock(const std::string& strBlock, int nLines, COLORREF crColour);
     void DoLedCheck();
+    void SaveReport(const wchar_t* pszChosenName);  // the buffers as they are, to the chosen file
     CXlsWriter m_xlsWriter;
     CString m_strReportName;  // prefix of the offered report name; always empty
     // A file that could not be written: the platform's text for the cause,
@@ -177,6 +177,9 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
+    int m_nAutoSaveWaitTicks = 0;
+    // While the report's Save As dialog is open a pass takes no step.
+    bool m_bReportDialogOpen = false;  // ticks since the prepare step while its sample is awaited
     // The frames the pass has asked, the last one last, and its request: a
     // user's request in between, or a reconnect that moves a frame to a row
     // still ahead, must not give a column of the wrong mode or a second table.

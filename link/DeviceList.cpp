@@ -5,7 +5,7 @@
 
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
-#include "link/DeviceText.h"
+#include "link/DeviceRecords.h"
 
 namespace {
 // Enabled only while the list has rows.
@@ -14,9 +14,6 @@ constexpr int kDeviceDependentControls[] = {
     IDC_SCOPE_PERCENT, IDC_SCOPE_MAXIMAL_IR,       IDC_LED_CHECK,               IDC_FILE_REPORT,
     IDC_SCOPE_LEFT_TILT_PERCENT, IDC_SCOPE_LEFT_TILT_MAXIMAL, IDC_SCOPE_RIGHT_TILT_PERCENT,
     IDC_SCOPE_RIGHT_TILT_MAXIMAL};
-
-// What usbindexNo holds until the library answers for a position.
-constexpr int kUnansweredUsbIndex = -1;
 }  // namespace
 
 LRESULT CLumagridDlg::OnUsbConnect(WPARAM wParam, LPARAM lParam) {
@@ -51,43 +48,26 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
     if (!m_bLibraryLoaded) return;
     DeviceList.DeleteAllItems();
 
-    char szName[quorvane::kDeviceTextSize] = {0};
-    char szVersion[quorvane::kDeviceTextSize] = {0};
-    for (int i = 0; i < nCount; ++i) {
-        int nDeviceType = 0;
-        // A frame that left after the message was sent leaves its position
-        // unanswered: its row would carry the previous frame's name and
-        // another frame's index. The library's next connect message lists the
-        // frames as they are. Its result says nothing we may rely on; an
-        // untouched index does.
-        int nUsbIndexNo = kUnansweredUsbIndex;
-        m_lib.getDeviceinfo(i, szName, szVersion, &nDeviceType, &nUsbIndexNo);
-        // The library may fill a text to the last byte: never read past it.
-        std::string name = quorvane::TerminatedText(szName, sizeof szName);
-        std::string version = quorvane::TerminatedText(szVersion, sizeof szVersion);
-
-        int x = 0;
-        int y = 0;
-        if (m_lib.getDeviceInfoST(i, &m_DeviceInfoST)) {
-            x = m_DeviceInfoST.nXCells;
-            y = m_DeviceInfoST.nYCells;
-        }
+    // A frame that left after the message was sent leaves its position
+    // unanswered: its row would carry the previous frame's name and another
+    // frame's index. The library's next connect message lists the frames as they are.
+    for (const quorvane::DeviceRecord& device : quorvane::ReadDeviceRecords(m_lib, nCount, m_DeviceInfoST)) {
         CString strX;
         CString strY;
-        strX.Format("%d", x);
-        strY.Format("%d", y);
-        Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", name.c_str(), version.c_str(),
-              nDeviceType, nUsbIndexNo);
-        if (nDeviceType == quorvane::kDeviceTypeHidden || nUsbIndexNo == kUnansweredUsbIndex) continue;
+        strX.Format("%d", device.nXCells);
+        strY.Format("%d", device.nYCells);
+        Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", device.name.c_str(),
+              device.version.c_str(), device.nDeviceType, device.nUsbIndexNo);
+        if (!device.bListed) continue;
 
-        int nRow = DeviceList.InsertItem(DeviceList.GetItemCount(), name.c_str(), 0);
+        int nRow = DeviceList.InsertItem(DeviceList.GetItemCount(), device.name.c_str(), 0);
         DeviceList.SetItemText(nRow, 1, strX);
         DeviceList.SetItemText(nRow, 2, strY);
-        DeviceList.SetItemData(nRow, static_cast<DWORD_PTR>(static_cast<unsigned>(nUsbIndexNo)));
+        DeviceList.SetItemData(nRow, static_cast<DWORD_PTR>(static_cast<unsigned>(device.nUsbIndexNo)));
         CString strGetX = DeviceList.GetItemText(nRow, 1);
         CString strGetY = DeviceList.GetItemText(nRow, 2);
-        Trace("%d   x=%s y=%s getx=%d  gety=%d\n", i, strX.GetString(), strY.GetString(), std::atoi(strGetX),
-              std::atoi(strGetY));
+        Trace("%d   x=%s y=%s getx=%d  gety=%d\n", device.nPosition, strX.GetString(), strY.GetString(),
+              std::atoi(strGetX), std::atoi(strGetY));
     }
 
     BOOL bEnable = DeviceList.GetItemCount() > 0;

@@ -1,56 +1,32 @@
-// Lumagrid.ini beside the executable: one section per frame mirrors the
-// library's geometry answer; "SETTING" holds the shared low-signal thresholds.
-#include "app/LumagridApp.h"
-#include "app/LumagridDlg.h"
+// Reading Lumagrid.ini with the platform's profile functions.
+#include "reports/SettingsFile.h"
+
+#include <windows.h>
+
 #include "reports/SettingsRules.h"
 
-namespace {
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+namespace settings {
 
-// The executable's folder, from the application object when there is one.
-std::string ExeDir() {
-    if (CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp())) {
-        if (!pApp->m_strExeDir.IsEmpty()) return pApp->m_strExeDir.str();
-    }
-    CString strExeDir;
-    CLumagridApp::GetExeDir(strExeDir);
-    return strExeDir.str();
-}
-}  // namespace
-
-CString CLumagridDlg::SettingsPath() const { return CString(settings::SettingsFilePath(ExeDir())); }
-
-CString CLumagridDlg::GetDeviceSectionName(int nRow) {
-    if (nRow < 0 || nRow >= DeviceList.GetItemCount()) return CString();
-    return CString(settings::GetDeviceSectionName(DeviceList.GetItemText(nRow, 0).str(), &IsLeadByte));
+Thresholds ReadThresholds(const std::string& iniPath) {
+    return Thresholds{
+        static_cast<int>(::GetPrivateProfileIntA(kSettingSection, kMinAdcOPerKey, kMinAdcOPerDefault, iniPath.c_str())),
+        static_cast<int>(::GetPrivateProfileIntA(kSettingSection, kMinAdcTPerKey, kMinAdcTPerDefault, iniPath.c_str()))};
 }
 
-bool CLumagridDlg::FindIniSection(const CString& strName) {
-    char szList[settings::kSectionNamesBufferSize];
-    DWORD n = ::GetPrivateProfileSectionNamesA(szList, sizeof szList, SettingsPath());
-    return settings::SectionListContains(szList, n, strName.str());
+bool HasSection(const std::string& iniPath, const std::string& section) {
+    char szList[kSectionNamesBufferSize];
+    DWORD n = ::GetPrivateProfileSectionNamesA(szList, sizeof szList, iniPath.c_str());
+    return SectionListContains(szList, n, section);
 }
 
-void CLumagridDlg::LoadFrameSettings(const CString& strSection) {
-    if (!FindIniSection(strSection)) return;
-    Trace("ok read ini file %s\n", strSection.GetString());
-    const CString strPath = SettingsPath();
-    for (const settings::FrameSettingsKey& key : settings::kFrameSettingsKeys) {
+bool ReadFrameSection(const std::string& iniPath, const std::string& section, quorvane::FrameSettings& frame) {
+    if (!HasSection(iniPath, section)) return false;
+    for (const FrameSettingsKey& key : kFrameSettingsKeys) {
         if (!key.bLoaded) continue;
-        UINT value = ::GetPrivateProfileIntA(strSection, key.pszName, settings::kFrameKeyDefault, strPath);
-        settings::SetField(m_FrameSettings, key, value);
+        UINT value = ::GetPrivateProfileIntA(section.c_str(), key.pszName, kFrameKeyDefault, iniPath.c_str());
+        SetField(frame, key, value);
     }
-    m_nMinAdcOPer = static_cast<int>(::GetPrivateProfileIntA(settings::kSettingSection, settings::kMinAdcOPerKey,
-                                                             settings::kMinAdcOPerDefault, strPath));
-    m_nMinAdcTPer = static_cast<int>(::GetPrivateProfileIntA(settings::kSettingSection, settings::kMinAdcTPerKey,
-                                                             settings::kMinAdcTPerDefault, strPath));
+    return true;
 }
 
-void CLumagridDlg::SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& frame) {
-    const CString strPath = SettingsPath();
-    for (const settings::FrameSettingsKey& key : settings::kFrameSettingsKeys) {
-        CString strValue;
-        strValue.Format("%d", static_cast<int>(settings::GetField(frame, key)));
-        ::WritePrivateProfileStringA(strSection, key.pszName, strValue, strPath);
-    }
-}
+}  // namespace settings

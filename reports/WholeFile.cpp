@@ -1,12 +1,11 @@
-// Writing a file completely or not at all, and telling the user why a file
-// could not be written. A report or a daily table that a full disk cut short
-// would look like a good one; an old table is days of measurements.
-#include "app/LumagridDlg.h"
+// Writing a file completely or not at all. A report or a daily table that a
+// full disk cut short would look like a good one; an old table is days of
+// measurements.
+#include "reports/WholeFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
-
-#include "reports/FileErrors.h"
 
 namespace {
 // The codes the cause table knows by number.
@@ -24,7 +23,10 @@ struct TempFile {
 };
 }  // namespace
 
-DWORD CLumagridDlg::WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+namespace reports {
+
+DWORD WriteWholeFile(const std::wstring& path, const void* pData, std::size_t nBytes, WriteFileFn pfnWrite) {
+    const std::uint8_t* bytes = static_cast<const std::uint8_t*>(pData);
     // Beside the target, so that the final rename stays within one volume.
     TempFile temp{path + L".~" + std::to_wstring(::GetCurrentProcessId()) + L".tmp"};
     HANDLE hFile = ::CreateFileW(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -36,10 +38,10 @@ DWORD CLumagridDlg::WriteWholeFile(const std::wstring& path, const std::vector<s
     }
     DWORD nError = ERROR_SUCCESS;
     std::size_t nDone = 0;
-    while (nDone < bytes.size()) {
-        DWORD nChunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - nDone, 1u << 20));
+    while (nDone < nBytes) {
+        DWORD nChunk = static_cast<DWORD>(std::min<std::size_t>(nBytes - nDone, 1u << 20));
         DWORD nWritten = 0;
-        if (!m_pfnWriteFile(hFile, bytes.data() + nDone, nChunk, &nWritten, nullptr)) {
+        if (!pfnWrite(hFile, bytes + nDone, nChunk, &nWritten, nullptr)) {
             nError = ::GetLastError();
             break;
         }
@@ -58,8 +60,4 @@ DWORD CLumagridDlg::WriteWholeFile(const std::wstring& path, const std::vector<s
     return nError;
 }
 
-void CLumagridDlg::ShowFileError(DWORD nError, const std::string& fileNameUtf8) {
-    std::string text = reports::FileErrorText(reports::FileErrorCauseOf(nError), fileNameUtf8);
-    Trace("file error %lu: %s\n", static_cast<unsigned long>(nError), fileNameUtf8.c_str());
-    m_pfnMessageBox(Widen(text.c_str(), CP_UTF8).c_str(), MB_OK | MB_ICONEXCLAMATION);
-}
+}  // namespace reports

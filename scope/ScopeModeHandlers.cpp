@@ -2,6 +2,7 @@
 // dump-request byte to the frame marked in the device list.
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
+#include "link/QuorvaneLoader.h"
 #include "scope/DumpRequest.h"
 
 using namespace scope;
@@ -66,12 +67,7 @@ void CLumagridDlg::SelectDumpAxis(UINT nID) {
 
 // Sent messages of the library's thread are delivered when this thread next
 // looks for messages; peeking for them alone delivers them now, to be dropped.
-void CLumagridDlg::DiscardWaitingPackets() {
-    m_bDiscardPackets = TRUE;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    m_bDiscardPackets = FALSE;
-}
+void CLumagridDlg::DiscardWaitingPackets() { quorvane::DropWaitingMessages(m_bDiscardPackets); }
 
 void CLumagridDlg::ClearCharts() {
     m_chartX.ClearValues();

@@ -1,0 +1,37 @@
+// Loading QuorvaneLib.dll and resolving its entry points: shared by the
+// window program and the console tool, which refuse the same libraries for
+// the same reasons.
+#pragma once
+
+#include <string>
+
+#include "link/QuorvaneBinding.h"
+
+namespace quorvane {
+
+struct LoadedLibrary {
+    HMODULE hLib = nullptr;     // null: refused
+    DWORD nError = 0;           // LoadLibrary's error when the file could not be loaded
+    const char* pszMissing = nullptr;  // the first called entry point the library lacks
+};
+
+// The library beside the executable first, then where Windows looks for it.
+// A library that cannot be loaded (missing: 126, the other bitness: 193) or
+// that lacks one of the five called entry points is refused: unloaded, the
+// binding cleared.
+LoadedLibrary LoadQuorvaneLibrary(QuorvaneBinding& binding);
+
+// Why a library was refused, as one line: "LoadLibrary QuorvaneLib.dll
+// failed: error 126 (...); this program is 64-bit" or "QuorvaneLib.dll lacks
+// the entry point getSysInfo".
+std::string RefusalText(const LoadedLibrary& loaded);
+
+// Unloads the library; nothing may call into it afterwards.
+void FreeQuorvaneLibrary(HMODULE& hLib, QuorvaneBinding& binding);
+
+// Delivers the library's messages already sent to this thread and waiting,
+// while bDropping tells their handler to drop them: a packet of the previous
+// request (another frame's counts, another mode) is never read as one of the next.
+void DropWaitingMessages(BOOL& bDropping);
+
+}  // namespace quorvane
