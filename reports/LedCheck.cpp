@@ -1,5 +1,6 @@
 #include "reports/LedCheck.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -46,9 +47,23 @@ Number ClampToInt(Number n) {
     return n;
 }
 
-void CheckAxis(const LedAxis& axis, char axisName, int nThresholdPercent, int nDumpAxisMask,
-               std::uint32_t colour, std::vector<StatusLine>& lines) {
-    if (axis.pSamples == nullptr || axis.nSamples == 0) return;  // a count without a buffer: no samples
+// Offset of the LED a receiver sees on the dump axis: S = R + offset.
+Number LedOffset(int nDumpAxisMask, unsigned nTilt1, unsigned nTilt2) {
+    return LedOf(0, nDumpAxisMask, nTilt1, nTilt2);
+}
+
+LedAxisResult AnalyseAxis(const LedAxis& axis, int nThresholdPercent, int nDumpAxisMask) {
+    LedAxisResult result;
+    if (axis.pSamples == nullptr || axis.nSamples == 0) return result;  // a count without a buffer: no samples
+
+    // Sample i is receiver nStart + i + 1; its LED lies on the axis when
+    // 0 <= nStart + i + 1 + offset <= cell count. Every term stays within +-2^34.
+    const Number base = static_cast<Number>(axis.nStart) + 1 + LedOffset(nDumpAxisMask, axis.nTilt1, axis.nTilt2);
+    const Number samples = static_cast<Number>(std::min<std::size_t>(axis.nSamples, LLONG_MAX / 2));
+    const Number first = std::clamp<Number>(-base, 0, samples);
+    result.nFirstAnalysed = static_cast<std::size_t>(first);
+    result.nEndAnalysed =
+        static_cast<std::size_t>(std::clamp<Number>(static_cast<Number>(axis.nCellCount) - base + 1, first, samples));
 
     // More than 2^32 samples could pass 2^64: the sum stops there rather than wrap.
     std::uint64_t sum = 0;
@@ -58,41 +73,56 @@ void CheckAxis(const LedAxis& axis, char axisName, int nThresholdPercent, int nD
         if (v == 0) ++zeros;
         sum = (sum > UINT64_MAX - v) ? UINT64_MAX : sum + v;
     }
-    if (sum == 0) return;  // also leaves at least one nonzero value to divide by
+    if (sum == 0) return result;  // also leaves at least one nonzero value to divide by
 
-    const float average = static_cast<float>(sum / (axis.nSamples - zeros));
+    result.bSkipped = false;
+    result.fAverage = static_cast<float>(sum / (axis.nSamples - zeros));
     // |T| <= 2^31 and average <= 2^32 keep the quotient within long long. The
     // cutline is compared and printed whole: clamping it to int would list
     // fewer receivers than the threshold asks for. A negative T lists none.
-    const Number cutline = static_cast<Number>(static_cast<double>(nThresholdPercent) * average / 100.0);
+    result.nCutline = static_cast<Number>(static_cast<double>(nThresholdPercent) * result.fAverage / 100.0);
 
-    for (std::size_t i = 0; i < axis.nSamples; ++i) {
+    for (std::size_t i = result.nFirstAnalysed; i < result.nEndAnalysed; ++i) {
         const std::uint32_t v = axis.pSamples[i];
+        if (static_cast<Number>(v) >= result.nCutline) continue;
         const Number r = static_cast<Number>(axis.nStart) + static_cast<Number>(i) + 1;
         const Number s = LedOf(r, nDumpAxisMask, axis.nTilt1, axis.nTilt2);
-        if (s < 0 || s > static_cast<Number>(axis.nCellCount)) continue;
-        if (static_cast<Number>(v) >= cutline) continue;
-
         const Place ps = PlaceOf(s, axis.nModuleCell);
         const Place pr = PlaceOf(r, axis.nModuleCell);
+        result.low.push_back({r, s, ps.nModule, ps.nPosition, pr.nModule, pr.nPosition, v});
+    }
+    return result;
+}
+
+void FormatAxis(const LedAxisResult& axis, char axisName, std::uint32_t colour, std::vector<StatusLine>& lines) {
+    if (axis.bSkipped) return;
+    for (const LedFinding& f : axis.low) {
         char text[256];
         std::snprintf(text, sizeof text,
                       "(cutline:%lld) aver:%.0f => %c index(S:%lld R:%lld)  S(%lld)(%lld) / R(%lld)(%lld) -> %u",
-                      cutline, static_cast<double>(average), axisName, s, r, ps.nModule, ps.nPosition,
-                      pr.nModule, pr.nPosition, static_cast<unsigned>(v));
+                      axis.nCutline, static_cast<double>(axis.fAverage), axisName, f.nLed, f.nReceiver,
+                      f.nLedModule, f.nLedPosition, f.nReceiverModule, f.nReceiverPosition,
+                      static_cast<unsigned>(f.nValue));
         lines.push_back({text, colour});
     }
 }
 
 }  // namespace
 
-std::vector<StatusLine> RunLedCheck(const LedCheckInput& input) {
+LedCheckResult AnalyseLedCheck(const LedCheckInput& input) {
+    return {AnalyseAxis(input.x, input.nThresholdPercent, input.nDumpAxisMask),
+            AnalyseAxis(input.y, input.nThresholdPercent, input.nDumpAxisMask)};
+}
+
+std::vector<StatusLine> FormatLedCheck(const LedCheckResult& result) {
     std::vector<StatusLine> lines;
     lines.push_back({kLedCheckHeader, kStatusRed});
-    CheckAxis(input.x, 'X', input.nThresholdPercent, input.nDumpAxisMask, kStatusRed, lines);
-    CheckAxis(input.y, 'Y', input.nThresholdPercent, input.nDumpAxisMask, kStatusBlue, lines);
+    FormatAxis(result.x, 'X', kStatusRed, lines);
+    FormatAxis(result.y, 'Y', kStatusBlue, lines);
     return lines;
 }
+
+std::vector<StatusLine> RunLedCheck(const LedCheckInput& input) { return FormatLedCheck(AnalyseLedCheck(input)); }
 
 // The int forms saturate where the true number leaves int: no frame has that many cells.
 int LedNumber(int nReceiver, int nDumpAxisMask, unsigned nTilt1, unsigned nTilt2) {

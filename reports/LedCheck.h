@@ -39,8 +39,42 @@ struct LedCheckInput {
 
 constexpr const char* kLedCheckHeader = "----------- LED Check ------------";
 
+// A receiver the check lists: below the cutline, its LED on the axis. Numbers
+// are 64-bit so that a window starting near INT_MAX keeps its receivers' numbers.
+struct LedFinding {
+    long long nReceiver;  // R, 1-based
+    long long nLed;       // S
+    long long nLedModule;
+    long long nLedPosition;
+    long long nReceiverModule;
+    long long nReceiverPosition;
+    std::uint32_t nValue;
+};
+
+struct LedAxisResult {
+    bool bSkipped = true;   // no samples, or all 0 (dark): no average, nothing listed
+    float fAverage = 0.0f;  // of the nonzero samples
+    long long nCutline = 0;
+    // Samples [nFirstAnalysed, nEndAnalysed) see an LED within 0..cell count;
+    // the others (tilted beams past the ends of the axis) are never listed.
+    std::size_t nFirstAnalysed = 0;
+    std::size_t nEndAnalysed = 0;
+    std::vector<LedFinding> low;  // in receiver order
+};
+
+struct LedCheckResult {
+    LedAxisResult x;
+    LedAxisResult y;
+};
+
+// The analysis behind the status lines, for programs that act on it.
+LedCheckResult AnalyseLedCheck(const LedCheckInput& input);
+
 // The header (red), then the weak X receivers (red), then the weak Y receivers
 // (blue). An axis with no samples or a sum of 0 contributes no line.
+std::vector<StatusLine> FormatLedCheck(const LedCheckResult& result);
+
+// FormatLedCheck(AnalyseLedCheck(input)).
 std::vector<StatusLine> RunLedCheck(const LedCheckInput& input);
 
 // The LED whose beam receiver R (1-based) sees on the given dump axis. An

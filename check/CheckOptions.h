@@ -1,0 +1,50 @@
+// The command line of the frame check (LumagridCheck.exe without a
+// subcommand): parsing, range checks and the usage text. Portable: the program
+// passes its arguments as UTF-8 strings.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/Diagnosis.h"
+
+namespace check {
+
+struct CheckOptions {
+    unsigned nWaitSeconds = 5;      // --wait: for the first connect message
+    std::vector<std::string> frames;  // --frame, in order given: usbindexNo or name
+    unsigned nChosenSets = kAllBeamSets;  // --axes
+    bool bAxesGiven = false;
+    unsigned nSettleMs = 100;       // --settle
+    unsigned nPackets = 8;          // --packets
+    unsigned nTimeoutSeconds = 5;   // --timeout
+    std::optional<double> flickerPercent;  // --flicker
+    std::optional<unsigned> minLevel;      // --min-level
+    std::string jsonPath;   // --json, empty = none
+    std::string junitPath;  // --junit
+    std::string logPath;    // --log
+    bool bHelp = false;
+    bool bVersion = false;
+};
+
+// Either options or the reason the command line is refused (exit code 64,
+// with the usage text). --help and --version win over anything else given.
+struct ParsedOptions {
+    std::optional<CheckOptions> options;
+    std::string error;  // one line, naming the option and the accepted values
+};
+// args: the arguments after the program name.
+ParsedOptions ParseCheckOptions(const std::vector<std::string>& args);
+
+// The diagnosis settings the options ask for, with the threshold from the settings file.
+DiagnosisSettings SettingsOf(const CheckOptions& options, int nThresholdPercent);
+
+// Whether --frame F selects the frame: F equals its name, or F is a decimal
+// number equal to its usbindexNo. Two frames of one name are both selected.
+bool FrameMatches(const std::string& selector, const std::string& name, int nUsbIndexNo);
+
+// The usage text, each line ended by "\n"; names the program's version.
+std::string CheckUsage(const std::string& programVersion);
+
+}  // namespace check

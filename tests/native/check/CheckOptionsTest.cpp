@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "check/CheckOptions.h"
+
+namespace {
+
+using namespace check;
+
+// The options a command line gives, in one line, or "error: " and the refusal.
+std::string Outcome(const std::vector<std::string>& args) {
+    const ParsedOptions parsed = ParseCheckOptions(args);
+    if (!parsed.options) return "error: " + parsed.error;
+    const CheckOptions& o = *parsed.options;
+    std::string text = "wait=" + std::to_string(o.nWaitSeconds) + " sets=" + std::to_string(o.nChosenSets) +
+                       " settle=" + std::to_string(o.nSettleMs) + " packets=" + std::to_string(o.nPackets) +
+                       " timeout=" + std::to_string(o.nTimeoutSeconds);
+    for (const std::string& f : o.frames) text += " frame=" + f;
+    if (o.flickerPercent) text += " flicker=" + std::to_string(*o.flickerPercent);
+    if (o.minLevel) text += " min=" + std::to_string(*o.minLevel);
+    if (!o.jsonPath.empty()) text += " json=" + o.jsonPath;
+    if (!o.junitPath.empty()) text += " junit=" + o.junitPath;
+    if (!o.logPath.empty()) text += " log=" + o.logPath;
+    if (o.bHelp) text += " help";
+    if (o.bVersion) text += " version";
+    return text;
+}
+
+TEST(CheckOptions, CommandLines) {
+    const std::string defaults = "wait=5 sets=31 settle=100 packets=8 timeout=5";
+    struct Case {
+        std::vector<std::string> args;
+        std::string outcome;
+    };
+    const Case cases[] = {
+        {{}, defaults},
+        {{"--wait", "10", "--settle=0", "--packets", "1000", "--timeout=3600"},
+         "wait=10 sets=31 settle=0 packets=1000 timeout=3600"},
+        {{"--frame", "3", "--frame=Quorvane IR96/SN-1001", "--frame", "a=b"},
+         defaults + " frame=3 frame=Quorvane IR96/SN-1001 frame=a=b"},
+        {{"--axes", "OT,tl1,TR2"}, "wait=5 sets=19 settle=100 packets=8 timeout=5"},
+        {{"--flicker", "12.5", "--min-level=1000"}, defaults + " flicker=12.500000 min=1000"},
+        {{"--json", "out.json", "--junit=r.xml", "--log", "C:\\logs\\check.csv"},
+         defaults + " json=out.json junit=r.xml log=C:\\logs\\check.csv"},
+        {{"--packets", "0", "--help"}, defaults + " help"},
+        {{"--version"}, defaults + " version"},
+        {{"--packets", "0"}, "error: --packets: \"0\" is not a whole number from 1 to 1000"},
+        {{"--packets=-3"}, "error: --packets: \"-3\" is not a whole number from 1 to 1000"},
+        {{"--wait", "99999999999999999999"}, "error: --wait: \"99999999999999999999\" is not a whole number of seconds from 1 to 3600"},
+        {{"--settle", "1.5"}, "error: --settle: \"1.5\" is not a whole number of milliseconds from 0 to 60000"},
+        {{"--timeout", "0"}, "error: --timeout: \"0\" is not a whole number of seconds from 1 to 3600"},
+        {{"--flicker", "1000.1"}, "error: --flicker: \"1000.1\" is not a percentage from 0 to 1000"},
+        {{"--min-level", "10201"}, "error: --min-level: \"10201\" is not a whole signal level from 1 to 10200"},
+        {{"--axes", "OT,,TL1"}, "error: --axes: \"\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
+        {{"--axes=TL3"}, "error: --axes: \"TL3\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
+        {{"--packets"}, "error: --packets needs a value: --packets N"},
+        {{"--json", "--log", "x"}, "error: --json needs a value: --json FILE"},
+        {{"--json="}, "error: --json: the file name is empty"},
+        {{"--packets", "4", "--packets=5"}, "error: --packets is given twice"},
+        {{"--verbose"}, "error: unknown option \"--verbose\""},
+        {{"record"}, "error: unexpected argument \"record\": options start with --"},
+        {{"-h"}, "error: unexpected argument \"-h\": options start with --"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        EXPECT_EQ(Outcome(c.args), c.outcome) << line;
+    }
+}
+
+TEST(CheckOptions, FrameSelectorIsANameOrAUsbIndex) {
+    EXPECT_TRUE(FrameMatches("Quorvane IR96/SN-1001", "Quorvane IR96/SN-1001", 0));
+    EXPECT_TRUE(FrameMatches("7", "Bench", 7));
+    EXPECT_TRUE(FrameMatches("7", "7", 3));  // a name of digits
+    EXPECT_FALSE(FrameMatches("07x", "Bench", 7));
+    EXPECT_FALSE(FrameMatches("quorvane ir96/sn-1001", "Quorvane IR96/SN-1001", 0));
+    EXPECT_FALSE(FrameMatches("", "Bench", 0));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The bytes of the outputs that are ours alone (text block, log line, exit
+// code); the JSON and JUnit files are read by real parsers in tests/readers/check.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "check/CheckReport.h"
+
+namespace {
+
+using namespace check;
+
+FrameVerdict Frame(const std::string& name, std::vector<Fault> faults = {}, const std::string& error = {}) {
+    FrameVerdict v;
+    v.name = name;
+    v.nUsbIndexNo = 4;
+    v.geometry = {{96, 16, 3, 5}, {64, 0, 0, 0}};
+    v.faults = std::move(faults);
+    v.error = error;
+    return v;
+}
+
+Fault Receiver(long long r) {
+    Fault f;
+    f.part = Part::Receiver;
+    f.receiver = r;
+    f.receiverModule = (r + 15) / 16;
+    f.receiverPosition = r % 16;
+    return f;
+}
+
+TEST(CheckReport, ExitCodeNeverCallsAnIncompleteCheckAFail) {
+    const FrameVerdict pass = Frame("A"), fail = Frame("B", {Receiver(3)}), error = Frame("C", {}, "timeout");
+    struct Case {
+        std::vector<FrameVerdict> frames;
+        std::string runError;
+        bool bFileError;
+        int code;
+    };
+    for (const Case& c : {Case{{pass}, "", false, 0}, Case{{pass, fail}, "", false, 1}, Case{{fail, error}, "", false, 2},
+                          Case{{}, "", false, 2}, Case{{pass}, "frame 9 not found", false, 2},
+                          Case{{pass}, "", true, 2}, Case{{fail}, "", true, 2}})
+        EXPECT_EQ(ExitCode(c.frames, c.runError, c.bFileError), c.code) << c.frames.size() << " " << c.runError;
+}
+
+TEST(CheckReport, TextBlockNamesPartsModulesAndVerdict) {
+    FrameVerdict v = Frame("IR96", {Receiver(41)});
+    Fault beam;
+    beam.part = Part::Beam;
+    beam.set = BeamSet::TL1;
+    beam.led = 23;
+    beam.receiver = 20;
+    beam.ledModule = 2;
+    beam.ledPosition = 7;
+    beam.receiverModule = 2;
+    beam.receiverPosition = 4;
+    beam.level = 760;
+    v.faults.push_back(beam);
+    Fault dark;
+    dark.axis = Axis::Y;
+    dark.part = Part::AxisDark;
+    dark.set = BeamSet::OT;
+    v.faults.push_back(dark);
+    v.sets = {{Axis::X, BeamSet::OT, false, 3720.0f, 1227, {}}, {Axis::Y, BeamSet::OT, true, 0.0f, 0, {}}};
+    EXPECT_EQ(FrameReportText(v),
+              "Frame \"IR96\"  usbindexNo 4\n"
+              "  X: 96 cells, modules of 16, tilts 3 5\n"
+              "  Y: 64 cells, no modules, tilts 0 0\n"
+              "  beam sets (signal units):\n"
+              "    X OT   average 3720  cutline 1227  low 0\n"
+              "    Y OT   dark: every receiver reads 0\n"
+              "  faulty parts:\n"
+              "    X receiver R:41  R module 3 position 9  level 0\n"
+              "    X beam TL1 S:23 R:20  S module 2 position 7  R module 2 position 4  level 760\n"
+              "    Y axis-dark OT\n"
+              "  FAIL\n");
+    const std::string error = FrameReportText(Frame("C", {}, "no packet within 5 s"));
+    EXPECT_EQ(error.substr(error.find("  error")), "  error: no packet within 5 s\n  ERROR\n");
+}
+
+TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
+    EXPECT_EQ(LogLine("2024-06-11 14:03:05", Frame("Bench, left", {Receiver(3), Receiver(9)})),
+              "2024-06-11 14:03:05,\"Bench, left\",4,fail,X receiver R:3; X receiver R:9,\r\n");
+    EXPECT_EQ(LogLine("t", Frame("say \"hi\"\r\nX\xFF", {}, "the frame left")),
+              "t,\"say \"\"hi\"\"\r\nX\xEF\xBF\xBD\",4,error,,the frame left\r\n");
+    EXPECT_EQ(LogLine("t", Frame("A")), "t,A,4,pass,,\r\n");
+}
+
+TEST(CheckReport, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {
+    const std::string r = "\xEF\xBF\xBD";
+    struct Case {
+        std::string in;
+        bool bXml;
+        std::string out;
+    };
+    for (const Case& c : {Case{"Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80", true, "Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80"},
+                          Case{"\xC0\x80", false, r + r}, Case{"\xED\xA0\x80", false, r + r + r},
+                          Case{"\xF4\x90\x80\x80", false, r + r + r + r}, Case{"ab\xE2\x82", false, "ab" + r + r},
+                          Case{"\xB7x", false, r + "x"}, Case{"\xEF\xBF\xBF", false, "\xEF\xBF\xBF"},
+                          Case{"\xEF\xBF\xBF", true, r + r + r}, Case{"a\x01\tb\x7F", true, "a" + r + "\tb\x7F"},
+                          Case{"a\x01", false, "a\x01"}})
+        EXPECT_EQ(ValidUtf8(c.in, c.bXml), c.out) << c.in;
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// check_outputs_sample OUT_DIR: writes the frame check's outputs for a run of
+// three frames (one failing with a dead LED and a dead receiver, one passing
+// whose name holds XML specials, a control character and a byte that is no
+// UTF-8, one in error) as check.json, check.xml and check.csv, and those of a
+// run that found no frame as empty.json and empty.xml.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "check/CheckReport.h"
+
+namespace {
+
+using namespace check;
+
+// Packets of a sound frame at level 90, except dead LEDs and receivers on X.
+std::vector<SetMeasurement> Packets(const FrameGeometry& g, int deadLed, int deadReceiver) {
+    std::vector<SetMeasurement> sets;
+    for (BeamSet set : PlanBeamSets(g).requested) {
+        SetMeasurement m{set, {}};
+        const int offset = reports::LedNumber(0, DumpAxisCode(set), g.x.nTilt1, g.x.nTilt2);
+        for (int p = 0; p < 8; ++p) {
+            std::vector<std::uint8_t> bytes(g.x.nCells + g.y.nCells, 90);
+            for (int r = 1; r <= static_cast<int>(g.x.nCells); ++r)
+                if (r == deadReceiver || r + offset == deadLed) bytes[r - 1] = 0;
+            m.packets.push_back(bytes);
+        }
+        sets.push_back(m);
+    }
+    return sets;
+}
+
+bool Write(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: check_outputs_sample OUT_DIR\n");
+        return 2;
+    }
+    const std::string dir = std::string(argv[1]) + "/";
+    RunInfo run;
+    run.programVersion = "1.0.0";
+    run.time = "2024-06-11T14:03:05+09:00";
+    run.options.flickerPercent = 25;
+    run.options.frames = {"0", "Bench"};
+
+    const FrameGeometry ir96{{96, 16, 3, 5}, {64, 16, 2, 4}};
+    const FrameGeometry bench{{8, 0, 0, 0}, {4, 0, 0, 0}};
+    const DiagnosisSettings settings = SettingsOf(run.options, run.nThresholdPercent);
+    std::vector<FrameVerdict> frames;
+    frames.push_back(Diagnose("Quorvane IR96/SN-1001", 0, ir96, settings, Packets(ir96, 17, 42)));
+    frames.push_back(Diagnose("Bench <&\"'> \x01 caf\xC3\xA9 \xFF]]>", 7, bench, settings, Packets(bench, -1, -1)));
+    std::vector<SetMeasurement> partial = Packets(ir96, -1, -1);
+    partial.resize(2);
+    frames.push_back(Diagnose("Left bench", 2, ir96, settings, partial));
+    frames.back().error = "the frame left during its check";
+
+    bool ok = Write(dir + "check.json", JsonReport(run, frames)) && Write(dir + "check.xml", JunitReport(run, frames));
+    std::string log;
+    for (const FrameVerdict& frame : frames) log += LogLine("2024-06-11 14:03:05", frame);
+    ok = ok && Write(dir + "check.csv", log);
+    run.error = "no frame connected within 5 s";
+    ok = ok && Write(dir + "empty.json", JsonReport(run, {})) && Write(dir + "empty.xml", JunitReport(run, {}));
+    std::printf("exit codes: run %d, empty %d\n", ExitCode(frames), ExitCode({}, run.error));
+    return ok ? 0 : 1;
+}
