@@ -1,0 +1,269 @@
+#include "check/TrendCommand.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <ostream>
+#include <string_view>
+
+#include "check/Trend.h"
+#include "check/TrendOutputs.h"
+
+namespace check {
+
+namespace {
+
+struct CommandLine {
+    std::vector<std::string> tables;
+    TrendOptions options;
+    std::string csv, svg;
+    bool bHelp = false;
+};
+
+bool ParseInteger(const std::string& text, long long low, long long high, long long& value) {
+    if (text.empty() || text.size() > 12) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoll(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-') &&
+           value >= low && value <= high;
+}
+
+// A plain decimal number ("7", "12.5"): no exponent, no hex, no "nan".
+bool ParseDecimal(const std::string& text, double low, double high, double& value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789.") != std::string::npos ||
+        text.find('.') != text.rfind('.') || text == ".")
+        return false;
+    value = std::strtod(text.c_str(), nullptr);
+    return value >= low && value <= high;
+}
+
+// The options' words; false with the reason for a bad command line.
+bool Parse(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
+    // Asking for help is never a bad command line.
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") {
+            line.bHelp = true;
+            return true;
+        }
+    }
+    bool bOptionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (bOptionsEnd || arg.size() < 2 || arg[0] != '-') {
+            line.tables.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            bOptionsEnd = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::string value;
+        if (name != "--days" && name != "--horizon" && name != "--drop" && name != "--threshold" && name != "--csv" &&
+            name != "--svg") {
+            error = "unknown option " + name;
+            return false;
+        }
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name + " needs a value";
+            return false;
+        }
+        long long n = 0;
+        double x = 0;
+        const auto bad = [&](const char* wants) {
+            error = name + " wants " + wants + ", not \"" + value + "\"";
+            return false;
+        };
+        if (name == "--days") {
+            if (!ParseInteger(value, 1, 100000, n)) return bad("a whole number of days from 1 to 100000");
+            line.options.days = static_cast<int>(n);
+        } else if (name == "--horizon") {
+            if (!ParseDecimal(value, 0, 100000, x)) return bad("a number of days from 0 to 100000");
+            line.options.horizonDays = x;
+        } else if (name == "--drop") {
+            if (!ParseDecimal(value, 0, 100, x)) return bad("a percentage from 0 to 100");
+            line.options.dropPercent = x;
+        } else if (name == "--threshold") {
+            if (!ParseInteger(value, 0, 100, n)) return bad("a whole percentage from 0 to 100");
+            line.options.thresholdPercent = static_cast<int>(n);
+        } else {
+            if (value.empty()) return bad("a file name");
+            (name == "--csv" ? line.csv : line.svg) = value;
+        }
+    }
+    if (line.tables.empty()) {
+        error = "no table given";
+        return false;
+    }
+    // An output over a table would lose the table.
+    for (const std::string* output : {&line.csv, &line.svg}) {
+        for (const std::string& table : line.tables) {
+            if (output->empty() || *output != table) continue;
+            error = "the output file " + table + " is also a table";
+            return false;
+        }
+    }
+    if (!line.csv.empty() && line.csv == line.svg) {
+        error = "--csv and --svg name the same file";
+        return false;
+    }
+    return true;
+}
+
+bool Write(const TrendEnvironment& env, const std::string& path, const std::string& bytes, std::ostream& err) {
+    std::string error;
+    if (env.writeFile && env.writeFile(path, bytes, error)) return true;
+    err << "trend: cannot write " << path << ": " << (error.empty() ? "no file access" : error) << "\n";
+    return false;
+}
+
+}  // namespace
+
+std::string TrendUsage(int defaultThreshold) {
+    std::string text =
+        "usage: LumagridCheck trend TABLE... [--days N] [--horizon D] [--drop PCT] [--threshold PCT]\n"
+        "                           [--csv FILE] [--svg FILE]\n"
+        "\n"
+        "Which receivers are getting weaker, from the daily tables of the automatic save\n"
+        "(\"<frame>_<row>.txt\"), and when they will fail the LED check. Each receiver is\n"
+        "followed as a percentage of its axis' average of that day, as the LED check judges it.\n"
+        "\n"
+        "  TABLE            a daily table; give as many as you like\n"
+        "  --days N         follow each receiver over its last N days with a value (default 30)\n"
+        "  --horizon D      flag a receiver whose trend reaches the threshold within D days\n"
+        "                   (default 30)\n"
+        "  --drop PCT       flag a receiver whose median of the last 7 of those days lies more\n"
+        "                   than PCT % below that of the first 7 (default 25)\n"
+        "  --threshold PCT  the LED check's share of the axis average (default MIN_ADC_O_PER of\n"
+        "                   [SETTING] in Lumagrid.ini beside the program, else 33; now ";
+    text += std::to_string(defaultThreshold);
+    text +=
+        ")\n"
+        "  --csv FILE       write one row per receiver and table with every figure\n"
+        "  --svg FILE       draw each table's axis averages, cutlines and flagged receivers\n"
+        "  --help           show this text\n"
+        "Options also take the form --days=N.\n"
+        "\n"
+        "Reasons: below (under the cutline on its latest day), crossing (reaches the threshold\n"
+        "within the horizon), dropped (see --drop), dead (0 on every day: not trended).\n"
+        "Exit codes: 0 nothing flagged, 1 a receiver flagged, 2 a table could not be read or an\n"
+        "output file not be written, 64 a bad command line.\n";
+    return text;
+}
+
+int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment& env, std::ostream& out,
+                    std::ostream& err) {
+    CommandLine line;
+    line.options.thresholdPercent = env.defaultThreshold;
+    std::string error;
+    if (!Parse(args, line, error)) {
+        err << "trend: " << error << "\n\n" << TrendUsage(env.defaultThreshold);
+        return kTrendExitUsage;
+    }
+    if (line.bHelp) {
+        out << TrendUsage(env.defaultThreshold);
+        return kTrendExitNothingFlagged;
+    }
+
+    bool bFileError = false, bFlagged = false;
+    std::vector<TrendedTable> tables;
+    for (const std::string& path : line.tables) {
+        try {
+            std::string bytes;
+            error.clear();
+            if (!env.readFile || !env.readFile(path, bytes, error)) {
+                err << "trend: cannot read " << path << ": " << (error.empty() ? "no file access" : error) << "\n";
+                bFileError = true;
+                continue;
+            }
+            TrendedTable t;
+            t.path = path;
+            t.name = ParseTableName(path);
+            t.table = ParseDailyTable(bytes);
+            if (t.table.days.empty()) {
+                err << "trend: cannot read " << path << ": "
+                    << (t.table.bDateRow ? "its Date row holds no date (YYYY:MM:DD)" : "no Date row, not a daily table")
+                    << "\n";
+                bFileError = true;
+                continue;
+            }
+            t.trend = ComputeTrend(t.table, line.options);
+            out << TrendReport(t, line.options) << std::flush;
+            bFlagged = bFlagged || t.trend.nFlagged > 0;
+            tables.push_back(std::move(t));
+        } catch (const std::bad_alloc&) {
+            err << "trend: cannot read " << path << ": too big for the memory\n";
+            bFileError = true;
+        }
+    }
+    if (!line.csv.empty() && !Write(env, line.csv, TrendCsv(tables, line.options), err)) bFileError = true;
+    if (!line.svg.empty() && !Write(env, line.svg, TrendSvg(tables, line.options), err)) bFileError = true;
+    if (bFileError) return kTrendExitFileError;
+    return bFlagged ? kTrendExitFlagged : kTrendExitNothingFlagged;
+}
+
+TrendEnvironment PortableTrendEnvironment() {
+    TrendEnvironment env;
+    env.readFile = [](const std::string& path, std::string& bytes, std::string& error) {
+        bytes.clear();
+        errno = 0;
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f) {
+            error = errno ? std::strerror(errno) : "cannot be opened";
+            return false;
+        }
+        char buffer[65536];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+        const bool bOk = !std::ferror(f);
+        if (!bOk) error = errno ? std::strerror(errno) : "read error";
+        std::fclose(f);
+        return bOk;
+    };
+    env.writeFile = [](const std::string& path, const std::string& bytes, std::string& error) {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        // A name of our own beside the target, never an existing file.
+        std::string temp;
+        for (int n = 0; n < 1000; ++n) {
+            temp = path + ".tmp" + std::to_string(n);
+            if (!fs::exists(temp, ec)) break;
+        }
+        errno = 0;
+        std::FILE* f = std::fopen(temp.c_str(), "wb");
+        if (!f) {
+            error = errno ? std::strerror(errno) : "cannot be created";
+            return false;
+        }
+        bool bOk = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        if (!bOk) error = errno ? std::strerror(errno) : "write error";
+        if (std::fclose(f) != 0 && bOk) {
+            bOk = false;
+            error = errno ? std::strerror(errno) : "write error";
+        }
+        if (bOk) {
+            fs::rename(temp, path, ec);
+            if (ec) {
+                bOk = false;
+                error = ec.message();
+            }
+        }
+        if (!bOk) fs::remove(temp, ec);
+        return bOk;
+    };
+    return env;
+}
+
+}  // namespace check

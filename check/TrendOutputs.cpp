@@ -1,0 +1,247 @@
+#include "check/TrendOutputs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace check {
+
+namespace {
+
+std::string Format(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return std::string(text, n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
+}
+
+// A figure that rounds to zero is shown as 0, not -0.
+double Shown(double value, int decimals) { return std::fabs(value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : value; }
+
+// A figure that may not exist: "" for NaN.
+std::string Number(double value, int decimals) {
+    return std::isnan(value) ? std::string() : Format("%.*f", decimals, Shown(value, decimals));
+}
+
+std::size_t ReceiverCount(const TrendedTable& t) { return t.trend.x.receivers.size() + t.trend.y.receivers.size(); }
+
+const TableAxis& AxisOf(const DailyTable& table, const AxisTrend& axis) { return axis.name == 'X' ? table.x : table.y; }
+
+std::string AvrText(const TrendedTable& t, const AxisTrend& axis) {
+    const TableAxis& rows = AxisOf(t.table, axis);
+    std::string text = Format("  %c average (%cAvr) ", axis.name, axis.name);
+    if (axis.avrFirstDay == SIZE_MAX) return text + "none\n";
+    const std::uint32_t first = rows.avr[axis.avrFirstDay], last = rows.avr[axis.avrLastDay];
+    text += Format("%u on %s, %u on %s", first, t.table.days[axis.avrFirstDay].date.c_str(), last,
+                   t.table.days[axis.avrLastDay].date.c_str());
+    if (first > 0 && axis.avrLastDay != axis.avrFirstDay)
+        text += Format(" (%+.1f %%)", (static_cast<double>(last) - first) * 100.0 / first);
+    return text + "\n";
+}
+
+std::string RowChangeText(const TrendedTable& t, const AxisTrend& axis) {
+    if (axis.rowChanges.empty()) return {};
+    std::string text = Format("  warning: the %c rows change over time (", axis.name);
+    const std::size_t nShown = std::min<std::size_t>(axis.rowChanges.size(), 3);
+    for (std::size_t i = 0; i < nShown; ++i) {
+        const AxisTrend::RowChange& c = axis.rowChanges[i];
+        text +=
+            Format("%s%u -> %u receivers on %s", i ? ", " : "", c.before, c.after, t.table.days[c.day].date.c_str());
+    }
+    if (axis.rowChanges.size() > nShown) text += Format(", %zu more changes", axis.rowChanges.size() - nShown);
+    return text + "): another frame may have written into this table\n";
+}
+
+std::string ReceiverLine(const TrendedTable& t, const ReceiverTrend& r) {
+    std::string to = "-";
+    if (r.daysToThreshold == 0)
+        to = "now";
+    else if (!std::isnan(r.daysToThreshold))
+        to = Format("%.1f days", r.daysToThreshold);
+    const std::string slope = std::isnan(r.slope) ? std::string("-") : Format("%+.2f %%", Shown(r.slope, 2));
+    std::string line = Format("  %c%-6u R%-6u %-18s %7u %7.1f %% %7.1f %% %7.1f %% %10s %10s", r.axis, r.index,
+                              r.index + 1, FlagText(r.flags).c_str(), r.latestValue, r.latestPercent, r.firstWeekMedian,
+                              r.lastWeekMedian, slope.c_str(), to.c_str());
+    if (r.lastDay + 1 != t.table.days.size()) line += "  (latest " + t.table.days[r.lastDay].date + ")";
+    return line + "\n";
+}
+
+std::string CsvField(const std::string& field) {
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+}  // namespace
+
+TableName ParseTableName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+    TableName result{std::string(name), 0};
+    const std::size_t underscore = name.rfind('_');
+    if (underscore == std::string_view::npos || underscore == 0) return result;
+    const std::string_view digits = name.substr(underscore + 1);
+    if (digits.empty() || digits.size() > 9 || digits[0] == '0') return result;
+    int row = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return result;
+        row = row * 10 + (c - '0');
+    }
+    return {std::string(name.substr(0, underscore)), row};
+}
+
+std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
+    const DailyTable& table = t.table;
+    std::string text = t.path + ": frame \"" + t.name.frame + "\"";
+    if (t.name.row > 0) text += Format(", row %d", t.name.row);
+    text += "\n";
+    const std::size_t nDays = table.days.size();
+    const long long span = table.days.back().number - table.days.front().number + 1;
+    text += Format("  %zu %s from %s to %s (%lld calendar %s); each receiver over its last %d days with a value\n",
+                   nDays, nDays == 1 ? "day" : "days", table.days.front().date.c_str(), table.days.back().date.c_str(),
+                   span, span == 1 ? "day" : "days", options.days);
+    text += AvrText(t, t.trend.x) + AvrText(t, t.trend.y);
+    text += RowChangeText(t, t.trend.x) + RowChangeText(t, t.trend.y);
+    std::string skipped;
+    const auto skip = [&](std::size_t n, const char* one, const char* many) {
+        if (n) skipped += Format("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);
+    };
+    skip(table.nGarbageCells, "cell that is no number", "cells that are no number");
+    skip(table.nUndatedColumns, "column without a date", "columns without a date");
+    skip(table.nRepeatedColumns, "earlier column of a date given twice", "earlier columns of dates given twice");
+    if (!skipped.empty()) text += "  skipped: " + skipped + "\n";
+
+    text += Format("  threshold %d %%, horizon %g days, drop %g %%: ", options.thresholdPercent, options.horizonDays,
+                   options.dropPercent);
+    if (t.trend.nFlagged == 0) return text + Format("nothing flagged among %zu receivers\n", ReceiverCount(t));
+    text += Format("%zu of %zu receivers flagged\n", t.trend.nFlagged, ReceiverCount(t));
+
+    std::string dead;
+    bool bHeader = false;
+    for (const AxisTrend* axis : {&t.trend.x, &t.trend.y}) {
+        for (const ReceiverTrend& r : axis->receivers) {
+            if (r.flags & kFlagDead) {
+                dead += Format("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
+                continue;
+            }
+            if (!r.flags) continue;
+            if (!bHeader) {
+                text +=
+                    Format("  %-7s %-7s %-18s %7s %9s %9s %9s %10s %10s\n", "label", "R", "reason", "latest", "level",
+                           "1st week", "last week", "slope/day", Format("to %d %%", options.thresholdPercent).c_str());
+                bHeader = true;
+            }
+            text += ReceiverLine(t, r);
+        }
+    }
+    if (!dead.empty()) text += "  dead (0 on every day of their window): " + dead + "\n";
+    return text;
+}
+
+std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions& options) {
+    std::string csv = "\xEF\xBB\xBF";
+    csv +=
+        "table,frame,row,axis,label,receiver,status,days,first_date,last_date,latest_value,axis_average,cutline,"
+        "latest_pct,first_week_median_pct,last_week_median_pct,slope_pct_per_day,fitted_last_pct,"
+        "days_to_threshold,threshold_pct,avr_first_date,avr_first,avr_last_date,avr_last,rows_change\r\n";
+    for (const TrendedTable& t : tables) {
+        for (const AxisTrend* axis : {&t.trend.x, &t.trend.y}) {
+            const TableAxis& rows = AxisOf(t.table, *axis);
+            const bool bAvr = axis->avrFirstDay != SIZE_MAX;
+            const std::string avr =
+                bAvr ? t.table.days[axis->avrFirstDay].date + "," + std::to_string(rows.avr[axis->avrFirstDay]) + "," +
+                           t.table.days[axis->avrLastDay].date + "," + std::to_string(rows.avr[axis->avrLastDay])
+                     : std::string(",,,");
+            const std::string head = CsvField(t.path) + "," + CsvField(t.name.frame) + "," +
+                                     (t.name.row > 0 ? std::to_string(t.name.row) : std::string()) + "," + axis->name;
+            for (const ReceiverTrend& r : axis->receivers) {
+                std::string line = head + Format(",%c%u,%u,", r.axis, r.index, r.index + 1);
+                if (r.nDays == 0) {
+                    line += "no value,0,,,,,,,,,,,,";
+                } else {
+                    const bool bTrended = !(r.flags & kFlagDead);
+                    line += CsvField(r.flags ? FlagText(r.flags) : "ok") + Format(",%zu,", r.nDays) +
+                            t.table.days[r.firstDay].date + "," + t.table.days[r.lastDay].date +
+                            Format(",%u,%.0f,%lld,", r.latestValue, r.latestAverage,
+                                   LedCheckCutline(options.thresholdPercent, r.latestAverage));
+                    if (bTrended)
+                        line += Number(r.latestPercent, 2) + "," + Number(r.firstWeekMedian, 2) + "," +
+                                Number(r.lastWeekMedian, 2) + "," + Number(r.slope, 3) + "," + Number(r.fittedLast, 2) +
+                                "," + Number(r.daysToThreshold, 1);
+                    else
+                        line += ",,,,,";
+                }
+                line +=
+                    Format(",%d,", options.thresholdPercent) + avr + "," + (axis->rowChanges.empty() ? "no" : "yes");
+                csv += line + "\r\n";
+            }
+        }
+    }
+    return csv;
+}
+
+std::string XmlText(std::string_view text) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            default:
+                if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                    out += kReplacement;
+                else
+                    out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // A well-formed UTF-8 sequence of a character XML allows, or one U+FFFD per bad byte.
+        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        std::uint32_t cp = n == 4 ? c & 0x07u : n == 3 ? c & 0x0Fu : c & 0x1Fu;
+        bool bGood = n != 0 && c <= 0xF4 && i + n <= text.size();
+        for (std::size_t k = 1; bGood && k < n; ++k) {
+            const auto t = static_cast<unsigned char>(text[i + k]);
+            bGood = (t & 0xC0) == 0x80;
+            cp = cp << 6 | (t & 0x3Fu);
+        }
+        static constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        bGood =
+            bGood && cp >= kMin[n] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
+        if (bGood) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace check

@@ -1,0 +1,226 @@
+// The trend math on tables written here by hand. Expected figures are worked
+// out in the comments: on most days X0 = v, X1 = 2000 - v and X2 = X3 = 1000,
+// so the axis average is 1000 and X0's relative level is v / 10 %.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check/Trend.h"
+
+namespace {
+
+using namespace check;
+
+struct Row {
+    std::string label;
+    std::vector<std::string> cells;
+};
+
+std::string Table(const std::vector<std::string>& dates, const std::vector<Row>& rows, const char* eol = "\r\n") {
+    std::string text = "Date";
+    for (const std::string& d : dates) text += "\t" + d;
+    text += eol;
+    for (const Row& row : rows) {
+        text += row.label;
+        for (const std::string& c : row.cells) text += "\t" + c;
+        text += eol;
+    }
+    return text;
+}
+
+// X0..X3 as in the header comment, one cell per day ("" for a day without X).
+std::vector<Row> Balanced(const std::vector<int>& v) {
+    std::vector<Row> rows{{"X0", {}}, {"X1", {}}, {"X2", {}}, {"X3", {}}};
+    for (const int x : v) {
+        const bool bDark = x < 0;
+        rows[0].cells.push_back(bDark ? "" : std::to_string(x));
+        rows[1].cells.push_back(bDark ? "" : std::to_string(2000 - x));
+        rows[2].cells.push_back(bDark ? "" : "1000");
+        rows[3].cells.push_back(bDark ? "" : "1000");
+    }
+    return rows;
+}
+
+std::vector<std::string> Dates(int first, int count) {  // May 2013
+    std::vector<std::string> dates;
+    for (int d = first; d < first + count; ++d)
+        dates.push_back("2013:05:" + std::string(d < 10 ? "0" : "") + std::to_string(d));
+    return dates;
+}
+
+TableTrend Trend(const std::string& text, TrendOptions options = {}) {
+    return ComputeTrend(ParseDailyTable(text), options);
+}
+
+TEST(Trend, DatesAreCalendarDays) {
+    std::int64_t n = -1;
+    EXPECT_TRUE(ParseTableDate("1970:01:01", n));
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(ParseTableDate("2000:03:01", n));  // 10957 days to 2000-01-01, then 31 + 29
+    EXPECT_EQ(n, 11017);
+    EXPECT_TRUE(ParseTableDate("2012:02:29", n));
+    for (const char* bad : {"2013:02:29", "1900:02:29", "2013:13:01", "2013:04:31", "2013:00:10", "2013-05-01",
+                            "2013:5:01", " 2013:05:01", "", "2013:05:01x"})
+        EXPECT_FALSE(ParseTableDate(bad, n)) << bad;
+    EXPECT_EQ(TableDateText(0), "1970:01:01");
+    EXPECT_EQ(TableDateText(11017), "2000:03:01");
+    EXPECT_EQ(TableDateText(-1), "1969:12:31");
+}
+
+// Relative levels 60, 58, -, 54, 52 on 1, 2, (3 missing), 4, 5 May: a line of
+// -2 % a day by the calendar (-2.8 if the gap were ignored), 52 on the last day,
+// so 33 % is 19 / 2 = 9.5 days away. X1 climbs by 2 a day.
+TEST(Trend, SlopeByCalendarDayAndCrossing) {
+    const std::string text =
+        Table({"2013:05:01", "2013:05:02", "2013:05:04", "2013:05:05"}, Balanced({600, 580, 540, 520}));
+    struct Case {
+        double horizon;
+        unsigned flags;
+    } cases[] = {{30, kFlagCrossing}, {9.5, kFlagCrossing}, {9.4, 0}};
+    for (const Case& c : cases) {
+        TrendOptions options;
+        options.horizonDays = c.horizon;
+        const TableTrend t = Trend(text, options);
+        const ReceiverTrend& x0 = t.x.receivers[0];
+        EXPECT_NEAR(x0.slope, -2.0, 1e-9);
+        EXPECT_NEAR(x0.fittedLast, 52.0, 1e-9);
+        EXPECT_NEAR(x0.daysToThreshold, 9.5, 1e-9);
+        EXPECT_DOUBLE_EQ(x0.latestPercent, 52.0);
+        EXPECT_EQ(x0.latestValue, 520u);
+        EXPECT_EQ(x0.flags, c.flags) << c.horizon;
+        EXPECT_NEAR(t.x.receivers[1].slope, 2.0, 1e-9);
+        EXPECT_TRUE(std::isnan(t.x.receivers[1].daysToThreshold));  // rising: never
+        EXPECT_EQ(t.nFlagged, c.flags ? 1u : 0u);
+    }
+}
+
+// 20 days; with --days 14 the window is days 7..20. Its first seven levels are
+// 90 10 80 20 70 30 60 (median 60), its last seven 44 plus noise around it
+// (median 44 or 46): 26.7 % below 60 is dropped, 23.3 % is not. Days 1..6 at
+// 5 % would pull the first week's median down if the window ignored --days.
+TEST(Trend, MedianWindowsAndDrop) {
+    for (const int last : {44, 46}) {
+        std::vector<int> v(6, 50);
+        for (const int p : {90, 10, 80, 20, 70, 30, 60}) v.push_back(p * 10);
+        for (const int p : {last, 99, 2, last, 98, 1, last}) v.push_back(p * 10);
+        TrendOptions options;
+        options.days = 14;
+        options.horizonDays = 0;
+        const ReceiverTrend x0 = Trend(Table(Dates(1, 20), Balanced(v)), options).x.receivers[0];
+        EXPECT_EQ(x0.nDays, 14u);
+        EXPECT_EQ(ParseDailyTable(Table(Dates(1, 20), Balanced(v))).days[x0.firstDay].date, "2013:05:07");
+        EXPECT_DOUBLE_EQ(x0.firstWeekMedian, 60.0);
+        EXPECT_DOUBLE_EQ(x0.lastWeekMedian, last);
+        EXPECT_EQ((x0.flags & kFlagDropped) != 0, last == 44) << last;
+    }
+}
+
+// The LED check's average is the sum over the nonzero values, cut to a whole
+// number: X0 = 330, X1 = 1672, X2 = 0 gives 2002 / 2 = 1001, a cutline of
+// 330 (330.33 cut), so 330 is not below although 330 / 1001 is 32.97 %; 329
+// is. A receiver at 0 on every day is dead, flagged and not trended.
+TEST(Trend, BelowAndDeadFollowTheLedCheck) {
+    for (const int x0 : {330, 329}) {
+        const std::string text = Table(Dates(1, 2), {{"X0", {std::to_string(x0), std::to_string(x0)}},
+                                                     {"X1", {std::to_string(2002 - x0), std::to_string(2002 - x0)}},
+                                                     {"X2", {"0", "0"}}});
+        const TableTrend t = Trend(text);
+        EXPECT_DOUBLE_EQ(t.x.average[1], 1001.0);
+        EXPECT_NEAR(t.x.receivers[0].latestPercent, 100.0 * x0 / 1001, 1e-9);
+        EXPECT_EQ(t.x.receivers[0].flags & kFlagBelow, x0 == 329 ? kFlagBelow : 0u) << x0;
+        EXPECT_EQ(t.x.receivers[2].flags, kFlagDead);
+        EXPECT_EQ(t.x.receivers[2].nDays, 2u);
+    }
+}
+
+// What a table may hold besides clean rows, each with what must come of it.
+TEST(Trend, ReadsWhatTablesHold) {
+    // A second pass on 2 May (its last column counts), columns out of date order,
+    // an undated column, LF line ends, garbage cells and foreign or repeated labels.
+    const std::string text = Table({"2013:05:04", "2013:05:01", "2013:05:02", "", "2013:5:3", "2013:05:02"},
+                                   {{"X0", {"400", "300", "100", "7", "7", "200"}},
+                                    {"X0", {"999", "999", "999", "999", "999", "999"}},
+                                    {"X07", {"5", "5", "5", "5", "5", "5"}},
+                                    {"X1", {"-5", " 400", "1e3", "", "x", "4294967295"}},
+                                    {"note", {}},
+                                    {"XAvr", {"1", "2", "3", "", "", "4"}}},
+                                   "\n");
+    const DailyTable table = ParseDailyTable(text);
+    ASSERT_EQ(table.days.size(), 3u);
+    EXPECT_EQ(table.days[0].date, "2013:05:01");
+    EXPECT_EQ(table.days[1].date, "2013:05:02");
+    EXPECT_EQ(table.days[2].date, "2013:05:04");
+    EXPECT_EQ(table.nRepeatedColumns, 1u);
+    EXPECT_EQ(table.nUndatedColumns, 2u);
+    EXPECT_EQ(table.nGarbageCells, 3u);  // -5, " 400", 4294967295; the others lie in skipped columns
+    EXPECT_EQ(table.nForeignLines, 3u);  // the second X0, X07, note
+    ASSERT_EQ(table.x.rows.size(), 2u);
+    const std::vector<DayValue>& x0 = table.x.rows[0].values;
+    ASSERT_EQ(x0.size(), 3u);  // in date order, 2 May from its last column
+    EXPECT_EQ(x0[0].value, 300u);
+    EXPECT_EQ(x0[1].value, 200u);
+    EXPECT_EQ(x0[2].value, 400u);
+    EXPECT_TRUE(table.x.rows[1].values.empty());
+    EXPECT_EQ(table.x.avr, (std::vector<std::uint32_t>{2, 4, 1}));
+    // CR line ends and a last line without one read alike.
+    std::string cr = Table(Dates(1, 2), {{"X0", {"1", "2"}}}, "\r");
+    cr.pop_back();
+    EXPECT_EQ(ParseDailyTable(cr).x.rows[0].values.size(), 2u);
+}
+
+// A dark axis day (empty cells, or only zeros) is a gap, not fewer rows; rows
+// that appear later are a change; a receiver is trended over its own days.
+TEST(Trend, GapsAndRowsThatComeAndGo) {
+    std::vector<Row> rows = Balanced({600, -1, 580, 560, 540});
+    rows[0].cells[3] = rows[1].cells[3] = rows[2].cells[3] = rows[3].cells[3] = "0";  // 4 May summed to 0
+    rows.push_back({"X4", {"", "", "", "", "1000"}});
+    rows.push_back({"X5", {"", "", "", "", "1000"}});
+    const TableTrend t = Trend(Table(Dates(1, 5), rows));
+    // 5 May: 540 + 1460 + 4 * 1000 = 6000 over 6 receivers.
+    EXPECT_EQ(t.x.average, (std::vector<double>{1000, 0, 1000, 0, 1000}));
+    const ReceiverTrend& x0 = t.x.receivers[0];
+    EXPECT_EQ(x0.nDays, 3u);               // 1, 3 and 5 May
+    EXPECT_NEAR(x0.slope, -1.5, 1e-9);     // 60, 58, 54 on days 0, 2, 4
+    ASSERT_EQ(t.x.rowChanges.size(), 1u);  // 4 May's zeros count as its cells: 4 -> 6 on 5 May
+    EXPECT_EQ(t.x.rowChanges[0].before, 4u);
+    EXPECT_EQ(t.x.rowChanges[0].after, 6u);
+    EXPECT_EQ(t.x.rowChanges[0].day, 4u);
+    EXPECT_EQ(t.x.receivers[4].nDays, 1u);
+    EXPECT_TRUE(t.y.receivers.empty());
+}
+
+// One day: levels and medians but no slope, so nothing is crossing; below still works.
+TEST(Trend, OneDayOnly) {
+    const TableTrend t = Trend(Table({"2013:05:01"}, Balanced({340})));  // X0 at 34 %, just above 33
+    const ReceiverTrend& x0 = t.x.receivers[0];
+    EXPECT_TRUE(std::isnan(x0.slope));
+    EXPECT_TRUE(std::isnan(x0.daysToThreshold));
+    EXPECT_DOUBLE_EQ(x0.firstWeekMedian, 34.0);
+    EXPECT_EQ(x0.flags, 0u);
+    TrendOptions options;
+    options.thresholdPercent = 35;
+    EXPECT_EQ(Trend(Table({"2013:05:01"}, Balanced({340})), options).x.receivers[0].flags, kFlagBelow);
+}
+
+// 10,000 days (27 years) of four receivers: X0 steps from 50 % to 40 % a day
+// before the end. The window and the figures only see the last 30 days.
+TEST(Trend, TenThousandDays) {
+    constexpr int kDays = 10000;
+    std::vector<int> v(kDays, 500);
+    v.back() = 400;
+    std::vector<std::string> dates;
+    for (int d = 0; d < kDays; ++d) dates.push_back(TableDateText(15000 + d));
+    const TableTrend t = Trend(Table(dates, Balanced(v)));
+    const ReceiverTrend& x0 = t.x.receivers[0];
+    EXPECT_EQ(x0.nDays, 30u);
+    EXPECT_EQ(x0.firstDay, kDays - 30u);
+    EXPECT_DOUBLE_EQ(x0.lastWeekMedian, 50.0);
+    // Levels 50 on days 0..28, 40 on day 29: sum((x - 14.5)^2) = 30 (30^2 - 1) / 12 = 2247.5 and
+    // sum((x - 14.5) y) = -10 (29 - 14.5), since the 50s add up to nothing around the mean.
+    EXPECT_NEAR(x0.slope, -10.0 * 14.5 / 2247.5, 1e-9);
+}
+
+}  // namespace
