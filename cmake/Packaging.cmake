@@ -21,7 +21,7 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/README.txt ${LUMAGRID_PACKAGING_DIR
 configure_file(${CMAKE_SOURCE_DIR}/packaging/Lumagrid.ini ${LUMAGRID_PACKAGING_DIR}/Lumagrid.ini @ONLY NEWLINE_STYLE CRLF)
 configure_file(${CMAKE_SOURCE_DIR}/sim/README.md ${LUMAGRID_PACKAGING_DIR}/simulator/README.md @ONLY NEWLINE_STYLE CRLF)
 
-install(TARGETS Lumagrid RUNTIME DESTINATION . COMPONENT Lumagrid)
+install(TARGETS Lumagrid LumagridCheck RUNTIME DESTINATION . COMPONENT Lumagrid)
 # The advanced copy is made from the installed program, so that it is stripped
 # like the program.
 install(CODE "

@@ -3,7 +3,8 @@
 
 ship_check.py files <objdump> <arch> <file>...
     Each file is a PE of the architecture (win64: PE32+ x86-64, win32: PE32
-    i386) that imports only Windows system DLLs; a program is a GUI program;
+    i386) that imports only Windows system DLLs; a program is a GUI program,
+    but for the console tool LumagridCheck.exe;
     a QuorvaneLib.dll exports exactly the sixteen entry points by their plain
     names and, in 32 bits, the five the program calls leave the arguments to
     the caller (__cdecl: a plain "ret", never "ret $n").
@@ -35,7 +36,9 @@ ENTRY_POINTS = {"getDLLVersion", "allfirmWareParamRequest", "registerQuorvaneUSB
                 "getDeviceInfoST"}
 CALLED = {"registerQuorvaneUSBEvent", "getDeviceinfo", "getDeviceInfoST", "getSysInfo", "setDump"}
 
-SHIPPED = {"Lumagrid.exe", "LumagridX.exe", "Lumagrid.ini", "README.txt", "simulator/QuorvaneLib.dll",
+CONSOLE_PROGRAMS = {"LumagridCheck.exe"}
+
+SHIPPED = {"Lumagrid.exe", "LumagridX.exe", "LumagridCheck.exe", "Lumagrid.ini", "README.txt", "simulator/QuorvaneLib.dll",
            "simulator/README.md"}
 
 
@@ -84,7 +87,10 @@ def check_pe(objdump, arch, path, name, convention):
         faults.append("not %s" % fmt)
     if not re.search(r"^Magic\s+[0-9a-f]+\s+\(%s\)$" % re.escape(magic), headers, re.M):
         faults.append("not %s" % magic)
-    if name.endswith(".exe") and not re.search(r"^Subsystem\s+00000002\s+\(Windows GUI\)", headers, re.M):
+    if name in CONSOLE_PROGRAMS:
+        if not re.search(r"^Subsystem\s+00000003\s+\(Windows CUI\)", headers, re.M):
+            faults.append("not a console program")
+    elif name.endswith(".exe") and not re.search(r"^Subsystem\s+00000002\s+\(Windows GUI\)", headers, re.M):
         faults.append("not a GUI program")
     imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", headers)}
     if not imports:

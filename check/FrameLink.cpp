@@ -1,0 +1,168 @@
+#include "check/FrameLink.h"
+
+#include "link/QuorvaneLoader.h"
+
+namespace check {
+
+std::atomic<bool> CFrameLink::s_bInterrupted{false};
+
+namespace {
+constexpr wchar_t kWindowClass[] = L"LumagridCheckLink";
+// The longest a wait sleeps before it looks at the clock and Ctrl+C again.
+constexpr DWORD kPollMs = 20;
+}  // namespace
+
+CFrameLink::~CFrameLink() {
+    if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);  // the library's thread stops sending to it
+    quorvane::FreeQuorvaneLibrary(m_hLib, m_lib);
+}
+
+void CFrameLink::InstallInterruptHandler() { ::SetConsoleCtrlHandler(&CFrameLink::OnConsoleControl, TRUE); }
+
+// On the console's own thread: the main thread stops the frame within one
+// poll and ends the run; the process is not killed under it.
+BOOL WINAPI CFrameLink::OnConsoleControl(DWORD nEvent) {
+    if (nEvent != CTRL_C_EVENT && nEvent != CTRL_BREAK_EVENT) return FALSE;
+    s_bInterrupted = true;
+    return TRUE;
+}
+
+bool CFrameLink::Open(std::string& error) {
+    const quorvane::LoadedLibrary loaded = quorvane::LoadQuorvaneLibrary(m_lib);
+    if (loaded.hLib == nullptr) {
+        error = quorvane::RefusalText(loaded);
+        return false;
+    }
+    m_hLib = loaded.hLib;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &CFrameLink::WindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&wc);  // a second link in one process finds it registered
+    m_hWnd = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+    if (m_hWnd == nullptr) {
+        error = "cannot create the message window (error " + std::to_string(::GetLastError()) + ")";
+        return false;
+    }
+    if (m_lib.registerQuorvaneUSBEvent(m_hWnd) == 0) {
+        error = "QuorvaneLib.dll refused to register the message window";
+        return false;
+    }
+    return true;
+}
+
+LRESULT CALLBACK CFrameLink::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* pCreate = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
+    }
+    auto* pLink = reinterpret_cast<CFrameLink*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (pLink != nullptr) {
+        if (message == quorvane::WM_USB_CONNECT) {
+            pLink->m_nConnected = static_cast<int>(wParam);
+            pLink->m_bConnectChanged = true;
+            return 0;
+        }
+        if (message == quorvane::WM_READ_DUMP) {
+            pLink->OnPacket(reinterpret_cast<const std::uint8_t*>(wParam));
+            return 0;
+        }
+    }
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+void CFrameLink::OnPacket(const std::uint8_t* pPacket) {
+    if (pPacket == nullptr || m_bDropping) return;
+    ++m_nPacketsSeen;
+    m_nLastPacketTick = ::GetTickCount();
+    if (!m_bCollecting || m_pPackets == nullptr || m_pPackets->size() >= m_nWanted) return;
+    // The buffer is valid until we return: the bytes of the frame's counts are copied.
+    m_pPackets->emplace_back(pPacket, pPacket + m_nPacketBytes);
+}
+
+template <typename Done>
+bool CFrameLink::PumpUntil(DWORD nMs, Done bDone) {
+    const DWORD nStart = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (bDone()) return true;
+        const DWORD nElapsed = ::GetTickCount() - nStart;
+        if (nElapsed >= nMs || s_bInterrupted) return false;
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, std::min<DWORD>(kPollMs, nMs - nElapsed), QS_ALLINPUT,
+                                      MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool CFrameLink::WaitForConnect(DWORD nMs) {
+    return PumpUntil(nMs, [this] { return m_nConnected >= 0; });
+}
+
+std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
+    m_bConnectChanged = false;
+    return quorvane::ReadDeviceRecords(m_lib, std::max(m_nConnected, 0), m_infoST);
+}
+
+bool CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
+    return m_lib.getSysInfo(nUsbIndexNo, &settings) != 0;
+}
+
+bool CFrameLink::FrameStillListed(int nUsbIndexNo) {
+    for (const quorvane::DeviceRecord& device : Devices())
+        if (device.bListed && device.nUsbIndexNo == nUsbIndexNo) return true;
+    return false;
+}
+
+bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
+                         DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
+                         std::string& error) {
+    packets.clear();
+    m_bCollecting = false;
+    m_lib.setDump(nUsbIndexNo, byRequest);
+    quorvane::DropWaitingMessages(m_bDropping);
+    const DWORD nRequested = ::GetTickCount();
+    m_nLastPacketTick = nRequested;
+    const std::uint64_t nSeenBefore = m_nPacketsSeen;
+
+    auto left = [&] { return m_bConnectChanged && !FrameStillListed(nUsbIndexNo); };
+    bool bLeft = false;
+    PumpUntil(nSettleMs, [&] { return (bLeft = left()); });
+    m_nPacketBytes = nPacketBytes;
+    m_nWanted = nPackets;
+    m_pPackets = &packets;
+    m_bCollecting = !bLeft;
+    // The time limit runs from the request and from every packet after it.
+    while (!bLeft && packets.size() < nPackets && !s_bInterrupted) {
+        const DWORD nSilent = ::GetTickCount() - m_nLastPacketTick;
+        if (nSilent >= nTimeoutMs) break;
+        PumpUntil(nTimeoutMs - nSilent, [&] {
+            return (bLeft = left()) || packets.size() >= nPackets || ::GetTickCount() - m_nLastPacketTick >= nTimeoutMs;
+        });
+    }
+    m_bCollecting = false;
+    m_pPackets = nullptr;
+    if (packets.size() >= nPackets) return true;
+    if (bLeft) {
+        error = "the frame left during its check";
+    } else if (s_bInterrupted) {
+        error = "interrupted (Ctrl+C)";
+    } else if (m_nPacketsSeen == nSeenBefore) {
+        error = "no packet within " + std::to_string(nTimeoutMs / 1000) + " s";
+    } else {
+        error = "the frame stopped sending after " + std::to_string(packets.size()) + " of " +
+                std::to_string(nPackets) + " packets";
+    }
+    return false;
+}
+
+void CFrameLink::Stop(int nUsbIndexNo) {
+    m_bCollecting = false;
+    if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, 0);
+    quorvane::DropWaitingMessages(m_bDropping);
+}
+
+}  // namespace check

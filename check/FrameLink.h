@@ -1,0 +1,84 @@
+// The console tool's link to the frames: the maker's library loaded as the
+// window program loads it, a message-only window that receives its messages,
+// and the requests and packet collection of a measurement. Every wait pumps
+// the window's messages and has a time limit.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/DeviceRecords.h"
+#include "link/QuorvaneBinding.h"
+
+namespace check {
+
+class CFrameLink {
+public:
+    CFrameLink() = default;
+    ~CFrameLink();
+    CFrameLink(const CFrameLink&) = delete;
+    CFrameLink& operator=(const CFrameLink&) = delete;
+
+    // Loads QuorvaneLib.dll and registers the message window with it; false
+    // with the reason.
+    bool Open(std::string& error);
+
+    // Until the library's first connect message, at most nMs.
+    bool WaitForConnect(DWORD nMs);
+
+    // The devices at the positions of the latest connect message.
+    std::vector<quorvane::DeviceRecord> Devices();
+
+    // The library's geometry answer for a frame (getSysInfo).
+    bool SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
+
+    // Asks the frame for `byRequest`, drops the packets still waiting, lets
+    // nSettleMs of packets pass unread (a frame may take a moment to switch),
+    // then keeps nPackets packets of nPacketBytes each (header included).
+    // Fails with the reason when nTimeoutMs pass without a packet, when the
+    // frame leaves, or on Ctrl+C.
+    bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
+                 DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
+                 std::string& error);
+
+    // A stop request to the frame (setDump 0); later packets are not read.
+    void Stop(int nUsbIndexNo);
+
+    // Ctrl+C or Ctrl+Break came: the measurement in progress ends, its frame is stopped.
+    static bool Interrupted() { return s_bInterrupted.load(); }
+    static void InstallInterruptHandler();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static BOOL WINAPI OnConsoleControl(DWORD nEvent);
+    void OnPacket(const std::uint8_t* pPacket);
+    // Handles messages until bDone() holds or nMs have passed; false on timeout.
+    template <typename Done>
+    bool PumpUntil(DWORD nMs, Done bDone);
+    bool FrameStillListed(int nUsbIndexNo);
+
+    HMODULE m_hLib = nullptr;
+    QuorvaneBinding m_lib;
+    HWND m_hWnd = nullptr;
+    int m_nConnected = -1;  // the count of the latest connect message; -1: none yet
+    bool m_bConnectChanged = false;
+    quorvane::DeviceInfoST m_infoST{};
+
+    // The packet gate: only the frame asked last, only while collecting, never
+    // a packet that was waiting from before the request.
+    BOOL m_bDropping = FALSE;
+    bool m_bCollecting = false;
+    std::size_t m_nPacketBytes = 0;
+    std::vector<std::vector<std::uint8_t>>* m_pPackets = nullptr;
+    unsigned m_nWanted = 0;
+    DWORD m_nLastPacketTick = 0;
+    std::uint64_t m_nPacketsSeen = 0;  // every packet delivered, kept or not
+
+    static std::atomic<bool> s_bInterrupted;
+};
+
+}  // namespace check

@@ -1,0 +1,186 @@
+// LumagridCheck.exe: the unattended frame check for test stations, and the
+// trend of the daily tables ("LumagridCheck trend ..."). The verdict, the
+// outputs and the trend are portable code; this file connects them to the
+// library, the console and the files.
+#include <windows.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "LumagridVersion.h"
+#include "check/CheckOptions.h"
+#include "check/CheckReport.h"
+#include "check/ConsoleIo.h"
+#include "check/Diagnosis.h"
+#include "check/FrameLink.h"
+#include "check/TrendCommand.h"
+#include "link/QuorvaneTypes.h"
+#include "reports/SettingsFile.h"
+#include "reports/SettingsRules.h"
+
+namespace {
+
+constexpr char kProgram[] = "LumagridCheck";
+constexpr std::uint8_t kMaximalIr = 5;
+
+std::string SettingsPath() { return settings::SettingsFilePath(console::ExeFolder()); }
+
+bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+void Progress(const std::string& text) { console::WriteErr(std::string(kProgram) + ": " + text + "\n"); }
+
+int RunTrend(const std::vector<std::string>& args) {
+    check::TrendEnvironment env;
+    env.readFile = &console::ReadFileUtf8Path;
+    env.writeFile = &console::WriteFileUtf8Path;
+    env.defaultThreshold = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
+    std::ostringstream out;
+    std::ostringstream err;
+    const int nExit = check::RunTrendCommand(args, env, out, err);
+    console::WriteOut(out.str());
+    console::WriteErr(err.str());
+    return nExit;
+}
+
+// The frame's geometry as a click on it in the scope would give it: the
+// counts of the device record, then the library's settings answer; without
+// that answer the modules and tilts an earlier run of the scope stored.
+bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device,
+                     quorvane::FrameSettings& frame, std::string& error) {
+    frame = quorvane::FrameSettings{};
+    frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
+    frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
+    if (link.SysInfo(device.nUsbIndexNo, frame)) return true;
+    if (!device.bInfoST) {
+        error = "the frame answered neither getDeviceInfoST nor getSysInfo";
+        return false;
+    }
+    const std::string section = settings::GetDeviceSectionName(device.name, &IsLeadByte);
+    if (settings::ReadFrameSection(SettingsPath(), section, frame))
+        Progress("getSysInfo failed; modules and tilts from [" + console::FromCodePage(section) + "] of Lumagrid.ini");
+    else
+        Progress("getSysInfo failed; no modules and tilts known for this frame");
+    return true;
+}
+
+check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRecord& device,
+                               const check::CheckOptions& options, const check::DiagnosisSettings& diagnosis) {
+    const std::string name = console::FromCodePage(device.name);
+    Progress("checking " + name + " (usbindexNo " + std::to_string(device.nUsbIndexNo) + ")");
+    quorvane::FrameSettings frame{};
+    std::string error;
+    check::FrameGeometry geometry{};
+    std::vector<check::SetMeasurement> measured;
+    if (FrameSettingsOf(link, device, frame, error)) {
+        geometry = check::GeometryOf(frame);
+        const check::BeamSetPlan plan = check::PlanBeamSets(geometry, diagnosis.nChosenSets);
+        const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + frame.m_nXTCount + frame.m_nYTCount;
+        std::vector<std::vector<std::uint8_t>> packets;
+        for (check::BeamSet set : plan.error.empty() ? plan.requested : std::vector<check::BeamSet>{}) {
+            const auto byRequest = static_cast<std::uint8_t>(check::DumpAxisCode(set) | kMaximalIr);
+            if (!link.Measure(device.nUsbIndexNo, byRequest, nPacketBytes, options.nPackets, options.nSettleMs,
+                              options.nTimeoutSeconds * 1000, packets, error)) {
+                error = std::string(check::BeamSetName(set)) + ": " + error;
+                break;
+            }
+            check::SetMeasurement m;
+            m.set = set;
+            for (const auto& packet : packets)
+                m.packets.emplace_back(packet.begin() + quorvane::kDumpHeaderBytes, packet.end());
+            measured.push_back(std::move(m));
+            Progress("  " + std::string(check::BeamSetName(set)) + ": " + std::to_string(packets.size()) +
+                     " packets");
+        }
+        link.Stop(device.nUsbIndexNo);
+    }
+    check::FrameVerdict verdict = check::Diagnose(name, device.nUsbIndexNo, geometry, diagnosis, measured);
+    if (!error.empty()) verdict.error = error;
+    return verdict;
+}
+
+int RunCheck(const std::vector<std::string>& args) {
+    const check::ParsedOptions parsed = check::ParseCheckOptions(args);
+    if (!parsed.options) {
+        console::WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" +
+                          check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
+    }
+    const check::CheckOptions& options = *parsed.options;
+    if (options.bHelp) {
+        console::WriteOut(check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitPass;
+    }
+    if (options.bVersion) {
+        console::WriteOut(std::string(kProgram) + " " + LUMAGRID_VERSION_TEXT + "\n");
+        return check::kExitPass;
+    }
+
+    check::RunInfo run;
+    run.programVersion = LUMAGRID_VERSION_TEXT;
+    run.time = console::LocalTimeText();
+    run.nThresholdPercent = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
+    run.options = options;
+    const check::DiagnosisSettings diagnosis = check::SettingsOf(options, run.nThresholdPercent);
+
+    std::vector<check::FrameVerdict> frames;
+    check::CFrameLink::InstallInterruptHandler();
+    {
+        check::CFrameLink link;
+        std::string error;
+        if (!link.Open(error)) {
+            run.error = error;
+        } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
+            run.error = check::CFrameLink::Interrupted()
+                            ? "interrupted (Ctrl+C)"
+                            : "no connect message from QuorvaneLib.dll within " +
+                                  std::to_string(options.nWaitSeconds) + " s";
+        } else {
+            for (const quorvane::DeviceRecord& device : link.Devices()) {
+                if (!device.bListed) continue;
+                bool bChosen = options.frames.empty();
+                for (const std::string& selector : options.frames)
+                    bChosen = bChosen || check::FrameMatches(selector, console::FromCodePage(device.name),
+                                                             device.nUsbIndexNo);
+                if (!bChosen) continue;
+                if (check::CFrameLink::Interrupted()) {
+                    run.error = "interrupted (Ctrl+C)";
+                    break;
+                }
+                frames.push_back(CheckFrame(link, device, options, diagnosis));
+                console::WriteOut(check::FrameReportText(frames.back()));
+            }
+            if (frames.empty() && run.error.empty())
+                run.error = options.frames.empty() ? "no frame connected" : "no connected frame matches --frame";
+        }
+    }
+    if (!run.error.empty()) Progress(run.error);
+
+    bool bFileError = false;
+    auto writeOut = [&](const std::string& path, const std::string& bytes) {
+        std::string error;
+        if (path.empty() || console::WriteFileUtf8Path(path, bytes, error)) return;
+        Progress("cannot write " + path + ": " + error);
+        bFileError = true;
+    };
+    writeOut(options.jsonPath, check::JsonReport(run, frames));
+    writeOut(options.junitPath, check::JunitReport(run, frames));
+    if (!options.logPath.empty()) {
+        for (const check::FrameVerdict& frame : frames) {
+            std::string error;
+            if (console::AppendLine(options.logPath, check::LogLine(run.time, frame), error)) continue;
+            Progress("cannot append to " + options.logPath + ": " + error);
+            bFileError = true;
+            break;
+        }
+    }
+    return check::ExitCode(frames, run.error, bFileError);
+}
+
+}  // namespace
+
+int main() {
+    const std::vector<std::string> args = console::Arguments();
+    if (!args.empty() && args[0] == "trend") return RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
+    return RunCheck(args);
+}

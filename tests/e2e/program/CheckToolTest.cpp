@@ -1,0 +1,98 @@
+// The real LumagridCheck.exe on simulated frames: what a test station reads
+// back (exit code, report, JSON) for a sound frame, a frame with a dead LED
+// and a dead receiver, no frame, a frame that leaves, a bad command line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Driver.h"
+
+namespace {
+
+struct CheckRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;  // stdout and stderr lines, each ended by "\n"
+    std::string json;
+    std::string junit;
+};
+
+// Frames stream fast here so that a check of five sets takes well under a second.
+CheckRun RunCheck(const std::string& scenario, std::vector<std::string> args, bool bFiles = false) {
+    e2e::Session session;
+    e2e::LaunchOptions options;
+    options.exeName = "LumagridCheck.exe";
+    options.scenarioText = scenario;
+    if (bFiles) {
+        args.push_back("--json=check.json");
+        args.push_back("--junit=check.xml");
+    }
+    options.args = args;
+    CheckRun run;
+    EXPECT_TRUE(session.launch(options)) << session.lastError();
+    EXPECT_TRUE(session.waitExit(60000, &run.exitCode)) << "LumagridCheck.exe did not end";
+    for (const std::string& line : session.traceLines()) run.output += line + "\n";
+    if (bFiles) {
+        run.json = session.readFile("check.json");
+        run.junit = session.readFile("check.xml");
+    }
+    return run;
+}
+
+const char kFrameHeader[] = "rate = 200\nstrict_packets = yes\n";
+
+}  // namespace
+
+TEST(CheckTool, SoundFramePassesAndDeadPartsAreNamedAsLedOrReceiver) {
+    const std::string sound = std::string(kFrameHeader) +
+                              "[frame]\nname = Bench OK\nusbindex = 4\nx_cells = 48\ny_cells = 32\n"
+                              "x_module_cells = 16\nx_tilts = 3 5\ny_tilts = 2\nnoise = 2\n";
+    CheckRun ok = RunCheck(sound, {}, true);
+    EXPECT_EQ(ok.exitCode, 0u) << ok.output;
+    EXPECT_NE(ok.output.find("  PASS\n"), std::string::npos) << ok.output;
+    EXPECT_NE(ok.json.find("\"verdict\": \"pass\""), std::string::npos) << ok.json;
+
+    // LED 20 and receiver 31 (index 30) of X are dead; Y has only OT and TL1/TR1.
+    const std::string faulty = std::string(kFrameHeader) +
+                               "[frame]\nname = Bench Faulty\nusbindex = 7\nx_cells = 48\ny_cells = 32\n"
+                               "x_module_cells = 16\nx_tilts = 3 5\ny_tilts = 2\nnoise = 2\n"
+                               "dead_led_x = 20\ndead_x = 30\n";
+    CheckRun bad = RunCheck(faulty, {"--frame", "7"}, true);
+    EXPECT_EQ(bad.exitCode, 1u) << bad.output;
+    EXPECT_NE(bad.output.find("X led S:20"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.output.find("X receiver R:31"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.output.find("  FAIL\n"), std::string::npos) << bad.output;
+    EXPECT_NE(bad.json.find("\"part\": \"led\""), std::string::npos) << bad.json;
+    EXPECT_NE(bad.junit.find("<failure"), std::string::npos) << bad.junit;
+}
+
+TEST(CheckTool, IncompleteChecksAndBadCommandLinesAreNeverAPass) {
+    // Only a service device: nothing the device list would show.
+    CheckRun none = RunCheck(std::string(kFrameHeader) +
+                            "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
+                        {}, true);
+    EXPECT_EQ(none.exitCode, 2u) << none.output;
+    EXPECT_NE(none.output.find("no frame connected"), std::string::npos) << none.output;
+    EXPECT_NE(none.json.find("\"frames\": []"), std::string::npos) << none.json;
+
+    // The first frame leaves during its check; the second is still checked.
+    CheckRun left = RunCheck(std::string(kFrameHeader) +
+                            "at = 400 disconnect 1\n"
+                            "[frame]\nname = Leaving\nusbindex = 1\nx_cells = 16\ny_cells = 8\nx_tilts = 2\nrate = 20\n"
+                            "[frame]\nname = Staying\nusbindex = 2\nx_cells = 16\ny_cells = 8\n",
+                        {});
+    EXPECT_EQ(left.exitCode, 2u) << left.output;
+    EXPECT_NE(left.output.find("the frame left during its check"), std::string::npos) << left.output;
+    EXPECT_NE(left.output.find("Frame \"Staying\"  usbindexNo 2"), std::string::npos) << left.output;
+
+    // A frame that never sends: an error after the time limit, not a pass.
+    CheckRun silent = RunCheck("rate = 0.1\n[frame]\nname = Mute\nusbindex = 3\nx_cells = 8\ny_cells = 8\n",
+                          {"--timeout", "1", "--settle=0", "--packets", "2"});
+    EXPECT_EQ(silent.exitCode, 2u) << silent.output;
+    EXPECT_NE(silent.output.find("ERROR"), std::string::npos) << silent.output;
+
+    CheckRun usage = RunCheck("", {"--packets", "0"});
+    EXPECT_EQ(usage.exitCode, 64u) << usage.output;
+    EXPECT_NE(usage.output.find("--packets"), std::string::npos) << usage.output;
+    EXPECT_NE(usage.output.find("usage: LumagridCheck.exe"), std::string::npos) << usage.output;
+}
