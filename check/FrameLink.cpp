@@ -76,6 +76,7 @@ void CFrameLink::OnPacket(const std::uint8_t* pPacket) {
     if (pPacket == nullptr || m_bDropping) return;
     ++m_nPacketsSeen;
     m_nLastPacketTick = ::GetTickCount();
+    if (m_pSink != nullptr) (*m_pSink)(pPacket);
     if (!m_bCollecting || m_pPackets == nullptr || m_pPackets->size() >= m_nWanted) return;
     // The buffer is valid until we return: the bytes of the frame's counts are copied.
     m_pPackets->emplace_back(pPacket, pPacket + m_nPacketBytes);
@@ -109,6 +110,10 @@ std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
 
 bool CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
     return m_lib.getSysInfo(nUsbIndexNo, &settings) != 0;
+}
+
+int CFrameLink::DeviceInfoST(int nPosition, quorvane::DeviceInfoST& record) {
+    return m_lib.getDeviceInfoST(nPosition, &record);
 }
 
 bool CFrameLink::FrameStillListed(int nUsbIndexNo) {
@@ -155,6 +160,34 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     } else {
         error = "the frame stopped sending after " + std::to_string(packets.size()) + " of " +
                 std::to_string(nPackets) + " packets";
+    }
+    return false;
+}
+
+bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, DWORD nMs,
+                        DWORD nTimeoutMs, const std::function<void(const std::uint8_t*)>& onPacket,
+                        std::string& error) {
+    (void)nPacketBytes;  // the sink knows the size it records
+    m_lib.setDump(nUsbIndexNo, byRequest);
+    quorvane::DropWaitingMessages(m_bDropping);
+    const DWORD nStart = ::GetTickCount();
+    m_nLastPacketTick = nStart;
+    m_pSink = &onPacket;
+    bool bLeft = false;
+    bool bSilent = false;
+    PumpUntil(nMs, [&] {
+        bSilent = ::GetTickCount() - m_nLastPacketTick >= nTimeoutMs;
+        return (bLeft = m_bConnectChanged && !FrameStillListed(nUsbIndexNo)) || bSilent;
+    });
+    m_pSink = nullptr;
+    if (bLeft) {
+        error = "the frame left";
+    } else if (bSilent) {
+        error = "no packet within " + std::to_string(nTimeoutMs / 1000) + " s";
+    } else if (s_bInterrupted) {
+        error = "interrupted (Ctrl+C)";
+    } else {
+        return true;
     }
     return false;
 }

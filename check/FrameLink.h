@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
 
     // The library's geometry answer for a frame (getSysInfo).
     bool SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
+    // The device record at a position (getDeviceInfoST) and the library's result.
+    int DeviceInfoST(int nPosition, quorvane::DeviceInfoST& record);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, lets
     // nSettleMs of packets pass unread (a frame may take a moment to switch),
@@ -44,6 +47,13 @@ public:
     bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
                  DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
                  std::string& error);
+
+    // Asks the frame for `byRequest`, drops the packets still waiting, then
+    // hands every packet (nPacketBytes, header included) to onPacket for nMs.
+    // Fails with the reason when nTimeoutMs pass without a packet, when the
+    // frame leaves, or on Ctrl+C.
+    bool Stream(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, DWORD nMs, DWORD nTimeoutMs,
+                const std::function<void(const std::uint8_t*)>& onPacket, std::string& error);
 
     // A stop request to the frame (setDump 0); later packets are not read.
     void Stop(int nUsbIndexNo);
@@ -76,6 +86,7 @@ private:
     std::vector<std::vector<std::uint8_t>>* m_pPackets = nullptr;
     unsigned m_nWanted = 0;
     DWORD m_nLastPacketTick = 0;
+    const std::function<void(const std::uint8_t*)>* m_pSink = nullptr;  // while streaming
     std::uint64_t m_nPacketsSeen = 0;  // every packet delivered, kept or not
 
     static std::atomic<bool> s_bInterrupted;

@@ -1,9 +1,14 @@
-// LumagridCheck.exe: the unattended frame check for test stations, and the
+// LumagridCheck.exe: the unattended frame check for test stations, the
+// recording of a frame's dump stream ("LumagridCheck record ...") and the
 // trend of the daily tables ("LumagridCheck trend ..."). The verdict, the
 // outputs and the trend are portable code; this file connects them to the
 // library, the console and the files.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,7 +19,10 @@
 #include "check/ConsoleIo.h"
 #include "check/Diagnosis.h"
 #include "check/FrameLink.h"
+#include "check/RecordOptions.h"
 #include "check/TrendCommand.h"
+#include "framework/String.h"
+#include "link/Recording.h"
 #include "link/QuorvaneTypes.h"
 #include "reports/SettingsFile.h"
 #include "reports/SettingsRules.h"
@@ -97,6 +105,162 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
     check::FrameVerdict verdict = check::Diagnose(name, device.nUsbIndexNo, geometry, diagnosis, measured);
     if (!error.empty()) verdict.error = error;
     return verdict;
+}
+
+// Writes what the encoder has ready to the open file, as the recording goes:
+// a recording cut short keeps every block written.
+class CRecordingFile {
+public:
+    explicit CRecordingFile(const std::string& path)
+        : m_hFile(::CreateFileW(Widen(path.c_str(), CP_UTF8).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        if (m_hFile == INVALID_HANDLE_VALUE) m_nError = ::GetLastError();
+    }
+    ~CRecordingFile() {
+        if (m_hFile != INVALID_HANDLE_VALUE) ::CloseHandle(m_hFile);
+    }
+    CRecordingFile(const CRecordingFile&) = delete;
+    CRecordingFile& operator=(const CRecordingFile&) = delete;
+
+    DWORD Error() const { return m_nError; }
+    std::uint64_t Bytes() const { return m_nBytes; }
+    void WriteReady(recording::Encoder& encoder) {
+        std::vector<std::uint8_t> bytes;
+        encoder.TakeOutput(bytes);
+        if (m_nError != ERROR_SUCCESS || bytes.empty()) return;
+        DWORD nWritten = 0;
+        if (!::WriteFile(m_hFile, bytes.data(), static_cast<DWORD>(bytes.size()), &nWritten, nullptr))
+            m_nError = ::GetLastError();
+        else if (nWritten != bytes.size())
+            m_nError = ERROR_DISK_FULL;
+        m_nBytes += nWritten;
+    }
+
+private:
+    HANDLE m_hFile;
+    DWORD m_nError = ERROR_SUCCESS;
+    std::uint64_t m_nBytes = 0;
+};
+
+int RunRecord(const std::vector<std::string>& args) {
+    const check::ParsedRecordOptions parsed = check::ParseRecordOptions(args);
+    if (!parsed.options) {
+        console::WriteErr(std::string(kProgram) + " record: " + parsed.error + "\n\n" +
+                          check::RecordUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
+    }
+    const check::RecordOptions& options = *parsed.options;
+    if (options.bHelp) {
+        console::WriteOut(check::RecordUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitPass;
+    }
+    check::CFrameLink::InstallInterruptHandler();
+    check::CFrameLink link;
+    std::string error;
+    if (!link.Open(error)) {
+        Progress(error);
+        return check::kExitIncomplete;
+    }
+    if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
+        Progress("no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) + " s");
+        return check::kExitIncomplete;
+    }
+    quorvane::DeviceRecord device;
+    for (const quorvane::DeviceRecord& d : link.Devices()) {
+        if (d.bListed && check::FrameMatches(options.frame, console::FromCodePage(d.name), d.nUsbIndexNo)) {
+            device = d;
+            break;
+        }
+    }
+    if (device.nUsbIndexNo < 0) {
+        Progress("no connected frame matches --frame " + options.frame);
+        return check::kExitIncomplete;
+    }
+
+    recording::Header header;
+    header.programVersion = LUMAGRID_VERSION_TEXT;
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    header.started = recording::LocalTime{now.wYear, static_cast<std::uint8_t>(now.wMonth),
+                                          static_cast<std::uint8_t>(now.wDay), static_cast<std::uint8_t>(now.wHour),
+                                          static_cast<std::uint8_t>(now.wMinute),
+                                          static_cast<std::uint8_t>(now.wSecond), now.wMilliseconds};
+    header.frameName = device.name;
+    header.frameVersion = device.version;
+    header.deviceType = device.nDeviceType;
+    header.usbIndexNo = device.nUsbIndexNo;
+    quorvane::DeviceInfoST infoST{};
+    header.deviceInfoStResult = link.DeviceInfoST(device.nPosition, infoST);
+    std::memcpy(header.deviceInfoSt.data(), &infoST, sizeof infoST);
+    quorvane::FrameSettings frame{};
+    frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
+    frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
+    quorvane::FrameSettings answer{};
+    header.sysInfoResult = link.SysInfo(device.nUsbIndexNo, answer) ? 1 : 0;
+    if (header.sysInfoResult != 0) frame = answer;
+    std::memcpy(header.frameSettings.data(), &answer, sizeof answer);
+    header.xCount = frame.m_nXTCount;
+    header.yCount = frame.m_nYTCount;
+
+    const check::BeamSetPlan plan = check::PlanBeamSets(check::GeometryOf(frame), options.nChosenSets);
+    if (!plan.error.empty()) {
+        Progress(plan.error);
+        return check::kExitIncomplete;
+    }
+    const std::vector<std::uint8_t> requests = check::RecordRequests(options, plan);
+    const DWORD nShareMs = std::max<DWORD>(1, options.nSeconds * 1000 / static_cast<DWORD>(requests.size()));
+
+    CRecordingFile file(options.file);
+    if (file.Error() != ERROR_SUCCESS) {
+        Progress("cannot write " + options.file + ": " + console::ErrorText(file.Error()));
+        return check::kExitIncomplete;
+    }
+    recording::Encoder encoder(header);
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsedUs = [&] {
+        return static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count());
+    };
+    std::uint64_t nLastWriteUs = 0;
+    Progress("recording " + console::FromCodePage(device.name) + " (usbindexNo " + std::to_string(device.nUsbIndexNo) +
+             "): " + std::to_string(requests.size()) + " requests of " + std::to_string(nShareMs) + " ms each");
+    for (std::uint8_t byRequest : requests) {
+        encoder.AddRequest(elapsedUs(), byRequest);
+        const auto onPacket = [&](const std::uint8_t* pPacket) {
+            const std::uint64_t t = elapsedUs();
+            encoder.AddPacket(t, byRequest, pPacket, header.PacketSize());
+            if (t - nLastWriteUs >= 1'000'000) {  // at least once a second on the disk
+                encoder.SealIfDue(t);
+                file.WriteReady(encoder);
+                nLastWriteUs = t;
+            }
+        };
+        if (!link.Stream(device.nUsbIndexNo, byRequest, header.PacketSize(), nShareMs,
+                         options.nTimeoutSeconds * 1000, onPacket, error)) {
+            char szRequest[8];
+            std::snprintf(szRequest, sizeof szRequest, "0x%02X", byRequest);
+            error = std::string("request ") + szRequest + ": " + error;
+            break;
+        }
+        if (file.Error() != ERROR_SUCCESS) break;
+    }
+    link.Stop(device.nUsbIndexNo);
+    encoder.Finish();
+    file.WriteReady(encoder);
+    if (file.Error() != ERROR_SUCCESS) {
+        Progress("cannot write " + options.file + ": " + console::ErrorText(file.Error()) +
+                 " (what was written before stays readable)");
+        return check::kExitIncomplete;
+    }
+    const std::uint64_t nRaw = encoder.PacketCount() * header.PacketSize();
+    Progress("recorded " + std::to_string(encoder.PacketCount()) + " packets in " + options.file + ": " +
+             std::to_string(file.Bytes()) + " bytes" +
+             (nRaw > 0 ? " (" + std::to_string(file.Bytes() * 100 / nRaw) + " % of the packets' own bytes)" : ""));
+    if (!error.empty()) {
+        Progress(error + "; the recording ends there");
+        return check::kExitIncomplete;
+    }
+    return check::kExitPass;
 }
 
 int RunCheck(const std::vector<std::string>& args) {
@@ -182,5 +346,6 @@ int RunCheck(const std::vector<std::string>& args) {
 int main() {
     const std::vector<std::string> args = console::Arguments();
     if (!args.empty() && args[0] == "trend") return RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "record") return RunRecord(std::vector<std::string>(args.begin() + 1, args.end()));
     return RunCheck(args);
 }

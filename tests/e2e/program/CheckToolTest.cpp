@@ -3,6 +3,7 @@
 // and a dead receiver, no frame, a frame that leaves, a bad command line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -95,4 +96,57 @@ TEST(CheckTool, IncompleteChecksAndBadCommandLinesAreNeverAPass) {
     EXPECT_EQ(usage.exitCode, 64u) << usage.output;
     EXPECT_NE(usage.output.find("--packets"), std::string::npos) << usage.output;
     EXPECT_NE(usage.output.find("usage: LumagridCheck.exe"), std::string::npos) << usage.output;
+}
+
+// The trend of a daily table as the program writes them: X1 fades by 300 a
+// day against three steady receivers; a table that is not there is named.
+TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
+    std::string dates = "Date", x[4] = {"X0", "X1", "X2", "X3"}, avr = "XAvr";
+    for (int day = 0; day < 10; ++day) {
+        char date[16];
+        std::snprintf(date, sizeof date, "\t2026:11:%02d", day + 1);
+        dates += date;
+        const int fading = 4000 - 300 * day;
+        for (int r = 0; r < 4; ++r) x[r] += "\t" + std::to_string(r == 1 ? fading : 4000);
+        avr += "\t" + std::to_string((12000 + fading) / 4);
+    }
+    const std::string table = dates + "\r\n" + x[0] + "\r\n" + x[1] + "\r\n" + x[2] + "\r\n" + x[3] + "\r\n" + avr + "\r\n";
+
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "lumagrid-trend-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE h = ::CreateFileA((folder + "\\Bench A_1.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(h, table.data(), static_cast<DWORD>(table.size()), &written, nullptr);
+    ::CloseHandle(h);
+
+    e2e::Session session;
+    e2e::LaunchOptions options;
+    options.exeName = "LumagridCheck.exe";
+    options.folder = folder;
+    options.args = {"trend", "Bench A_1.txt", "--csv", "trend.csv"};
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    DWORD exitCode = 0;
+    ASSERT_TRUE(session.waitExit(30000, &exitCode));
+    std::string output;
+    for (const std::string& line : session.traceLines()) output += line + "\n";
+    EXPECT_EQ(exitCode, 1u) << output;
+    const size_t at = output.find("X1 ");
+    ASSERT_NE(at, std::string::npos) << output;
+    const std::string row = output.substr(at, output.find('\n', at) - at);
+    EXPECT_NE(row.find("R2"), std::string::npos) << row;
+    EXPECT_NE(row.find("crossing"), std::string::npos) << row;
+    EXPECT_EQ(output.find("X0 "), std::string::npos) << "a steady receiver flagged: " << output;
+    EXPECT_NE(session.readFile("trend.csv").find(",X1,2,"), std::string::npos) << session.readFile("trend.csv");
+
+    e2e::Session missing;
+    options.args = {"trend", "Bench A_1.txt", "Nowhere_2.txt"};
+    ASSERT_TRUE(missing.launch(options)) << missing.lastError();
+    ASSERT_TRUE(missing.waitExit(30000, &exitCode));
+    output.clear();
+    for (const std::string& line : missing.traceLines()) output += line + "\n";
+    EXPECT_EQ(exitCode, 2u) << output;
+    EXPECT_NE(output.find("Nowhere_2.txt"), std::string::npos) << output;
+    e2e::RemoveFolder(folder);
 }
