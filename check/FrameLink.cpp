@@ -1,5 +1,7 @@
 #include "check/FrameLink.h"
 
+#include <mmsystem.h>
+
 #include "link/QuorvaneLoader.h"
 
 namespace check {
@@ -10,6 +12,15 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"LumagridCheckLink";
 // The longest a wait sleeps before it looks at the clock and Ctrl+C again.
 constexpr DWORD kPollMs = 20;
+
+// Milliseconds of a steady clock finer than GetTickCount's 10-16 ms steps: a
+// settle interval of 100 ms must not become 115 on every beam set.
+DWORD NowMs() {
+    LARGE_INTEGER frequency, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return static_cast<DWORD>(now.QuadPart * 1000 / frequency.QuadPart);
+}
 }  // namespace
 
 CFrameLink::~CFrameLink() {
@@ -17,7 +28,11 @@ CFrameLink::~CFrameLink() {
     quorvane::FreeQuorvaneLibrary(m_hLib, m_lib);
 }
 
-void CFrameLink::InstallInterruptHandler() { ::SetConsoleCtrlHandler(&CFrameLink::OnConsoleControl, TRUE); }
+void CFrameLink::InstallInterruptHandler() {
+    ::SetConsoleCtrlHandler(&CFrameLink::OnConsoleControl, TRUE);
+    // Waits end when they should, not at the next 15.6 ms tick of Windows' timer.
+    ::timeBeginPeriod(1);
+}
 
 // On the console's own thread: the main thread stops the frame within one
 // poll and ends the run; the process is not killed under it.
@@ -75,7 +90,7 @@ LRESULT CALLBACK CFrameLink::WindowProc(HWND hWnd, UINT message, WPARAM wParam, 
 void CFrameLink::OnPacket(const std::uint8_t* pPacket) {
     if (pPacket == nullptr || m_bDropping) return;
     ++m_nPacketsSeen;
-    m_nLastPacketTick = ::GetTickCount();
+    m_nLastPacketTick = NowMs();
     if (m_pSink != nullptr) (*m_pSink)(pPacket);
     if (!m_bCollecting || m_pPackets == nullptr || m_pPackets->size() >= m_nWanted) return;
     // The buffer is valid until we return: the bytes of the frame's counts are copied.
@@ -84,7 +99,7 @@ void CFrameLink::OnPacket(const std::uint8_t* pPacket) {
 
 template <typename Done>
 bool CFrameLink::PumpUntil(DWORD nMs, Done bDone) {
-    const DWORD nStart = ::GetTickCount();
+    const DWORD nStart = NowMs();
     for (;;) {
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -92,7 +107,7 @@ bool CFrameLink::PumpUntil(DWORD nMs, Done bDone) {
             ::DispatchMessageW(&msg);
         }
         if (bDone()) return true;
-        const DWORD nElapsed = ::GetTickCount() - nStart;
+        const DWORD nElapsed = NowMs() - nStart;
         if (nElapsed >= nMs || s_bInterrupted) return false;
         ::MsgWaitForMultipleObjectsEx(0, nullptr, std::min<DWORD>(kPollMs, nMs - nElapsed), QS_ALLINPUT,
                                       MWMO_INPUTAVAILABLE);
@@ -129,7 +144,7 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     m_bCollecting = false;
     m_lib.setDump(nUsbIndexNo, byRequest);
     quorvane::DropWaitingMessages(m_bDropping);
-    const DWORD nRequested = ::GetTickCount();
+    const DWORD nRequested = NowMs();
     m_nLastPacketTick = nRequested;
     const std::uint64_t nSeenBefore = m_nPacketsSeen;
 
@@ -142,10 +157,10 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     m_bCollecting = !bLeft;
     // The time limit runs from the request and from every packet after it.
     while (!bLeft && packets.size() < nPackets && !s_bInterrupted) {
-        const DWORD nSilent = ::GetTickCount() - m_nLastPacketTick;
+        const DWORD nSilent = NowMs() - m_nLastPacketTick;
         if (nSilent >= nTimeoutMs) break;
         PumpUntil(nTimeoutMs - nSilent, [&] {
-            return (bLeft = left()) || packets.size() >= nPackets || ::GetTickCount() - m_nLastPacketTick >= nTimeoutMs;
+            return (bLeft = left()) || packets.size() >= nPackets || NowMs() - m_nLastPacketTick >= nTimeoutMs;
         });
     }
     m_bCollecting = false;
@@ -170,13 +185,13 @@ bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPa
     (void)nPacketBytes;  // the sink knows the size it records
     m_lib.setDump(nUsbIndexNo, byRequest);
     quorvane::DropWaitingMessages(m_bDropping);
-    const DWORD nStart = ::GetTickCount();
+    const DWORD nStart = NowMs();
     m_nLastPacketTick = nStart;
     m_pSink = &onPacket;
     bool bLeft = false;
     bool bSilent = false;
     PumpUntil(nMs, [&] {
-        bSilent = ::GetTickCount() - m_nLastPacketTick >= nTimeoutMs;
+        bSilent = NowMs() - m_nLastPacketTick >= nTimeoutMs;
         return (bLeft = m_bConnectChanged && !FrameStillListed(nUsbIndexNo)) || bSilent;
     });
     m_pSink = nullptr;

@@ -76,6 +76,7 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
                                const check::CheckOptions& options, const check::DiagnosisSettings& diagnosis) {
     const std::string name = console::FromCodePage(device.name);
     Progress("checking " + name + " (usbindexNo " + std::to_string(device.nUsbIndexNo) + ")");
+    const auto started = std::chrono::steady_clock::now();
     quorvane::FrameSettings frame{};
     std::string error;
     check::FrameGeometry geometry{};
@@ -102,6 +103,8 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
         }
         link.Stop(device.nUsbIndexNo);
     }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    Progress("  checked in " + std::to_string(took.count()) + " ms");
     check::FrameVerdict verdict = check::Diagnose(name, device.nUsbIndexNo, geometry, diagnosis, measured);
     if (!error.empty()) verdict.error = error;
     return verdict;

@@ -1,5 +1,7 @@
 #include "check/Trend.h"
 
+#include "reports/DailyTable.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,28 +18,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t kWeek = 7;
 constexpr std::uint32_t kUndated = UINT32_MAX;
 
-enum class Label : unsigned char { kDate, kXIndex, kXAvr, kYIndex, kYAvr, kOther };
-
-struct Entry {
-    Label label = Label::kOther;
-    std::uint32_t index = 0;
-};
-
-// Only labels exactly as the daily save writes them: "X7", not "X07", "x7" or "X7 ".
-Entry ParseLabel(std::string_view field) {
-    if (field == "Date") return {Label::kDate, 0};
-    if (field.size() < 2 || (field[0] != 'X' && field[0] != 'Y')) return {};
-    const bool bX = field[0] == 'X';
-    const std::string_view rest = field.substr(1);
-    if (rest == "Avr") return {bX ? Label::kXAvr : Label::kYAvr, 0};
-    if (rest.size() > 9 || (rest.size() > 1 && rest[0] == '0')) return {};
-    std::uint32_t index = 0;
-    for (const char c : rest) {
-        if (c < '0' || c > '9') return {};
-        index = index * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return {bX ? Label::kXIndex : Label::kYIndex, index};
-}
+using reports::ParseDailyLabel;
+using Label = reports::DailyLabel;
+using Entry = reports::DailyRow;
 
 // Decimal digits only, below kNoValue; false for anything else.
 bool ParseValue(std::string_view cell, std::uint32_t& value) {
@@ -139,7 +122,7 @@ DailyTable ParseDailyTable(std::string_view text) {
         pos += nLength + 1;
         if (pos < text.size() && text[pos - 1] == '\r' && text[pos] == '\n') ++pos;
         const std::string_view line(pLine, nLength);
-        const Entry entry = ParseLabel(line.substr(0, line.find('\t')));
+        const Entry entry = ParseDailyLabel(line.substr(0, line.find('\t')));
         if (entry.label == Label::kOther) {
             if (!line.empty()) ++table.nForeignLines;
             continue;

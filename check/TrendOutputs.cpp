@@ -7,9 +7,7 @@
 
 namespace check {
 
-namespace {
-
-std::string Format(const char* format, ...) {
+std::string FormatText(const char* format, ...) {
     char text[512];
     va_list args;
     va_start(args, format);
@@ -18,12 +16,15 @@ std::string Format(const char* format, ...) {
     return std::string(text, n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
 }
 
+
+namespace {
+
 // A figure that rounds to zero is shown as 0, not -0.
 double Shown(double value, int decimals) { return std::fabs(value) < 0.5 * std::pow(10.0, -decimals) ? 0.0 : value; }
 
 // A figure that may not exist: "" for NaN.
 std::string Number(double value, int decimals) {
-    return std::isnan(value) ? std::string() : Format("%.*f", decimals, Shown(value, decimals));
+    return std::isnan(value) ? std::string() : FormatText("%.*f", decimals, Shown(value, decimals));
 }
 
 std::size_t ReceiverCount(const TrendedTable& t) { return t.trend.x.receivers.size() + t.trend.y.receivers.size(); }
@@ -32,26 +33,26 @@ const TableAxis& AxisOf(const DailyTable& table, const AxisTrend& axis) { return
 
 std::string AvrText(const TrendedTable& t, const AxisTrend& axis) {
     const TableAxis& rows = AxisOf(t.table, axis);
-    std::string text = Format("  %c average (%cAvr) ", axis.name, axis.name);
+    std::string text = FormatText("  %c average (%cAvr) ", axis.name, axis.name);
     if (axis.avrFirstDay == SIZE_MAX) return text + "none\n";
     const std::uint32_t first = rows.avr[axis.avrFirstDay], last = rows.avr[axis.avrLastDay];
-    text += Format("%u on %s, %u on %s", first, t.table.days[axis.avrFirstDay].date.c_str(), last,
+    text += FormatText("%u on %s, %u on %s", first, t.table.days[axis.avrFirstDay].date.c_str(), last,
                    t.table.days[axis.avrLastDay].date.c_str());
     if (first > 0 && axis.avrLastDay != axis.avrFirstDay)
-        text += Format(" (%+.1f %%)", (static_cast<double>(last) - first) * 100.0 / first);
+        text += FormatText(" (%+.1f %%)", (static_cast<double>(last) - first) * 100.0 / first);
     return text + "\n";
 }
 
 std::string RowChangeText(const TrendedTable& t, const AxisTrend& axis) {
     if (axis.rowChanges.empty()) return {};
-    std::string text = Format("  warning: the %c rows change over time (", axis.name);
+    std::string text = FormatText("  warning: the %c rows change over time (", axis.name);
     const std::size_t nShown = std::min<std::size_t>(axis.rowChanges.size(), 3);
     for (std::size_t i = 0; i < nShown; ++i) {
         const AxisTrend::RowChange& c = axis.rowChanges[i];
         text +=
-            Format("%s%u -> %u receivers on %s", i ? ", " : "", c.before, c.after, t.table.days[c.day].date.c_str());
+            FormatText("%s%u -> %u receivers on %s", i ? ", " : "", c.before, c.after, t.table.days[c.day].date.c_str());
     }
-    if (axis.rowChanges.size() > nShown) text += Format(", %zu more changes", axis.rowChanges.size() - nShown);
+    if (axis.rowChanges.size() > nShown) text += FormatText(", %zu more changes", axis.rowChanges.size() - nShown);
     return text + "): another frame may have written into this table\n";
 }
 
@@ -60,9 +61,9 @@ std::string ReceiverLine(const TrendedTable& t, const ReceiverTrend& r) {
     if (r.daysToThreshold == 0)
         to = "now";
     else if (!std::isnan(r.daysToThreshold))
-        to = Format("%.1f days", r.daysToThreshold);
-    const std::string slope = std::isnan(r.slope) ? std::string("-") : Format("%+.2f %%", Shown(r.slope, 2));
-    std::string line = Format("  %c%-6u R%-6u %-18s %7u %7.1f %% %7.1f %% %7.1f %% %10s %10s", r.axis, r.index,
+        to = FormatText("%.1f days", r.daysToThreshold);
+    const std::string slope = std::isnan(r.slope) ? std::string("-") : FormatText("%+.2f %%", Shown(r.slope, 2));
+    std::string line = FormatText("  %c%-6u R%-6u %-18s %7u %7.1f %% %7.1f %% %7.1f %% %10s %10s", r.axis, r.index,
                               r.index + 1, FlagText(r.flags).c_str(), r.latestValue, r.latestPercent, r.firstWeekMedian,
                               r.lastWeekMedian, slope.c_str(), to.c_str());
     if (r.lastDay + 1 != t.table.days.size()) line += "  (latest " + t.table.days[r.lastDay].date + ")";
@@ -102,42 +103,42 @@ TableName ParseTableName(std::string_view path) {
 std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
     const DailyTable& table = t.table;
     std::string text = t.path + ": frame \"" + t.name.frame + "\"";
-    if (t.name.row > 0) text += Format(", row %d", t.name.row);
+    if (t.name.row > 0) text += FormatText(", row %d", t.name.row);
     text += "\n";
     const std::size_t nDays = table.days.size();
     const long long span = table.days.back().number - table.days.front().number + 1;
-    text += Format("  %zu %s from %s to %s (%lld calendar %s); each receiver over its last %d days with a value\n",
+    text += FormatText("  %zu %s from %s to %s (%lld calendar %s); each receiver over its last %d days with a value\n",
                    nDays, nDays == 1 ? "day" : "days", table.days.front().date.c_str(), table.days.back().date.c_str(),
                    span, span == 1 ? "day" : "days", options.days);
     text += AvrText(t, t.trend.x) + AvrText(t, t.trend.y);
     text += RowChangeText(t, t.trend.x) + RowChangeText(t, t.trend.y);
     std::string skipped;
     const auto skip = [&](std::size_t n, const char* one, const char* many) {
-        if (n) skipped += Format("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);
+        if (n) skipped += FormatText("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);
     };
     skip(table.nGarbageCells, "cell that is no number", "cells that are no number");
     skip(table.nUndatedColumns, "column without a date", "columns without a date");
     skip(table.nRepeatedColumns, "earlier column of a date given twice", "earlier columns of dates given twice");
     if (!skipped.empty()) text += "  skipped: " + skipped + "\n";
 
-    text += Format("  threshold %d %%, horizon %g days, drop %g %%: ", options.thresholdPercent, options.horizonDays,
+    text += FormatText("  threshold %d %%, horizon %g days, drop %g %%: ", options.thresholdPercent, options.horizonDays,
                    options.dropPercent);
-    if (t.trend.nFlagged == 0) return text + Format("nothing flagged among %zu receivers\n", ReceiverCount(t));
-    text += Format("%zu of %zu receivers flagged\n", t.trend.nFlagged, ReceiverCount(t));
+    if (t.trend.nFlagged == 0) return text + FormatText("nothing flagged among %zu receivers\n", ReceiverCount(t));
+    text += FormatText("%zu of %zu receivers flagged\n", t.trend.nFlagged, ReceiverCount(t));
 
     std::string dead;
     bool bHeader = false;
     for (const AxisTrend* axis : {&t.trend.x, &t.trend.y}) {
         for (const ReceiverTrend& r : axis->receivers) {
             if (r.flags & kFlagDead) {
-                dead += Format("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
+                dead += FormatText("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
                 continue;
             }
             if (!r.flags) continue;
             if (!bHeader) {
                 text +=
-                    Format("  %-7s %-7s %-18s %7s %9s %9s %9s %10s %10s\n", "label", "R", "reason", "latest", "level",
-                           "1st week", "last week", "slope/day", Format("to %d %%", options.thresholdPercent).c_str());
+                    FormatText("  %-7s %-7s %-18s %7s %9s %9s %9s %10s %10s\n", "label", "R", "reason", "latest", "level",
+                           "1st week", "last week", "slope/day", FormatText("to %d %%", options.thresholdPercent).c_str());
                 bHeader = true;
             }
             text += ReceiverLine(t, r);
@@ -164,14 +165,14 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
             const std::string head = CsvField(t.path) + "," + CsvField(t.name.frame) + "," +
                                      (t.name.row > 0 ? std::to_string(t.name.row) : std::string()) + "," + axis->name;
             for (const ReceiverTrend& r : axis->receivers) {
-                std::string line = head + Format(",%c%u,%u,", r.axis, r.index, r.index + 1);
+                std::string line = head + FormatText(",%c%u,%u,", r.axis, r.index, r.index + 1);
                 if (r.nDays == 0) {
                     line += "no value,0,,,,,,,,,,,,";
                 } else {
                     const bool bTrended = !(r.flags & kFlagDead);
-                    line += CsvField(r.flags ? FlagText(r.flags) : "ok") + Format(",%zu,", r.nDays) +
+                    line += CsvField(r.flags ? FlagText(r.flags) : "ok") + FormatText(",%zu,", r.nDays) +
                             t.table.days[r.firstDay].date + "," + t.table.days[r.lastDay].date +
-                            Format(",%u,%.0f,%lld,", r.latestValue, r.latestAverage,
+                            FormatText(",%u,%.0f,%lld,", r.latestValue, r.latestAverage,
                                    LedCheckCutline(options.thresholdPercent, r.latestAverage));
                     if (bTrended)
                         line += Number(r.latestPercent, 2) + "," + Number(r.firstWeekMedian, 2) + "," +
@@ -181,7 +182,7 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
                         line += ",,,,,";
                 }
                 line +=
-                    Format(",%d,", options.thresholdPercent) + avr + "," + (axis->rowChanges.empty() ? "no" : "yes");
+                    FormatText(",%d,", options.thresholdPercent) + avr + "," + (axis->rowChanges.empty() ? "no" : "yes");
                 csv += line + "\r\n";
             }
         }

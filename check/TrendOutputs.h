@@ -35,6 +35,12 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
 // over the days, the cutline and the values of the flagged receivers.
 std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions& options);
 
+// printf into a string of at most 511 bytes, for the figures of the outputs.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string FormatText(const char* format, ...);
+
 // Text for XML: & < > " ' escaped, bytes that are no UTF-8 and characters XML
 // forbids replaced by U+FFFD.
 std::string XmlText(std::string_view text);

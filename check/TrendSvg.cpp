@@ -18,15 +18,6 @@ constexpr std::size_t kMaxDrawn = 8;
 constexpr const char* kColours[kMaxDrawn] = {"#0072B2", "#E69F00", "#009E73", "#CC79A7",
                                              "#56B4E9", "#8C564B", "#7F7F00", "#9467BD"};
 
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return std::string(text, n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
-}
-
 // A step of 1, 2 or 5 times a power of ten that gives at most about `count` ticks.
 double NiceStep(double range, int count) {
     const double raw = range / count;
@@ -49,10 +40,10 @@ bool MoreUrgent(const ReceiverTrend* a, const ReceiverTrend* b) {
 std::string ReasonText(const ReceiverTrend& r, int threshold) {
     std::string text = FlagText(r.flags);
     if ((r.flags & kFlagCrossing) && !std::isnan(r.daysToThreshold))
-        text += r.daysToThreshold == 0 ? Format(": at %d %% now", threshold)
-                                       : Format(": %d %% in %.0f days", threshold, std::ceil(r.daysToThreshold));
+        text += r.daysToThreshold == 0 ? FormatText(": at %d %% now", threshold)
+                                       : FormatText(": %d %% in %.0f days", threshold, std::ceil(r.daysToThreshold));
     else
-        text += Format(": %.0f %%", r.latestPercent);
+        text += FormatText(": %.0f %%", r.latestPercent);
     return text;
 }
 
@@ -117,12 +108,12 @@ private:
 
     void Title() {
         std::string name = t_.name.frame;
-        if (t_.name.row > 0) name += Format(", row %d", t_.name.row);
+        if (t_.name.row > 0) name += FormatText(", row %d", t_.name.row);
         const std::size_t nDays = last_ - first_ + 1;
-        svg_ += Format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"16\" font-weight=\"bold\">", PlotLeft(), top_ + 24) +
-                XmlText(name) + Format(" \xE2\x80\x94 %c axis</text>\n", axis_.name);
-        svg_ += Format("<text x=\"%.1f\" y=\"%.1f\" fill=\"#444\">", PlotLeft(), top_ + 42) +
-                XmlText(Format("%zu days from %s to %s; %zu of %zu receivers flagged; threshold %d %%", nDays,
+        svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"16\" font-weight=\"bold\">", PlotLeft(), top_ + 24) +
+                XmlText(name) + FormatText(" \xE2\x80\x94 %c axis</text>\n", axis_.name);
+        svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" fill=\"#444\">", PlotLeft(), top_ + 42) +
+                XmlText(FormatText("%zu days from %s to %s; %zu of %zu receivers flagged; threshold %d %%", nDays,
                                t_.table.days[first_].date.c_str(), t_.table.days[last_].date.c_str(), axis_.nFlagged,
                                axis_.receivers.size(), options_.thresholdPercent)) +
                 "</text>\n";
@@ -131,13 +122,13 @@ private:
     void Grid() {
         svg_ += "<g stroke=\"#ddd\" stroke-width=\"1\">\n";
         for (double v = 0; v <= top_value_ + step_ / 2; v += step_)
-            svg_ += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", PlotLeft(), Y(v), PlotRight(),
+            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", PlotLeft(), Y(v), PlotRight(),
                            Y(v));
         svg_ += "</g>\n<g font-size=\"11\" text-anchor=\"end\" fill=\"#333\">\n";
         for (double v = 0; v <= top_value_ + step_ / 2; v += step_)
-            svg_ += Format("<text x=\"%.1f\" y=\"%.1f\">%.0f</text>\n", PlotLeft() - 6, Y(v) + 4, v);
+            svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\">%.0f</text>\n", PlotLeft() - 6, Y(v) + 4, v);
         svg_ += "</g>\n";
-        svg_ += Format(
+        svg_ += FormatText(
             "<text transform=\"translate(%.1f %.1f) rotate(-90)\" text-anchor=\"middle\" font-size=\"12\" "
             "fill=\"#333\">level (byte \xC3\x97 40)</text>\n",
             PlotLeft() - 52, (PlotTop() + PlotBottom()) / 2);
@@ -152,18 +143,18 @@ private:
             const double x =
                 span > 0 ? PlotLeft() + (PlotRight() - PlotLeft()) * static_cast<double>(at) / static_cast<double>(span)
                          : (PlotLeft() + PlotRight()) / 2;
-            svg_ += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>", x, PlotBottom(),
+            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>", x, PlotBottom(),
                            x, PlotBottom() + 5);
             svg_ +=
-                Format("<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, PlotBottom() + 19, TableDateText(n0 + at).c_str());
+                FormatText("<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, PlotBottom() + 19, TableDateText(n0 + at).c_str());
             if (span == 0) break;
         }
         svg_ += "</g>\n";
-        svg_ += Format(
+        svg_ += FormatText(
             "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"12\" fill=\"#333\">date "
             "(YYYY:MM:DD)</text>\n",
             (PlotLeft() + PlotRight()) / 2, PlotBottom() + 40);
-        svg_ += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#666\"/>\n",
+        svg_ += FormatText("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#666\"/>\n",
                        PlotLeft(), PlotTop(), PlotRight() - PlotLeft(), PlotBottom() - PlotTop());
     }
 
@@ -172,13 +163,13 @@ private:
                   bool bMarkers) {
         if (points.size() >= 2) {
             svg_ += "<polyline fill=\"none\" " + style + " points=\"";
-            for (const auto& [x, y] : points) svg_ += Format("%.1f,%.1f ", x, y);
+            for (const auto& [x, y] : points) svg_ += FormatText("%.1f,%.1f ", x, y);
             svg_.back() = '"';
             svg_ += "/>\n";
         }
         if (!bMarkers && points.size() != 1) return;
-        svg_ += Format("<g fill=\"%s\">", colour);
-        for (const auto& [x, y] : points) svg_ += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2.6\"/>", x, y);
+        svg_ += FormatText("<g fill=\"%s\">", colour);
+        for (const auto& [x, y] : points) svg_ += FormatText("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2.6\"/>", x, y);
         svg_ += "</g>\n";
     }
 
@@ -193,9 +184,9 @@ private:
         if (n1_ > nLast_) {
             // Ahead of the last day: the cutline held where it is, each crossing receiver's trend down to it.
             const double x = XOf(static_cast<double>(nLast_));
-            svg_ += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f3f3f3\"/>\n", x,
+            svg_ += FormatText("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f3f3f3\"/>\n", x,
                            PlotTop(), PlotRight() - x, PlotBottom() - PlotTop());
-            svg_ += Format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"#666\">trend ahead</text>\n", x + 4,
+            svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"#666\">trend ahead</text>\n", x + 4,
                            PlotTop() + 14);
             if (!cutline.empty())
                 Polyline({cutline.back(), {XOf(static_cast<double>(n1_)), cutline.back().second}},
@@ -207,13 +198,13 @@ private:
             std::vector<std::pair<double, double>> points;
             for (const DayValue& v : RowOf(rows, drawn_[i]->index).values)
                 if (v.day >= first_ && axis_.average[v.day] > 0) points.emplace_back(X(v.day), Y(v.value));
-            Polyline(points, Format("stroke=\"%s\" stroke-width=\"1.8\"", kColours[i]), kColours[i], true);
+            Polyline(points, FormatText("stroke=\"%s\" stroke-width=\"1.8\"", kColours[i]), kColours[i], true);
             const ReceiverTrend& r = *drawn_[i];
             if (!Crosses(r)) continue;
             const double n = static_cast<double>(t_.table.days[r.lastDay].number);
             const double from = r.fittedLast * r.latestAverage / 100,
                          to = options_.thresholdPercent * r.latestAverage / 100;
-            svg_ += Format(
+            svg_ += FormatText(
                 "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"1.8\" "
                 "stroke-dasharray=\"2 3\"/><circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"#fff\" stroke=\"%s\" "
                 "stroke-width=\"2\"/>\n",
@@ -225,37 +216,37 @@ private:
     void LegendEntry(double& y, const std::string& swatch, const std::string& text) {
         const double x = PlotRight() + 16;
         svg_ += swatch.empty() ? std::string()
-                               : Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" %s/>", x, y - 4, x + 24,
+                               : FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" %s/>", x, y - 4, x + 24,
                                         y - 4, swatch.c_str());
-        svg_ += Format("<text x=\"%.1f\" y=\"%.1f\">", x + (swatch.empty() ? 0 : 30), y) + XmlText(text) + "</text>\n";
+        svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\">", x + (swatch.empty() ? 0 : 30), y) + XmlText(text) + "</text>\n";
         y += 17;
     }
 
     void Legend(std::size_t nFlagged) {
         double y = PlotTop() + 10;
         svg_ += "<g font-size=\"12\" fill=\"#222\">\n";
-        LegendEntry(y, "stroke=\"#222\" stroke-width=\"2.5\"", Format("%c average (LED check)", axis_.name));
+        LegendEntry(y, "stroke=\"#222\" stroke-width=\"2.5\"", FormatText("%c average (LED check)", axis_.name));
         LegendEntry(y, "stroke=\"#D00000\" stroke-width=\"2\" stroke-dasharray=\"7 4\"",
-                    Format("cutline: %d %% of it", options_.thresholdPercent));
+                    FormatText("cutline: %d %% of it", options_.thresholdPercent));
         y += 6;
         if (drawn_.empty()) LegendEntry(y, "", "no receiver trends to flag");
         for (std::size_t i = 0; i < drawn_.size(); ++i) {
             const ReceiverTrend& r = *drawn_[i];
-            LegendEntry(y, Format("stroke=\"%s\" stroke-width=\"2.5\"", kColours[i]),
-                        Format("%c%u (R%u)", r.axis, r.index, r.index + 1));
-            svg_ += Format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"#555\">", PlotRight() + 46, y - 2) +
+            LegendEntry(y, FormatText("stroke=\"%s\" stroke-width=\"2.5\"", kColours[i]),
+                        FormatText("%c%u (R%u)", r.axis, r.index, r.index + 1));
+            svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"#555\">", PlotRight() + 46, y - 2) +
                     XmlText(ReasonText(r, options_.thresholdPercent)) + "</text>\n";
             y += 14;
         }
         if (nFlagged > drawn_.size())
-            LegendEntry(y, "", Format("and %zu more flagged (see the report)", nFlagged - drawn_.size()));
+            LegendEntry(y, "", FormatText("and %zu more flagged (see the report)", nFlagged - drawn_.size()));
         std::string dead;
         std::size_t nDead = 0;
         for (const ReceiverTrend& r : axis_.receivers) {
             if (!(r.flags & kFlagDead)) continue;
-            if (++nDead <= 2) dead += Format("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
+            if (++nDead <= 2) dead += FormatText("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
         }
-        if (nDead > 2) dead += Format(" and %zu more", nDead - 2);
+        if (nDead > 2) dead += FormatText(" and %zu more", nDead - 2);
         if (nDead) {
             LegendEntry(y, "", "dead (0 on every day):");
             LegendEntry(y, "", dead);
@@ -285,25 +276,25 @@ std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions
     for (const TrendedTable& t : tables) nPanels += HasData(t.trend.x) + HasData(t.trend.y);
     const double height = std::max<std::size_t>(nPanels, 1) * kPanelHeight;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += Format(
+    svg += FormatText(
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\" "
         "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"12\">\n",
         kWidth, height, kWidth, height);
     svg += "<title>Lumagrid: trend of the daily tables</title>\n";
-    svg += Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#fff\"/>\n", kWidth, height);
+    svg += FormatText("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#fff\"/>\n", kWidth, height);
     double top = 0;
     for (const TrendedTable& t : tables) {
         for (const AxisTrend* axis : {&t.trend.x, &t.trend.y}) {
             if (!HasData(*axis)) continue;
             if (top > 0)
                 svg +=
-                    Format("<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#bbb\"/>\n", top, kWidth, top);
+                    FormatText("<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#bbb\"/>\n", top, kWidth, top);
             Panel(svg, top, t, *axis, options).Draw();
             top += kPanelHeight;
         }
     }
     if (nPanels == 0)
-        svg += Format(
+        svg += FormatText(
             "<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\" font-size=\"16\">No table holds a day with "
             "values.</text>\n",
             kWidth / 2, kPanelHeight / 2);

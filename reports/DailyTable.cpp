@@ -27,20 +27,24 @@ bool IsTrailByte(unsigned char c) { return c >= 0x40 && c != 0x7F; }
 
 }  // namespace
 
-std::string DailyFileName(std::string_view sectionName, int nFileSaveIndex, LeadByteFn isLeadByte) {
+std::string FileNameSafeText(std::string_view text, LeadByteFn isLeadByte) {
     std::string name;
-    name.reserve(sectionName.size() + 16);
-    for (std::size_t i = 0; i < sectionName.size(); ++i) {
-        const auto c = static_cast<unsigned char>(sectionName[i]);
-        if (isLeadByte && isLeadByte(c) && i + 1 < sectionName.size() &&
-            IsTrailByte(static_cast<unsigned char>(sectionName[i + 1]))) {
-            name += sectionName.substr(i, 2);
+    name.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (isLeadByte && isLeadByte(c) && i + 1 < text.size() && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+            name += text.substr(i, 2);
             ++i;
             continue;
         }
         // strchr also finds the terminating NUL, which is a control character anyway.
         name += IsForbiddenInFileName(c) ? '_' : static_cast<char>(c);
     }
+    return name;
+}
+
+std::string DailyFileName(std::string_view sectionName, int nFileSaveIndex, LeadByteFn isLeadByte) {
+    std::string name = FileNameSafeText(sectionName, isLeadByte);
     name += '_';
     name += std::to_string(nFileSaveIndex);
     name += ".txt";
@@ -51,29 +55,8 @@ namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-enum class Label : unsigned char { kDate, kXIndex, kXAvr, kYIndex, kYAvr, kOther };
-
-// One row of the day: a label of ours and, for a sample row, its index.
-struct Entry {
-    Label label = Label::kOther;
-    std::uint32_t index = 0;
-};
-
-// Only labels exactly as this program writes them pair: "X7", not "X07" or "x7".
-Entry ParseLabel(std::string_view field) {
-    if (field == "Date") return {Label::kDate, 0};
-    if (field.size() < 2 || (field[0] != 'X' && field[0] != 'Y')) return {};
-    const bool bX = field[0] == 'X';
-    const std::string_view rest = field.substr(1);
-    if (rest == "Avr") return {bX ? Label::kXAvr : Label::kYAvr, 0};
-    if (rest.size() > 9 || (rest.size() > 1 && rest[0] == '0')) return {};
-    std::uint32_t index = 0;
-    for (const char c : rest) {
-        if (c < '0' || c > '9') return {};
-        index = index * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return {bX ? Label::kXIndex : Label::kYIndex, index};
-}
+using Label = DailyLabel;
+using Entry = DailyRow;
 
 struct OldLine {
     std::string_view text;
@@ -212,7 +195,7 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     std::size_t dateLine = kNone;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = lines[i].text;
-        Entry entry = ParseLabel(text.substr(0, text.find('\t')));
+        Entry entry = ParseDailyLabel(text.substr(0, text.find('\t')));
         if (entry.label == Label::kDate) {
             if (dateLine != kNone) continue;
             dateLine = i;
@@ -272,6 +255,21 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     }
     insertUpTo(lines.size());
     return out;
+}
+
+DailyRow ParseDailyLabel(std::string_view field) {
+    if (field == "Date") return {DailyLabel::kDate, 0};
+    if (field.size() < 2 || (field[0] != 'X' && field[0] != 'Y')) return {};
+    const bool bX = field[0] == 'X';
+    const std::string_view rest = field.substr(1);
+    if (rest == "Avr") return {bX ? DailyLabel::kXAvr : DailyLabel::kYAvr, 0};
+    if (rest.size() > 9 || (rest.size() > 1 && rest[0] == '0')) return {};
+    std::uint32_t index = 0;
+    for (const char c : rest) {
+        if (c < '0' || c > '9') return {};
+        index = index * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return {bX ? DailyLabel::kXIndex : DailyLabel::kYIndex, index};
 }
 
 }  // namespace reports

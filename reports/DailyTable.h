@@ -25,6 +25,20 @@ using LeadByteFn = bool (*)(unsigned char);
 // no such character: that next byte is judged on its own. A lead byte at the end stays.
 std::string DailyFileName(std::string_view sectionName, int nFileSaveIndex, LeadByteFn isLeadByte);
 
+// The text with those characters replaced as DailyFileName does: for other
+// names built from a frame's name (a recording's).
+std::string FileNameSafeText(std::string_view text, LeadByteFn isLeadByte);
+
+// The label of a table row: "Date", a sample row "X7"/"Y33" with its index,
+// an average row "XAvr"/"YAvr", or none of ours (kOther). Only labels exactly
+// as the daily save writes them: "X7" is one, "X07", "x7" and "X7 " are not.
+enum class DailyLabel : unsigned char { kDate, kXIndex, kXAvr, kYIndex, kYAvr, kOther };
+struct DailyRow {
+    DailyLabel label = DailyLabel::kOther;
+    std::uint32_t index = 0;
+};
+DailyRow ParseDailyLabel(std::string_view field);
+
 // The day's entries: the date, then per axis (left out when it has no samples
 // or sums to 0) one row per sample and its average over all samples (integer
 // division, zeros included). Values are b * 40.

@@ -86,6 +86,14 @@ TEST(CheckTool, IncompleteChecksAndBadCommandLinesAreNeverAPass) {
     EXPECT_NE(left.output.find("the frame left during its check"), std::string::npos) << left.output;
     EXPECT_NE(left.output.find("Frame \"Staying\"  usbindexNo 2"), std::string::npos) << left.output;
 
+    // A frame whose records both fail, as they would fail a click in the scope.
+    CheckRun records = RunCheck(std::string(kFrameHeader) +
+                               "[frame]\nname = Mute records\nusbindex = 5\nx_cells = 8\ny_cells = 8\n"
+                               "info_st = fail\nsysinfo = fail\n",
+                           {});
+    EXPECT_EQ(records.exitCode, 2u) << records.output;
+    EXPECT_NE(records.output.find("neither getDeviceInfoST nor getSysInfo"), std::string::npos) << records.output;
+
     // A frame that never sends: an error after the time limit, not a pass.
     CheckRun silent = RunCheck("rate = 0.1\n[frame]\nname = Mute\nusbindex = 3\nx_cells = 8\ny_cells = 8\n",
                           {"--timeout", "1", "--settle=0", "--packets", "2"});
