@@ -100,6 +100,12 @@ TEST(CheckTool, IncompleteChecksAndBadCommandLinesAreNeverAPass) {
     EXPECT_EQ(silent.exitCode, 2u) << silent.output;
     EXPECT_NE(silent.output.find("ERROR"), std::string::npos) << silent.output;
 
+    // A result that cannot be written: named with the cause, and never exit code 0.
+    CheckRun unwritten = RunCheck(std::string(kFrameHeader) + "[frame]\nname = Fine\nusbindex = 2\nx_cells = 8\ny_cells = 8\n",
+                                  {"--json", "no-such-folder\\check.json"});
+    EXPECT_EQ(unwritten.exitCode, 2u) << unwritten.output;
+    EXPECT_NE(unwritten.output.find("cannot write no-such-folder\\check.json"), std::string::npos) << unwritten.output;
+
     CheckRun usage = RunCheck("", {"--packets", "0"});
     EXPECT_EQ(usage.exitCode, 64u) << usage.output;
     EXPECT_NE(usage.output.find("--packets"), std::string::npos) << usage.output;
