@@ -59,15 +59,13 @@ std::wstring EnvironmentValue(const wchar_t* name) {
     return value;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& out) {
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f) return false;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+// Scenario and recording paths travel as UTF-8; Windows opens them by their wide names.
+FILE* OpenUtf8(const std::string& path) {
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (n <= 0) return nullptr;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    return _wfopen(wide.c_str(), L"rb");
 }
 
 // Everything the entry points and the worker share; guarded by `lock`.
@@ -106,16 +104,12 @@ void EnsureLoadedLocked() {
     Scenario scenario = DefaultScenario();
     std::wstring path = EnvironmentValue(L"QUORVANE_SIM");
     if (!path.empty()) {
-        std::string text;
         ScenarioError error;
-        std::optional<Scenario> parsed;
-        if (!ReadWholeFile(path, text)) {
-            error = {ToUtf8(path), 0, "cannot read the file"};
-        } else {
-            parsed = ParseScenario(text, ToUtf8(path), error);
-        }
+        std::optional<Scenario> parsed = LoadScenarioFile(ToUtf8(path), error, OpenUtf8);
         if (parsed) {
             scenario = std::move(*parsed);
+            for (const std::string& note : scenario.notes) std::fprintf(stderr, "QuorvaneLib: %s\n", note.c_str());
+            std::fflush(stderr);
         } else {
             std::fprintf(stderr, "QuorvaneLib: %s; using the built-in scenario\n", error.ToString().c_str());
             std::fflush(stderr);
@@ -228,15 +222,16 @@ public:
 
 private:
     // Commits the rounded-up size and only reserves what follows. The reserved
-    // span reaches past the largest packet a scenario can describe, so a read
-    // with a larger frame's counts faults however far it jumps.
+    // span reaches past the largest packet a scenario or recording can hold,
+    // so a read with a larger frame's counts faults however far it jumps.
     void Allocate(std::size_t size) {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         const std::size_t page = info.dwPageSize;
         auto roundUp = [page](std::size_t n) { return (n + page - 1) / page * page; };
         const std::size_t committed = roundUp(size);
-        const std::size_t guard = roundUp(quorvane::kDumpHeaderBytes + 2 * static_cast<std::size_t>(kMaxCells));
+        // A recording's counts are 16-bit: its packets may be larger than a described frame's.
+        const std::size_t guard = roundUp(quorvane::kDumpHeaderBytes + 2 * std::size_t{0xFFFF});
         void* base = VirtualAlloc(nullptr, committed + guard, MEM_RESERVE, PAGE_NOACCESS);
         if (!base) return;
         if (!VirtualAlloc(base, committed, MEM_COMMIT, PAGE_READWRITE)) {
@@ -309,19 +304,29 @@ public:
 
         double until = now + kIdlePollMs;
         if (engine.Streaming()) {
-            const double interval = 1000.0 / engine.StreamingRate();
             if (generation_ != g.streamGeneration) {
                 generation_ = g.streamGeneration;
                 nextPacket_ = now;
+                lastGap_ = 0.0;
+                due_ = true;
             }
-            // Short lateness (timer granularity) is caught up so the rate holds;
-            // a program that kept us waiting longer gets no backlog: the stream slows down.
-            if (now - nextPacket_ > std::max(2 * interval, kMaxCatchUpMs)) nextPacket_ = now;
-            if (now >= nextPacket_ - 0.5) {
-                d.packet = engine.NextPacket(packet_);
-                nextPacket_ += interval;
+            if (due_) {
+                // Short lateness (timer granularity) is caught up so the pace holds;
+                // a program that kept us waiting longer gets no backlog: the stream slows down.
+                if (now - nextPacket_ > std::max(2 * lastGap_, kMaxCatchUpMs)) nextPacket_ = now;
+                if (now >= nextPacket_ - 0.5) {
+                    d.packet = engine.NextPacket(packet_);
+                    // Each packet says when the next is due: a recording keeps its own pace.
+                    const double gap = engine.NextGapMs();
+                    due_ = d.packet && gap >= 0.0;
+                    if (due_) {
+                        nextPacket_ += gap;
+                        lastGap_ = gap;
+                    }
+                    for (const std::string& line : engine.TakeLogLines()) LogLocked(line);
+                }
+                if (due_) until = std::min(until, nextPacket_);
             }
-            until = std::min(until, nextPacket_);
         }
         std::int64_t change = engine.NextTimelineChange(static_cast<std::int64_t>(now));
         if (change >= 0) until = std::min(until, static_cast<double>(change));
@@ -382,6 +387,8 @@ private:
     bool warned_ = false;
     unsigned generation_ = 0;
     double nextPacket_ = 0.0;
+    double lastGap_ = 0.0;
+    bool due_ = false;  // a packet of the current stream is yet to come
     unsigned long long delivered_ = 0;  // packets the window has handled
     double nextCount_ = 0.0;
 };
@@ -471,12 +478,8 @@ int QUORVANE_CALL getDeviceInfoST(int position, DeviceInfoST* info) {
     EnsureLoadedLocked();
     const FrameSpec* frame = g.engine->AtPosition(position);
     int result = 0;
-    if (frame && info && frame->infoStSucceeds && AnswersThisTimeLocked(*frame, g.infoStCalls)) {
-        std::memset(info, 0, sizeof *info);
-        info->nXCells = static_cast<std::int16_t>(frame->x.cells);
-        info->nYCells = static_cast<std::int16_t>(frame->y.cells);
-        result = 1;
-    }
+    if (frame && info && frame->infoStSucceeds && AnswersThisTimeLocked(*frame, g.infoStCalls))
+        result = AnswerDeviceInfoST(*frame, *info);
     LogLocked(LogGetDeviceInfoST(position, result));
     return result;
 }
@@ -486,21 +489,11 @@ int QUORVANE_CALL getSysInfo(int usbindexNo, FrameSettings* settings) {
     EnsureLoadedLocked();
     const FrameSpec* frame = g.engine->ConnectedFrame(usbindexNo);
     int result = 0;
-    if (frame && settings && frame->sysInfoSucceeds && AnswersThisTimeLocked(*frame, g.sysInfoCalls)) {
-        std::memset(settings, 0, sizeof *settings);
-        settings->m_nXTCount = static_cast<std::uint16_t>(frame->x.cells);
-        settings->m_nYTCount = static_cast<std::uint16_t>(frame->y.cells);
-        settings->X_MODULE_CELL = static_cast<std::uint16_t>(frame->x.moduleCells);
-        settings->Y_MODULE_CELL = static_cast<std::uint16_t>(frame->y.moduleCells);
-        std::uint8_t* xTilts[4] = {&settings->X_TILT1, &settings->X_TILT2, &settings->X_TILT3, &settings->X_TILT4};
-        std::uint8_t* yTilts[4] = {&settings->Y_TILT1, &settings->Y_TILT2, &settings->Y_TILT3, &settings->Y_TILT4};
-        for (int i = 0; i < 4; ++i) {
-            *xTilts[i] = static_cast<std::uint8_t>(frame->x.tilts[static_cast<std::size_t>(i)]);
-            *yTilts[i] = static_cast<std::uint8_t>(frame->y.tilts[static_cast<std::size_t>(i)]);
-        }
+    if (frame && settings && frame->sysInfoSucceeds && AnswersThisTimeLocked(*frame, g.sysInfoCalls))
+        result = AnswerSysInfo(*frame, *settings);
+    if (result != 0) {
         g.parametersRead = true;
         SetEvent(g.wake);
-        result = 1;
     }
     LogLocked(LogGetSysInfo(usbindexNo, result));
     return result;
@@ -513,6 +506,7 @@ int QUORVANE_CALL setDump(int usbindexNo, int request) {
     if (outcome == SimEngine::DumpOutcome::Started) ++g.streamGeneration;
     if (g.wake) SetEvent(g.wake);
     LogLocked(LogSetDump(usbindexNo, request));
+    for (const std::string& line : g.engine->TakeLogLines()) LogLocked(line);
     return g.engine->ResultOf(outcome);
 }
 

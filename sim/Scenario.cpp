@@ -1,11 +1,14 @@
 #include "sim/Scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <map>
 #include <set>
 #include <sstream>
+
+#include "sim/Replay.h"
 
 namespace quorvane::sim {
 
@@ -74,10 +77,46 @@ std::optional<bool> ToBool(const std::string& s) {
     return std::nullopt;
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+// The folder part of a path, with its separator; empty for a bare name.
+std::string FolderOf(const std::string& path) {
+    const std::size_t at = path.find_last_of("/\\");
+    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+// Gives `frame` what its recording's header says. False when the header's
+// usbindexNo cannot address a frame and the scenario gave none.
+bool TakeFromRecording(FrameSpec& frame, std::shared_ptr<const Recorded> recorded, bool usbIndexGiven,
+                       std::string& reason) {
+    const recording::Header& h = recorded->index.header;
+    if (!usbIndexGiven) {
+        if (h.usbIndexNo < 0) {
+            reason = "the recording's usbindexNo " + std::to_string(h.usbIndexNo) +
+                     " cannot address a frame; give the frame a usbindex in a scenario";
+            return false;
+        }
+        frame.usbIndexNo = h.usbIndexNo;
+    }
+    frame.name = h.frameName;
+    frame.version = h.frameVersion;
+    frame.deviceType = h.deviceType;
+    frame.x.cells = h.xCount;
+    frame.y.cells = h.yCount;
+    frame.infoStSucceeds = h.deviceInfoStResult != 0;
+    frame.sysInfoSucceeds = h.sysInfoResult != 0;
+    frame.recorded = std::move(recorded);
+    return true;
+}
+
 // Parses one scenario text; the first fault ends it.
 class Parser {
 public:
-    Parser(const std::string& file, ScenarioError& error) : file_(file), error_(error) {}
+    Parser(const std::string& file, ScenarioError& error, const FileOpener& open)
+        : file_(file), error_(error), open_(open) {}
 
     std::optional<Scenario> Run(const std::string& text) {
         std::istringstream in(text);
@@ -114,6 +153,7 @@ private:
                 frame_ = FrameSpec{};
                 frame_.line = no;
                 keyLines_.clear();
+                recordingPath_.clear();
             } else if (section == "library") {
                 inFrame_ = false;
             } else {
@@ -189,7 +229,7 @@ private:
             "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "fail_every", "level_ambient",
             "level_ir", "level_ambient_ir", "level_percent", "level_maximal", "noise",
             "weak_x", "weak_y", "dead_x", "dead_y", "connected", "rate",
-            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y"};
+            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y", "recording", "replay_loop"};
         return keys.count(key) != 0;
     }
 
@@ -260,6 +300,12 @@ private:
         if (key == "weak_led_y") return WeakLedKey(f.y, key, value, no);
         if (key == "dead_led_x") return DeadLedKey(f.x, key, value, no);
         if (key == "dead_led_y") return DeadLedKey(f.y, key, value, no);
+        if (key == "recording") {
+            if (value.empty()) return Fail(no, "recording needs the path of a .lgrec file");
+            recordingPath_ = value;
+            return true;
+        }
+        if (key == "replay_loop") return boolKey(f.replayLoop);
         return boolKey(f.connectedAtStart);  // "connected"
     }
 
@@ -356,20 +402,54 @@ private:
         return true;
     }
 
+    // A frame played from a recording: everything but its place in the
+    // scenario comes from the file.
+    bool FinishRecordedFrame() {
+        const int at = keyLines_["recording"];
+        static const std::set<std::string> allowed = {"recording", "usbindex", "connected", "replay_loop"};
+        const std::pair<const std::string, int>* refused = nullptr;
+        for (const auto& entry : keyLines_)
+            if (!allowed.count(entry.first) && (!refused || entry.second < refused->second)) refused = &entry;
+        if (refused) {
+            return Fail(refused->second, "'" + refused->first + "' cannot go with 'recording' (line " +
+                                             std::to_string(at) +
+                                             "): a recorded frame takes it from the recording; only usbindex, "
+                                             "connected and replay_loop may be given");
+        }
+        const std::string path = IsAbsolutePath(recordingPath_) ? recordingPath_ : FolderOf(file_) + recordingPath_;
+        std::string reason;
+        std::shared_ptr<const Recorded> recorded = LoadRecorded(path, open_, reason);
+        if (!recorded || !TakeFromRecording(frame_, recorded, keyLines_.count("usbindex") != 0, reason))
+            return Fail(at, "recording '" + recordingPath_ + "': " + reason);
+        if (!recorded->note.empty())
+            s_.notes.push_back(file_ + ":" + std::to_string(at) + ": recording '" + recordingPath_ + "' " +
+                               recorded->note);
+        return true;
+    }
+
     bool FinishFrame() {
         if (!inFrame_) return true;
         inFrame_ = false;
         const int at = frame_.line;
-        if (frame_.name.empty()) return Fail(at, "frame without a name");
-        if (!keyLines_.count("usbindex")) return Fail(at, "frame '" + frame_.name + "' lacks usbindex");
-        if (!keyLines_.count("x_cells") || !keyLines_.count("y_cells"))
-            return Fail(at, "frame '" + frame_.name + "' lacks x_cells or y_cells");
-        if (!CheckFaultIndices(frame_.x, "x") || !CheckFaultIndices(frame_.y, "y")) return false;
+        const bool recorded = keyLines_.count("recording") != 0;
+        if (recorded) {
+            if (!FinishRecordedFrame()) return false;
+        } else {
+            if (keyLines_.count("replay_loop"))
+                return Fail(keyLines_["replay_loop"], "replay_loop needs 'recording' in the same frame");
+            if (frame_.name.empty()) return Fail(at, "frame without a name");
+            if (!keyLines_.count("usbindex")) return Fail(at, "frame '" + frame_.name + "' lacks usbindex");
+            if (!keyLines_.count("x_cells") || !keyLines_.count("y_cells"))
+                return Fail(at, "frame '" + frame_.name + "' lacks x_cells or y_cells");
+            if (!CheckFaultIndices(frame_.x, "x") || !CheckFaultIndices(frame_.y, "y")) return false;
+        }
+        const bool usbIndexGiven = keyLines_.count("usbindex") != 0;
         for (const FrameSpec& other : s_.frames) {
             if (other.usbIndexNo == frame_.usbIndexNo) {
-                return Fail(keyLines_["usbindex"], "usbindex " + std::to_string(frame_.usbIndexNo) +
-                                                       " already used by the frame on line " +
-                                                       std::to_string(other.line));
+                return Fail(usbIndexGiven ? keyLines_["usbindex"] : keyLines_["recording"],
+                            "usbindex " + std::to_string(frame_.usbIndexNo) +
+                                (usbIndexGiven ? "" : " (the recording's)") + " already used by the frame on line " +
+                                std::to_string(other.line) + (usbIndexGiven ? "" : "; give this frame a usbindex"));
             }
         }
         s_.frames.push_back(frame_);
@@ -391,17 +471,59 @@ private:
 
     std::string file_;
     ScenarioError& error_;
+    const FileOpener& open_;
     Scenario s_;
     bool inFrame_ = false;
     FrameSpec frame_;
+    std::string recordingPath_;  // as the frame's `recording` key gives it
     std::map<std::string, int> keyLines_;
 };
+
+// One recorded frame, addressed by the usbindexNo it had when recorded.
+std::optional<Scenario> ScenarioOfRecording(const std::string& path, ScenarioError& error, const FileOpener& open) {
+    std::string reason;
+    std::shared_ptr<const Recorded> recorded = LoadRecorded(path, open, reason);
+    FrameSpec frame;
+    if (!recorded || !TakeFromRecording(frame, recorded, false, reason)) {
+        error = {path, 0, reason};
+        return std::nullopt;
+    }
+    Scenario s;
+    if (!recorded->note.empty()) s.notes.push_back(path + ": " + recorded->note);
+    s.frames.push_back(std::move(frame));
+    return s;
+}
 
 }  // namespace
 
 std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file,
-                                      ScenarioError& error) {
-    return Parser(file, error).Run(text);
+                                      ScenarioError& error, const FileOpener& open) {
+    return Parser(file, error, open).Run(text);
+}
+
+std::optional<Scenario> LoadScenarioFile(const std::string& path, ScenarioError& error, const FileOpener& open) {
+    std::FILE* file = open ? open(path) : std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = {path, 0, "cannot read the file"};
+        return std::nullopt;
+    }
+    std::string text;
+    char buf[4096];
+    std::size_t n = std::fread(buf, 1, recording::kMagicBytes, file);
+    text.assign(buf, n);
+    // A recording is read block by block, not as text.
+    if (NamesRecording(path) || StartsLikeRecording(reinterpret_cast<const std::uint8_t*>(text.data()), n)) {
+        std::fclose(file);
+        return ScenarioOfRecording(path, error, open);
+    }
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) text.append(buf, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        error = {path, 0, "cannot read the file"};
+        return std::nullopt;
+    }
+    return ParseScenario(text, path, error, open);
 }
 
 const std::string& DefaultScenarioText() {

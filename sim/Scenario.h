@@ -4,11 +4,20 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quorvane::sim {
+
+struct Recorded;  // sim/Replay.h
+
+// Opens a file named in UTF-8 for binary reading, or returns nullptr. The
+// library passes one that takes Windows' wide names; nullptr means std::fopen.
+using FileOpener = std::function<std::FILE*(const std::string& path)>;
 
 // A receiver that reads only a fraction of the level it should.
 struct WeakReceiver {
@@ -60,6 +69,11 @@ struct FrameSpec {
     double rate = 0.0;  // packets per second while it streams; 0: the library's rate
     bool connectedAtStart = true;
     int line = 0;   // where the frame starts in its scenario text
+    // Set: the frame plays this recording (frame key `recording`). Its packets
+    // and info answers come from it; name, version, type, the cell counts and
+    // whether the info calls succeed are filled from its header.
+    std::shared_ptr<const Recorded> recorded;
+    bool replayLoop = true;  // a recorded stream starts again at its end
 };
 
 // One change of the connected set, at a time after registration.
@@ -78,6 +92,8 @@ struct Scenario {
     bool strictPackets = false;  // packets end at an inaccessible page, so overreads fault
     std::vector<FrameSpec> frames;
     std::vector<TimelineEvent> timeline;  // sorted by time, stable
+    // "file:line: what" of recordings that are played only in part.
+    std::vector<std::string> notes;
 };
 
 // Where and why a scenario text was rejected.
@@ -95,10 +111,17 @@ constexpr int kMaxTextBytes = 127;
 constexpr double kMinRate = 0.1;
 constexpr double kMaxRate = 10000.0;
 
-// Parses a scenario text; `file` only names the source in errors.
-// Returns std::nullopt and fills `error` on the first fault.
+// Parses a scenario text; `file` names the source in errors, and its folder
+// is where relative `recording` paths start. Returns std::nullopt and fills
+// `error` on the first fault, an unplayable recording included.
 std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file,
-                                      ScenarioError& error);
+                                      ScenarioError& error, const FileOpener& open = nullptr);
+
+// The scenario a file gives: a recording (".lgrec" name or the recording
+// magic) becomes a scenario of that one frame, anything else is parsed as
+// scenario text.
+std::optional<Scenario> LoadScenarioFile(const std::string& path, ScenarioError& error,
+                                         const FileOpener& open = nullptr);
 
 // The built-in scenario, as text in the same format (it doubles as an example).
 const std::string& DefaultScenarioText();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace quorvane::sim {
 
@@ -154,6 +155,42 @@ void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std
     out[kHeaderChecksum + 1] = static_cast<std::uint8_t>(sum >> 8);
 }
 
+int AnswerDeviceInfoST(const FrameSpec& frame, DeviceInfoST& out) {
+    if (!frame.infoStSucceeds) return 0;
+    if (frame.recorded) {
+        const recording::Header& h = frame.recorded->index.header;
+        static_assert(sizeof out == recording::kDeviceInfoStBytes, "the recorded record is the library's");
+        std::memcpy(&out, h.deviceInfoSt.data(), sizeof out);
+        return h.deviceInfoStResult;
+    }
+    std::memset(&out, 0, sizeof out);
+    out.nXCells = static_cast<std::int16_t>(frame.x.cells);
+    out.nYCells = static_cast<std::int16_t>(frame.y.cells);
+    return 1;
+}
+
+int AnswerSysInfo(const FrameSpec& frame, FrameSettings& out) {
+    if (!frame.sysInfoSucceeds) return 0;
+    if (frame.recorded) {
+        const recording::Header& h = frame.recorded->index.header;
+        static_assert(sizeof out == recording::kFrameSettingsBytes, "the recorded record is the library's");
+        std::memcpy(&out, h.frameSettings.data(), sizeof out);
+        return h.sysInfoResult;
+    }
+    std::memset(&out, 0, sizeof out);
+    out.m_nXTCount = static_cast<std::uint16_t>(frame.x.cells);
+    out.m_nYTCount = static_cast<std::uint16_t>(frame.y.cells);
+    out.X_MODULE_CELL = static_cast<std::uint16_t>(frame.x.moduleCells);
+    out.Y_MODULE_CELL = static_cast<std::uint16_t>(frame.y.moduleCells);
+    std::uint8_t* xTilts[4] = {&out.X_TILT1, &out.X_TILT2, &out.X_TILT3, &out.X_TILT4};
+    std::uint8_t* yTilts[4] = {&out.Y_TILT1, &out.Y_TILT2, &out.Y_TILT3, &out.Y_TILT4};
+    for (std::size_t i = 0; i < 4; ++i) {
+        *xTilts[i] = static_cast<std::uint8_t>(frame.x.tilts[i]);
+        *yTilts[i] = static_cast<std::uint8_t>(frame.y.tilts[i]);
+    }
+    return 1;
+}
+
 std::string LogRegister(int result) { return "registerQuorvaneUSBEvent -> " + std::to_string(result); }
 
 std::string LogGetDeviceinfo(int position, int result) {
@@ -269,6 +306,14 @@ SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request) {
     streamingFrame_ = frame;
     streamingRequest_ = request;
     packetNo_ = 0;
+    nextGapMs_ = -1.0;
+    replay_ = ReplayStream();
+    const FrameSpec& spec = scenario_.frames[static_cast<std::size_t>(frame)];
+    if (spec.recorded) {
+        replay_ = ReplayStream(*spec.recorded, static_cast<std::uint8_t>(request), spec.replayLoop,
+                               1000.0 / scenario_.rate);
+        if (!replay_.HasPackets()) logLines_.push_back(LogReplayNotRecorded(usbIndexNo, request));
+    }
     return DumpOutcome::Started;
 }
 
@@ -292,10 +337,25 @@ double SimEngine::StreamingRate() const {
 }
 
 bool SimEngine::NextPacket(std::vector<std::uint8_t>& out) {
+    nextGapMs_ = -1.0;
     if (streamingFrame_ < 0) return false;
-    GeneratePacket(scenario_.frames[static_cast<std::size_t>(streamingFrame_)], streamingRequest_,
-                   scenario_.seed, packetNo_++, out);
+    const FrameSpec& frame = scenario_.frames[static_cast<std::size_t>(streamingFrame_)];
+    if (frame.recorded) {
+        if (!replay_.Next(out)) return false;
+        nextGapMs_ = replay_.GapMs();
+        if (replay_.Ended())
+            logLines_.push_back(LogReplayEnded(frame.usbIndexNo, streamingRequest_, replay_.Sent()));
+        return true;
+    }
+    GeneratePacket(frame, streamingRequest_, scenario_.seed, packetNo_++, out);
+    nextGapMs_ = 1000.0 / StreamingRate();
     return true;
+}
+
+std::vector<std::string> SimEngine::TakeLogLines() {
+    std::vector<std::string> lines;
+    lines.swap(logLines_);
+    return lines;
 }
 
 }  // namespace quorvane::sim

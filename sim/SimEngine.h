@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/QuorvaneTypes.h"
+#include "sim/Replay.h"
 #include "sim/Scenario.h"
 
 namespace quorvane::sim {
@@ -53,6 +54,11 @@ std::size_t PacketSize(const FrameSpec& frame);
 // Depends on nothing else, so a scenario always yields the same packets.
 void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std::uint32_t packetNo,
                     std::vector<std::uint8_t>& out);
+
+// What getDeviceInfoST and getSysInfo answer for a frame that succeeds: its
+// result, and the record filled (a recorded frame: the bytes as recorded).
+int AnswerDeviceInfoST(const FrameSpec& frame, DeviceInfoST& out);
+int AnswerSysInfo(const FrameSpec& frame, FrameSettings& out);
 
 // Request-log lines, without line end.
 std::string LogRegister(int result);
@@ -104,8 +110,15 @@ public:
     // Packets per second of the streaming frame: its own rate, else the library's.
     double StreamingRate() const;
 
-    // The next packet of the streaming frame; false when no frame streams.
+    // The next packet of the streaming frame; false when no frame streams, or
+    // its recording holds nothing for the request or has played to its end.
     bool NextPacket(std::vector<std::uint8_t>& out);
+    // Milliseconds from the packet NextPacket gave last to the one after it:
+    // the rate's interval, or a recording's own gap; < 0 when none follows.
+    double NextGapMs() const { return nextGapMs_; }
+
+    // Request-log lines of recorded frames since the last call, in order.
+    std::vector<std::string> TakeLogLines();
 
 private:
     Scenario scenario_;
@@ -114,6 +127,9 @@ private:
     int streamingFrame_ = -1;  // index into scenario_.frames
     int streamingRequest_ = 0;
     std::uint32_t packetNo_ = 0;
+    ReplayStream replay_;  // of a recorded streaming frame
+    double nextGapMs_ = -1.0;
+    std::vector<std::string> logLines_;
 };
 
 }  // namespace quorvane::sim

@@ -174,7 +174,9 @@ void CheckPacket(const FrameSpec& f, int request, std::uint64_t seed, std::uint3
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     ScenarioError error;
-    const std::optional<Scenario> scenario = ParseScenario(text, "fuzz.scn", error);
+    // A `recording` key names a file; the fuzzer's must not reach the disk.
+    const FileOpener noFiles = [](const std::string&) -> std::FILE* { return nullptr; };
+    const std::optional<Scenario> scenario = ParseScenario(text, "fuzz.scn", error, noFiles);
     if (!scenario) {
         FUZZ_REQUIRE(!error.reason.empty());
         FUZZ_REQUIRE(error.file == "fuzz.scn");

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/QuorvaneApi.h"
+#include "link/Recording.h"
 
 using namespace quorvane;
 
@@ -27,6 +28,7 @@ struct Received {
     std::vector<std::vector<std::uint8_t>> packets;
     std::map<int, std::size_t> packetSize;  // by usbindexNo (header byte 2)
     std::vector<bool> endsAtNoAccess;       // per packet: its last byte readable, the next not
+    std::vector<DWORD> packetTicks;         // when each packet came
     std::size_t overreadAt = 0;             // >0: the handler also reads this byte, as a faulty program would
 };
 Received g_received;
@@ -49,6 +51,7 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
             static_cast<void>(*static_cast<const volatile std::uint8_t*>(p + g_received.overreadAt));
         g_received.endsAtNoAccess.push_back(Readable(p + size - 1) && !Readable(p + size));
         g_received.packets.emplace_back(p, p + size);
+        g_received.packetTicks.push_back(GetTickCount());
         return 0;
     }
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -453,6 +456,80 @@ TEST_F(QuorvaneLibTest, DumpCountLinesCountThePacketsTheWindowHandled) {
     EXPECT_GE(lines, 3);
     EXPECT_GT(handled, 0u);
     EXPECT_EQ(lastCount, static_cast<long long>(handled));
+}
+
+// A recorded frame beside a simulated one: its answers and packets are the
+// recording's, at the recorded pace, and it stops at the end with replay_loop = no.
+TEST_F(QuorvaneLibTest, RecordedFramePlaysItsRecordingThroughTheMessages) {
+    recording::Header h;
+    h.frameName = "Site IR/SN 5";
+    h.frameVersion = "9.9";
+    h.deviceType = 1;
+    h.usbIndexNo = 6;
+    h.deviceInfoStResult = 1;
+    h.sysInfoResult = 1;
+    for (std::size_t i = 0; i < h.deviceInfoSt.size(); ++i) h.deviceInfoSt[i] = static_cast<std::uint8_t>(3 * i + 1);
+    for (std::size_t i = 0; i < h.frameSettings.size(); ++i) h.frameSettings[i] = static_cast<std::uint8_t>(250 - i);
+    h.xCount = 20;
+    h.yCount = 10;
+    recording::Encoder encoder(h);
+    std::vector<std::vector<std::uint8_t>> recorded;
+    encoder.AddRequest(0, 0x05);
+    for (int n = 0; n < 6; ++n) {
+        std::vector<std::uint8_t> p(h.PacketSize());
+        for (std::size_t i = 0; i < p.size(); ++i) p[i] = static_cast<std::uint8_t>(n * 11 + i);
+        p[2] = 6;  // the window looks the size up by this byte
+        encoder.AddPacket(100'000u * static_cast<unsigned>(n), 0x05, p.data(), p.size());
+        recorded.push_back(p);
+    }
+    encoder.Finish();
+    std::vector<std::uint8_t> file;
+    encoder.TakeOutput(file);
+    const std::wstring recordingPath = TempPath(L"site.lgrec");
+    WriteText(recordingPath, std::string(file.begin(), file.end()));
+    const std::wstring name = recordingPath.substr(recordingPath.find_last_of(L"\\/") + 1);
+
+    // Named relative to the scenario's folder.
+    Load(("strict_packets = yes\n[frame]\nname = Sim\nusbindex = 1\nx_cells = 8\ny_cells = 8\n"
+          "[frame]\nrecording = " + std::string(name.begin(), name.end()) + "\nreplay_loop = no\n").c_str());
+    g_received.packetSize = {{6, h.PacketSize()}};
+    ASSERT_EQ(reg_(window_), 1);
+    Pump(2000, [] { return !g_received.connects.empty(); });
+    ASSERT_EQ(g_received.connects, std::vector<WPARAM>{2});
+
+    char text[128], version[128];
+    int type = 0, usb = 0;
+    ASSERT_EQ(info_(1, text, version, &type, &usb), 1);
+    EXPECT_STREQ(text, "Site IR/SN 5");
+    EXPECT_STREQ(version, "9.9");
+    EXPECT_EQ(usb, 6);
+    std::uint8_t st[40] = {}, fs[50] = {};
+    ASSERT_EQ(infoSt_(1, reinterpret_cast<DeviceInfoST*>(st)), 1);
+    EXPECT_EQ(std::vector<std::uint8_t>(st, st + 40),
+              std::vector<std::uint8_t>(h.deviceInfoSt.begin(), h.deviceInfoSt.end()));
+    ASSERT_EQ(sysInfo_(6, reinterpret_cast<FrameSettings*>(fs)), 1);
+    EXPECT_EQ(std::vector<std::uint8_t>(fs, fs + 50),
+              std::vector<std::uint8_t>(h.frameSettings.begin(), h.frameSettings.end()));
+
+    dump_(6, 0x05);
+    Pump(5000, [] { return g_received.packets.size() >= 6; });
+    Pump(300);  // nothing follows the last packet
+    EXPECT_EQ(g_received.packets, recorded);
+    EXPECT_EQ(g_received.endsAtNoAccess, std::vector<bool>(g_received.packets.size(), true));
+    ASSERT_EQ(g_received.packetTicks.size(), 6u);
+    // 100 ms apart as recorded; a busy machine may only stretch it.
+    const DWORD span = g_received.packetTicks.back() - g_received.packetTicks.front();
+    EXPECT_GE(span, 480u);
+    EXPECT_LE(span, 1500u);
+
+    dump_(6, 0x01);
+    Pump(200);
+    EXPECT_EQ(g_received.packets.size(), 6u);
+    const std::vector<std::string> log = ReadLines(logPath_);
+    const std::vector<std::string> tail(log.end() - 4, log.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"setDump 6 0x05", "replay 6 0x05 ended after 6 packets", "setDump 6 0x01",
+                                              "replay 6 0x01 not recorded"}));
+    DeleteFileW(recordingPath.c_str());
 }
 
 TEST_F(QuorvaneLibTest, UnloadWhileStreamingKeepsDeliveringUntilTheWindowGoes) {
