@@ -19,11 +19,13 @@ struct CheckRun {
 };
 
 // Frames stream fast here so that a check of five sets takes well under a second.
-CheckRun RunCheck(const std::string& scenario, std::vector<std::string> args, bool bFiles = false) {
+CheckRun RunCheck(const std::string& scenario, std::vector<std::string> args, bool bFiles = false,
+                  const std::string& folder = "") {
     e2e::Session session;
     e2e::LaunchOptions options;
     options.exeName = "LumagridCheck.exe";
     options.scenarioText = scenario;
+    options.folder = folder;
     if (bFiles) {
         args.push_back("--json=check.json");
         args.push_back("--junit=check.xml");
@@ -41,6 +43,21 @@ CheckRun RunCheck(const std::string& scenario, std::vector<std::string> args, bo
 }
 
 const char kFrameHeader[] = "rate = 200\nstrict_packets = yes\n";
+
+// A folder of the test's own, for files that several runs share.
+std::string MakeFolder(const char* pszName) {
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + pszName + "-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// The "faulty parts:" block of a check's report.
+std::string FaultyParts(const std::string& output) {
+    const size_t from = output.find("faulty parts:");
+    return from == std::string::npos ? std::string() : output.substr(from, output.find("  FAIL", from) - from);
+}
 
 }  // namespace
 
@@ -126,10 +143,7 @@ TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
     }
     const std::string table = dates + "\r\n" + x[0] + "\r\n" + x[1] + "\r\n" + x[2] + "\r\n" + x[3] + "\r\n" + avr + "\r\n";
 
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "lumagrid-trend-" + std::to_string(::GetCurrentProcessId());
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = MakeFolder("lumagrid-trend");
     HANDLE h = ::CreateFileA((folder + "\\Bench A_1.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     ::WriteFile(h, table.data(), static_cast<DWORD>(table.size()), &written, nullptr);
@@ -162,5 +176,27 @@ TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
     for (const std::string& line : missing.traceLines()) output += line + "\n";
     EXPECT_EQ(exitCode, 2u) << output;
     EXPECT_NE(output.find("Nowhere_2.txt"), std::string::npos) << output;
+    e2e::RemoveFolder(folder);
+}
+
+// Recorded with "record" on every beam set, a frame with a dead LED and a dead
+// receiver replays with the diagnosis it had live.
+TEST(CheckTool, RecordingOfAFaultyFrameReplaysToTheSameDiagnosis) {
+    const std::string live = std::string(kFrameHeader) +
+                             "[frame]\nname = Site 12\nusbindex = 7\nx_cells = 48\ny_cells = 32\n"
+                             "x_module_cells = 16\nx_tilts = 3 5\ny_tilts = 2\nnoise = 2\n"
+                             "dead_led_x = 20\ndead_x = 30\n";
+    const std::string folder = MakeFolder("lumagrid-replay");
+    CheckRun recorded = RunCheck(live, {"record", "--frame", "Site 12", "--seconds", "3", "--modes", "maximal",
+                                        "site.lgrec"}, false, folder);
+    EXPECT_EQ(recorded.exitCode, 0u) << recorded.output;
+    EXPECT_NE(recorded.output.find("recorded "), std::string::npos) << recorded.output;
+
+    CheckRun checkedLive = RunCheck(live, {}, false, folder);
+    CheckRun replayed = RunCheck("[frame]\nrecording = site.lgrec\n", {}, false, folder);
+    EXPECT_EQ(checkedLive.exitCode, 1u) << checkedLive.output;
+    EXPECT_EQ(replayed.exitCode, 1u) << replayed.output;
+    ASSERT_NE(FaultyParts(checkedLive.output), "") << checkedLive.output;
+    EXPECT_EQ(FaultyParts(replayed.output), FaultyParts(checkedLive.output)) << replayed.output;
     e2e::RemoveFolder(folder);
 }
