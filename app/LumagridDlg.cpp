@@ -95,6 +95,8 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_MESSAGE(quorvane::WM_READ_DEVICE_INFO, OnReadDeviceInfo)
     ON_MESSAGE(WM_LUMAGRID_GDI_COUNT, OnGdiCount)
     ON_MESSAGE(WM_LUMAGRID_FILE_ERROR, OnAutoSaveFileError)
+    ON_MESSAGE(WM_LUMAGRID_RECORDING_FAILED, OnRecordingFailed)
+    ON_MESSAGE(WM_INITMENUPOPUP, OnInitMenuPopup)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -170,6 +172,9 @@ BOOL CLumagridDlg::OnInitDialog() {
             sysMenu.AppendMenu(MF_SEPARATOR);
             sysMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, szAbout);
         }
+        wchar_t szRecord[128] = {0};
+        ::LoadStringW(AfxGetResourceHandle(), IDS_RECORD_DUMP_STREAM, szRecord, 128);
+        if (szRecord[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_RECORD_DUMP_STREAM, szRecord);
     }
 
     SetIcon(m_hIcon, TRUE);
@@ -207,6 +212,8 @@ void CLumagridDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+    } else if ((nID & 0xFFF0) == IDM_RECORD_DUMP_STREAM) {
+        OnRecordDumpStream();
     } else {
         Default();
     }
@@ -232,6 +239,7 @@ HCURSOR CLumagridDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); 
 
 void CLumagridDlg::OnDestroy() {
     Default();
+    EndRecording(true);  // the file complete before the library goes
     // The stop goes to device 0 whatever frame is selected; a library that
     // could not be bound is never called.
     int nResult = -1;

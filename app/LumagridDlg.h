@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,11 +14,14 @@
 
 #include <commdlg.h>
 
+#include "link/DeviceRecords.h"
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
+#include "link/Recording.h"
 #include "reports/StatusBox.h"
 #include "reports/XlsReport.h"
 #include "scope/AxisModules.h"
+#include "scope/DumpRecorder.h"
 #include "scope/RepaintPacer.h"
 
 using scope::AxisWindow;
@@ -37,6 +41,8 @@ constexpr UINT WM_LUMAGRID_GDI_COUNT = WM_APP + 0x100;
 // Shows the file errors of the daily save once the packet handler that met
 // them has returned.
 constexpr UINT WM_LUMAGRID_FILE_ERROR = WM_APP + 0x101;
+// A recording's writer met a write error: the recording ends on this thread.
+constexpr UINT WM_LUMAGRID_RECORDING_FAILED = WM_APP + 0x102;
 
 class CLumagridDlg : public CDialog {
 public:
@@ -87,6 +93,14 @@ public:
     void RefreshDeviceList(int nCount);
     void SelectDevice();
     quorvane::DeviceInfoST m_DeviceInfoST{};
+    // What the library said of each listed frame at the latest refill, by row.
+    std::vector<quorvane::DeviceRecord> m_arrDeviceRecords;
+    // The getSysInfo answer of the frame clicked last, as received.
+    int m_nSysInfoUsbIndex = -1;
+    int m_nSysInfoResult = 0;
+    quorvane::FrameSettings m_SysInfoAnswer{};
+    // The listed row of a frame, or -1.
+    int RowOfUsbIndex(int nUsbIndexNo);
 
     // ---- Scope modes and dump requests
     void ReissueScopeMode();
@@ -100,6 +114,10 @@ public:
     int m_nScopeMode = 0;
     int m_nDumpAxisMask = 0;
     BYTE m_byDumpRequest = 0;
+    // Sends a request; every request goes through here, so that a recording
+    // of its frame holds it.
+    void SendDumpRequest(int nUsbIndexNo, BYTE byRequest);
+    BYTE m_byDumpSent = 0;  // the byte sent with the latest request
     // The frame the latest request went to, and the frame whose receiver
     // counts are in force: a packet is read only while they are the same.
     // A pass of the daily save and the user's clicks both change them.
@@ -166,6 +184,23 @@ public:
     // Writes the whole file or leaves the one there as it was; 0 or the
     // Windows error of the step that failed.
     DWORD WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+
+    // ---- Recording of the marked frame's dump stream
+    void OnRecordDumpStream();
+    void StartRecording(int nRow, const std::wstring& chosenPath);
+    // bBoxNow: show a write error's box at once rather than once the current
+    // handler (maybe inside the library's send) has returned.
+    void EndRecording(bool bBoxNow = false);
+    void RecordPacket(const std::uint8_t* pPacket);
+    void UpdateRecordMenuItem();
+    LRESULT OnRecordingFailed(WPARAM wParam, LPARAM lParam);
+    LRESULT OnInitMenuPopup(WPARAM wParam, LPARAM lParam);
+    std::unique_ptr<scope::DumpRecorder> m_pRecorder;
+    int m_nRecordUsbIndex = -1;
+    std::string m_strRecordPathUtf8;
+    std::uint64_t m_nRecordSkipped = 0;  // packets read with other receiver counts than the recording's
+    // Replaceable so that tests can have blocks written at once.
+    recording::EncoderOptions m_recordingOptions;
 
     // ---- Daily automatic save
     void PrepareAutoSave(int nRow);

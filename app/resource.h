@@ -11,14 +11,17 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_LUMAGRID_DIALOG 102
+#define IDS_RECORD_DUMP_STREAM 103
 
 // Icons
 #define IDR_MAINFRAME 128
 #define IDI_SCOPE 132
 #define IDI_DEVICE 133
 
-// System menu command of the About item
+// System menu commands: multiples of 16 below 0xF000 (the system uses the
+// low four bits and the range above)
 #define IDM_ABOUTBOX 0x0010
+#define IDM_RECORD_DUMP_STREAM 0x0020
 
 // Charts and panels
 #define IDC_Y_CHART 1000

@@ -3,10 +3,14 @@
 // rate. Reports packets handled per second against those offered, the share
 // of one core the process used (GetProcessTimes: the program and the library's
 // worker) and chart paints per second. Run under Wine or Windows:
-//   rate_run <packets per second> <seconds> [hidden|floor]
+//   rate_run <packets per second> <seconds> [hidden|floor|record]
 // "hidden" hides both charts during the measurement: the cost of everything
 // but the painting. "floor" answers every packet without handing it to the
 // dialog: what the library's thread and the window system cost anyway.
+// "record" records the dump stream to a file meanwhile (the system menu's
+// "Record dump stream..."), and reads it back afterwards.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,6 +18,7 @@
 #include "app/LumagridApp.h"
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
+#include "link/RecordingIndex.h"
 
 namespace {
 CLumagridApp g_app;
@@ -25,6 +30,14 @@ LONGLONG g_llHandlerTicks = 0;  // performance-counter ticks spent in the dialog
 WNDPROC g_pfnChartProc[2] = {nullptr, nullptr};
 HWND g_hChart[2] = {nullptr, nullptr};
 LONGLONG g_llPaintTicks = 0;  // ... and in the charts' WM_PAINT
+std::wstring g_recordPath;
+
+// The recording's Save As dialog, answered.
+BOOL WINAPI ChooseRecordPath(OPENFILENAMEW* pOfn) {
+    if (g_recordPath.size() + 1 > pOfn->nMaxFile) return FALSE;
+    std::copy(g_recordPath.c_str(), g_recordPath.c_str() + g_recordPath.size() + 1, pOfn->lpstrFile);
+    return TRUE;
+}
 
 LONGLONG Ticks() {
     LARGE_INTEGER now;
@@ -112,6 +125,7 @@ int main(int argc, char** argv) {
     const int nSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
     const std::string variant = argc > 3 ? argv[3] : "";
     const bool bHideCharts = variant == "hidden";
+    const bool bRecord = variant == "record";
     std::string scenario = WriteScenario(nRate);
     if (scenario.empty()) {
         std::fprintf(stderr, "cannot write the scenario file\n");
@@ -155,6 +169,17 @@ int main(int argc, char** argv) {
     PumpFor(1000, dlg.m_hWnd, nullptr, nullptr);
 
     g_bSwallowPackets = variant == "floor";
+    if (bRecord) {
+        wchar_t dir[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, dir);
+        g_recordPath = std::wstring(dir) + L"lumagrid-rate.lgrec";
+        dlg.m_pfnGetSaveFileName = &ChooseRecordPath;
+        ::SendMessageW(dlg.m_hWnd, WM_SYSCOMMAND, IDM_RECORD_DUMP_STREAM, 0);
+        if (!dlg.m_pRecorder) {
+            std::fprintf(stderr, "cannot start the recording\n");
+            return 2;
+        }
+    }
     if (bHideCharts) {
         ::ShowWindow(dlg.m_chartX.m_hWnd, SW_HIDE);
         ::ShowWindow(dlg.m_chartY.m_hWnd, SW_HIDE);
@@ -181,10 +206,30 @@ int main(int argc, char** argv) {
                  "%srate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core "
                  "(the dialog's thread %.1f %%), chart paints %.1f/s; "
                  "%.1f us in the packet handler per packet, %.1f us in a chart's paint handler\n",
-                 bHideCharts ? "charts hidden, " : g_bSwallowPackets ? "packets only answered, " : "", nRate, wall,
+                 bHideCharts        ? "charts hidden, "
+                 : g_bSwallowPackets ? "packets only answered, "
+                 : bRecord           ? "recording, "
+                                     : "",
+                 nRate, wall,
                  nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall, 100.0 * ui / wall,
                  nPaints / wall, microsecondsEach(g_llHandlerTicks, nPackets), microsecondsEach(g_llPaintTicks, nPaints));
     dlg.DestroyWindow();
     PumpFor(200, nullptr, nullptr, nullptr);
+    if (bRecord) {
+        // Also the packets before and after the measurement: the recording ran longer.
+        const std::string path = Narrow(g_recordPath.c_str());
+        const recording::RecordingIndex index = recording::IndexRecordingFile(path);
+        std::uint64_t nRecorded = 0;
+        for (const recording::PacketStream& stream : index.streams) nRecorded += stream.Count();
+        WIN32_FILE_ATTRIBUTE_DATA attributes{};
+        ::GetFileAttributesExW(g_recordPath.c_str(), GetFileExInfoStandard, &attributes);
+        const double raw = static_cast<double>(nRecorded) * static_cast<double>(index.header.PacketSize());
+        std::fprintf(stderr, "  the recording: %s, %llu packets over %.1f s, %lu bytes (%.1f %% of the packets' %.0f)\n",
+                     index.status == recording::IndexStatus::Complete ? "complete" : index.message.c_str(),
+                     static_cast<unsigned long long>(nRecorded), index.endTimeUs / 1e6,
+                     static_cast<unsigned long>(attributes.nFileSizeLow),
+                     raw > 0 ? 100.0 * attributes.nFileSizeLow / raw : 0.0, raw);
+        ::DeleteFileW(g_recordPath.c_str());
+    }
     return 0;
 }

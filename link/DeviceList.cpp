@@ -47,6 +47,7 @@ LRESULT CLumagridDlg::OnReadDeviceInfo(WPARAM wParam, LPARAM lParam) {
 void CLumagridDlg::RefreshDeviceList(int nCount) {
     if (!m_bLibraryLoaded) return;
     DeviceList.DeleteAllItems();
+    m_arrDeviceRecords.clear();
 
     // A frame that left after the message was sent leaves its position
     // unanswered: its row would carry the previous frame's name and another
@@ -64,6 +65,7 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
         DeviceList.SetItemText(nRow, 1, strX);
         DeviceList.SetItemText(nRow, 2, strY);
         DeviceList.SetItemData(nRow, static_cast<DWORD_PTR>(static_cast<unsigned>(device.nUsbIndexNo)));
+        m_arrDeviceRecords.push_back(device);
         CString strGetX = DeviceList.GetItemText(nRow, 1);
         CString strGetY = DeviceList.GetItemText(nRow, 2);
         Trace("%d   x=%s y=%s getx=%d  gety=%d\n", device.nPosition, strX.GetString(), strY.GetString(),
@@ -72,6 +74,8 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
 
     BOOL bEnable = DeviceList.GetItemCount() > 0;
     for (int nID : kDeviceDependentControls) GetDlgItem(nID)->EnableWindow(bEnable);
+    if (m_pRecorder && RowOfUsbIndex(m_nRecordUsbIndex) < 0) EndRecording();  // the recorded frame left
+    UpdateRecordMenuItem();
 }
 
 void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
@@ -80,10 +84,13 @@ void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
     // A refill between the button going down and this click dropped the mark;
     // the row the click names may now be another frame's.
     if (DeviceList.GetSelectionMark() < 0) return;
+    if (m_pRecorder && static_cast<int>(DeviceList.GetItemData(DeviceList.GetSelectionMark())) != m_nRecordUsbIndex)
+        EndRecording();
     OnScopeStop();
     m_pfnSleep(500);
     SelectDevice();
     SelectDumpAxis(IDC_AXIS_OT);
+    UpdateRecordMenuItem();
     *pResult = 0;
 }
 
@@ -98,7 +105,10 @@ void CLumagridDlg::SelectDevice() {
         m_FrameSettings.m_nXTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 1)));
         m_FrameSettings.m_nYTCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nSel, 2)));
         strSection = GetDeviceSectionName(nSel);
-        if (m_lib.getSysInfo(nUsbIndexNo, &m_FrameSettings)) SaveFrameSettings(strSection, m_FrameSettings);
+        m_nSysInfoResult = m_lib.getSysInfo(nUsbIndexNo, &m_FrameSettings);
+        m_nSysInfoUsbIndex = nUsbIndexNo;
+        m_SysInfoAnswer = m_FrameSettings;  // before the settings file has its say
+        if (m_nSysInfoResult) SaveFrameSettings(strSection, m_FrameSettings);
     }
     LoadFrameSettings(strSection);
     SetupModules();

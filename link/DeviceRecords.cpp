@@ -24,7 +24,9 @@ std::vector<DeviceRecord> ReadDeviceRecords(const QuorvaneBinding& lib, int nCou
         // The library may fill a text to the last byte: never read past it.
         record.name = TerminatedText(szName, sizeof szName);
         record.version = TerminatedText(szVersion, sizeof szVersion);
-        if (lib.getDeviceInfoST(i, &infoST)) {
+        record.nInfoSTResult = lib.getDeviceInfoST(i, &infoST);
+        record.infoST = infoST;
+        if (record.nInfoSTResult) {
             record.bInfoST = true;
             record.nXCells = infoST.nXCells;
             record.nYCells = infoST.nYCells;

@@ -19,6 +19,11 @@ struct DeviceRecord {
     int nXCells = 0;       // from getDeviceInfoST; 0 and 0 when it failed
     int nYCells = 0;
     bool bInfoST = false;  // getDeviceInfoST succeeded
+    // Its answer as received, for a recording's header: the result and the
+    // shared record after the call (a failed call may leave an earlier
+    // position's bytes there; the result says so).
+    int nInfoSTResult = 0;
+    DeviceInfoST infoST{};
     // A frame the list shows: neither a hidden device type nor a position
     // left unanswered (a frame that left after the connect message was sent).
     bool bListed = false;

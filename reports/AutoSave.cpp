@@ -125,7 +125,7 @@ void CLumagridDlg::AutoSaveStep() {
         int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(n - 1));
         SelectDumpAxis(IDC_AXIS_OT);
         BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | scope::SCOPE_MAXIMAL_IR);
-        if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, byRequest);
+        SendDumpRequest(nUsbIndexNo, byRequest);
         // The previous frame's last packets go before its counts do, and so
         // does a sample it never sent: this frame's packets must not fill it.
         DiscardWaitingPackets();

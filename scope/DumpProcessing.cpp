@@ -19,6 +19,9 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     if (!m_bLibraryLoaded || m_byDumpRequest == 0 || pPacket == nullptr || m_bDiscardPackets) return 0;
     // Another frame's counts would read the packet past its end.
     if (m_nFrameUsbIndex != m_nDumpUsbIndex) return 0;
+    // A pass asking other frames pauses the recording: only the recorded
+    // frame's packets, read with its counts, go in.
+    if (m_pRecorder && m_nDumpUsbIndex == m_nRecordUsbIndex) RecordPacket(pPacket);
 
     PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
     PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);

@@ -26,7 +26,7 @@ void CLumagridDlg::RunScopeMode(int nMode) {
     m_nScopeMode = nMode;
     int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
     DumpRequest request = ComposeDumpRequest(nMode, m_nDumpAxisMask);
-    if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, request.bySent);
+    SendDumpRequest(nUsbIndexNo, request.bySent);
     DiscardWaitingPackets();
     m_nDumpUsbIndex = nUsbIndexNo;
     m_byDumpRequest = request.byStored;

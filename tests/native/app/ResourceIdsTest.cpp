@@ -48,11 +48,16 @@ std::vector<long> MainTemplateIds() {
 TEST(Resources, EveryIdOfAKindIsUnique) {
     std::map<std::string, long> ids = Defines();
     ASSERT_GT(ids.size(), 50u);
-    std::map<long, std::string> controls;
+    std::map<std::string, std::map<long, std::string>> kinds;  // controls, strings, menu commands
     for (const auto& [name, value] : ids) {
-        if (name.rfind("IDC_", 0) != 0) continue;
-        auto [it, inserted] = controls.emplace(value, name);
+        const std::string kind = name.substr(0, 4);
+        if (kind != "IDC_" && kind != "IDS_" && kind != "IDM_") continue;
+        auto [it, inserted] = kinds[kind].emplace(value, name);
         EXPECT_TRUE(inserted) << name << " repeats " << it->second << " = " << value;
+        // The system keeps the low four bits of a system-menu command and the range from 0xF000.
+        if (kind == "IDM_") {
+            EXPECT_TRUE(value % 16 == 0 && value > 0 && value < 0xF000) << name;
+        }
     }
     EXPECT_EQ(ids["IDD_LUMAGRID_DIALOG"], 102);
     EXPECT_EQ(ids["IDD_ABOUTBOX"], 100);
