@@ -1,6 +1,7 @@
 // "File Report": one sample of both axes saved as a worksheet through the
 // Save As dialog. The report also arms an LED check of the same sample.
 #include "app/LumagridDlg.h"
+#include "framework/FileDialog.h"
 #include "reports/LedCheck.h"
 #include "reports/XlsReport.h"
 
@@ -33,24 +34,14 @@ void CLumagridDlg::OnFileReport() {
     m_pfnLocalTime(&now);
     std::string strName = m_strReportName.str() + reports::ReportDefaultName(now.wYear, now.wMonth, now.wDay,
                                                                              now.wHour, now.wMinute);
-    std::vector<wchar_t> file(4096, L'\0');
-    std::wstring wideName = Widen(strName.c_str());
-    std::copy_n(wideName.c_str(), std::min(wideName.size(), file.size() - 1), file.begin());
-    std::wstring filter = DialogFilter(kReportFilter);
-
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrTitle = kReportTitle;
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+    CSaveAsDialog dialog;
+    dialog.pszTitle = kReportTitle;
+    dialog.filter = DialogFilter(kReportFilter);
+    std::wstring chosen;
     m_bReportDialogOpen = true;
-    const BOOL bChosen = m_pfnGetSaveFileName(&ofn);
+    const bool bChosen = dialog.Run(m_pfnGetSaveFileName, m_hWnd, Widen(strName.c_str()), chosen);
     m_bReportDialogOpen = false;
-    if (bChosen) SaveReport(file.data());
+    if (bChosen) SaveReport(chosen.c_str());
 }
 
 void CLumagridDlg::SaveReport(const wchar_t* pszChosenName) {

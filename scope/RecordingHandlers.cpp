@@ -3,6 +3,7 @@
 // another frame is clicked, the frame leaves or the window closes.
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
+#include "framework/FileDialog.h"
 #include "scope/RecordingName.h"
 
 #include <algorithm>
@@ -79,22 +80,13 @@ void CLumagridDlg::OnRecordDumpStream() {
     const std::string name = scope::RecordingDefaultName(m_arrDeviceRecords[static_cast<std::size_t>(nSel)].name,
                                                          now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                                                          now.wSecond, &IsLeadByte);
-    std::vector<wchar_t> file(4096, L'\0');
-    const std::wstring wideName = Widen(name.c_str());
-    std::copy_n(wideName.c_str(), std::min(wideName.size(), file.size() - 1), file.begin());
-    const std::wstring filter(kRecordFilter, sizeof kRecordFilter / sizeof kRecordFilter[0]);
-
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrTitle = kRecordTitle;
-    ofn.lpstrDefExt = L"lgrec";
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-    if (!m_pfnGetSaveFileName(&ofn) || m_pRecorder) return;
+    CSaveAsDialog dialog;
+    dialog.pszTitle = kRecordTitle;
+    dialog.filter.assign(kRecordFilter, sizeof kRecordFilter / sizeof kRecordFilter[0]);
+    dialog.pszDefExt = L"lgrec";
+    dialog.dwFlags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    std::wstring chosen;
+    if (!dialog.Run(m_pfnGetSaveFileName, m_hWnd, Widen(name.c_str()), chosen) || m_pRecorder) return;
 
     // Packets and connects went on while the dialog was open: the frame must
     // still be the marked one.
@@ -103,7 +95,7 @@ void CLumagridDlg::OnRecordDumpStream() {
         AppendStatusLine("Recording not started: the frame is no longer marked", RGB(255, 0, 0));
         return;
     }
-    StartRecording(nRow, file.data());
+    StartRecording(nRow, chosen);
 }
 
 void CLumagridDlg::StartRecording(int nRow, const std::wstring& chosenPath) {

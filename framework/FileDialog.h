@@ -1,0 +1,21 @@
+// The common Save As dialog, shown through a replaceable function so that
+// tests can answer it.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+typedef BOOL(WINAPI* SaveFileNameFn)(OPENFILENAMEW* pOfn);
+
+struct CSaveAsDialog {
+    const wchar_t* pszTitle = nullptr;
+    std::wstring filter;  // pairs separated by NULs, ended by two
+    const wchar_t* pszDefExt = nullptr;
+    DWORD dwFlags = OFN_EXPLORER | OFN_HIDEREADONLY;
+
+    // The chosen path, or nothing on Cancel. The proposed name is cut to the
+    // dialog's buffer.
+    bool Run(SaveFileNameFn pfnShow, HWND hOwner, const std::wstring& proposed, std::wstring& chosen) const;
+};
