@@ -23,14 +23,14 @@ struct Frame {
 };
 
 Frame MakeFrame(int n) {
-    quorvane::sim::FrameSpec spec = quorvane::sim::DefaultScenario().frames.at(0);
-    spec.x.cells = spec.y.cells = n;
-    spec.x.dead.clear();
+    quorvane::sim::FrameSpec model = quorvane::sim::DefaultScenario().frames.at(0);
+    model.x.cells = model.y.cells = n;
+    model.x.dead.clear();
     Frame f;
     f.header.xCount = f.header.yCount = static_cast<std::uint16_t>(n);
     f.packets.resize(64);
     for (std::uint32_t i = 0; i < f.packets.size(); ++i)
-        quorvane::sim::GeneratePacket(spec, kMaximalIr, 20240611, i, f.packets[i]);
+        quorvane::sim::GeneratePacket(model, kMaximalIr, 20240611, i, f.packets[i]);
     return f;
 }
 

@@ -127,10 +127,6 @@ bool CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
     return m_lib.getSysInfo(nUsbIndexNo, &settings) != 0;
 }
 
-int CFrameLink::DeviceInfoST(int nPosition, quorvane::DeviceInfoST& record) {
-    return m_lib.getDeviceInfoST(nPosition, &record);
-}
-
 bool CFrameLink::FrameStillListed(int nUsbIndexNo) {
     for (const quorvane::DeviceRecord& device : Devices())
         if (device.bListed && device.nUsbIndexNo == nUsbIndexNo) return true;
@@ -179,10 +175,8 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     return false;
 }
 
-bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, DWORD nMs,
-                        DWORD nTimeoutMs, const std::function<void(const std::uint8_t*)>& onPacket,
-                        std::string& error) {
-    (void)nPacketBytes;  // the sink knows the size it records
+bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
+                        const std::function<void(const std::uint8_t*)>& onPacket, std::string& error) {
     m_lib.setDump(nUsbIndexNo, byRequest);
     quorvane::DropWaitingMessages(m_bDropping);
     const DWORD nStart = NowMs();

@@ -36,8 +36,6 @@ public:
 
     // The library's geometry answer for a frame (getSysInfo).
     bool SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
-    // The device record at a position (getDeviceInfoST) and the library's result.
-    int DeviceInfoST(int nPosition, quorvane::DeviceInfoST& record);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, lets
     // nSettleMs of packets pass unread (a frame may take a moment to switch),
@@ -49,10 +47,10 @@ public:
                  std::string& error);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, then
-    // hands every packet (nPacketBytes, header included) to onPacket for nMs.
+    // hands every packet to onPacket for nMs.
     // Fails with the reason when nTimeoutMs pass without a packet, when the
     // frame leaves, or on Ctrl+C.
-    bool Stream(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, DWORD nMs, DWORD nTimeoutMs,
+    bool Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
                 const std::function<void(const std::uint8_t*)>& onPacket, std::string& error);
 
     // A stop request to the frame (setDump 0); later packets are not read.

@@ -192,9 +192,8 @@ int RunRecord(const std::vector<std::string>& args) {
     header.frameVersion = device.version;
     header.deviceType = device.nDeviceType;
     header.usbIndexNo = device.nUsbIndexNo;
-    quorvane::DeviceInfoST infoST{};
-    header.deviceInfoStResult = link.DeviceInfoST(device.nPosition, infoST);
-    std::memcpy(header.deviceInfoSt.data(), &infoST, sizeof infoST);
+    header.deviceInfoStResult = device.nInfoSTResult;
+    std::memcpy(header.deviceInfoSt.data(), &device.infoST, sizeof device.infoST);
     quorvane::FrameSettings frame{};
     frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
     frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
@@ -238,7 +237,7 @@ int RunRecord(const std::vector<std::string>& args) {
                 nLastWriteUs = t;
             }
         };
-        if (!link.Stream(device.nUsbIndexNo, byRequest, header.PacketSize(), nShareMs,
+        if (!link.Stream(device.nUsbIndexNo, byRequest, nShareMs,
                          options.nTimeoutSeconds * 1000, onPacket, error)) {
             char szRequest[8];
             std::snprintf(szRequest, sizeof szRequest, "0x%02X", byRequest);

@@ -308,9 +308,9 @@ SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request) {
     packetNo_ = 0;
     nextGapMs_ = -1.0;
     replay_ = ReplayStream();
-    const FrameSpec& spec = scenario_.frames[static_cast<std::size_t>(frame)];
-    if (spec.recorded) {
-        replay_ = ReplayStream(*spec.recorded, static_cast<std::uint8_t>(request), spec.replayLoop,
+    const FrameSpec& described = scenario_.frames[static_cast<std::size_t>(frame)];
+    if (described.recorded) {
+        replay_ = ReplayStream(*described.recorded, static_cast<std::uint8_t>(request), described.replayLoop,
                                1000.0 / scenario_.rate);
         if (!replay_.HasPackets()) logLines_.push_back(LogReplayNotRecorded(usbIndexNo, request));
     }
