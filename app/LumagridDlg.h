@@ -163,7 +163,7 @@ public:
     CString GetDeviceSectionName(int nRow);
     void LoadFrameSettings(const CString& strSection);
     void SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& settings);
-    CString SettingsPath() const;
+    std::wstring SettingsPath() const;
     quorvane::FrameSettings m_FrameSettings{};
     int m_nMinAdcOPer = 33;
     int m_nMinAdcTPer = 20;

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     AfxInitRichEdit();
     wchar_t folder[MAX_PATH];
     ::GetTempPathW(MAX_PATH, folder);
-    g_app.m_strExeDir = Narrow(folder).c_str();
+    g_app.m_strExeDir = folder;
 
     CLumagridDlg dlg;
     if (!dlg.Create(IDD_LUMAGRID_DIALOG, nullptr)) {

@@ -1,7 +1,6 @@
 #include "check/FrameLink.h"
 
-#include <mmsystem.h>
-
+#include "framework/DllSearch.h"
 #include "link/QuorvaneLoader.h"
 
 namespace check {
@@ -21,6 +20,18 @@ DWORD NowMs() {
     ::QueryPerformanceCounter(&now);
     return static_cast<DWORD>(now.QuadPart * 1000 / frequency.QuadPart);
 }
+
+// Asks for 1-ms timer steps, from the system folder's winmm.dll: an import
+// would take a winmm.dll lying beside the program first. Windows ends the
+// request with the process.
+void RequestFineTimer() {
+    typedef UINT(WINAPI * TimeBeginPeriodFn)(UINT);
+    if (HMODULE hWinmm = dllsearch::LoadSystemLibrary(L"winmm.dll")) {
+        if (auto pfnBegin = reinterpret_cast<TimeBeginPeriodFn>(
+                reinterpret_cast<void*>(::GetProcAddress(hWinmm, "timeBeginPeriod"))))
+            pfnBegin(1);
+    }
+}
 }  // namespace
 
 CFrameLink::~CFrameLink() {
@@ -31,7 +42,7 @@ CFrameLink::~CFrameLink() {
 void CFrameLink::InstallInterruptHandler() {
     ::SetConsoleCtrlHandler(&CFrameLink::OnConsoleControl, TRUE);
     // Waits end when they should, not at the next 15.6 ms tick of Windows' timer.
-    ::timeBeginPeriod(1);
+    RequestFineTimer();
 }
 
 // On the console's own thread: the main thread stops the frame within one

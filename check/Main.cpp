@@ -32,7 +32,7 @@ namespace {
 constexpr char kProgram[] = "LumagridCheck";
 constexpr std::uint8_t kMaximalIr = 5;
 
-std::string SettingsPath() { return settings::SettingsFilePath(console::ExeFolder()); }
+std::wstring SettingsPath() { return settings::SettingsFilePath(Widen(console::ExeFolder().c_str(), CP_UTF8)); }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 

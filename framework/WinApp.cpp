@@ -1,5 +1,7 @@
 #include "framework/WinApp.h"
 
+#include "framework/DllSearch.h"
+
 #include <string>
 
 namespace {
@@ -50,11 +52,13 @@ void AfxSetAppName(const char* pszAppName) {
 }
 
 BOOL AfxInitRichEdit() {
-    static HMODULE hRichEdit = ::LoadLibraryW(L"riched32.dll");
+    static HMODULE hRichEdit = dllsearch::LoadSystemLibrary(L"riched32.dll");
     return hRichEdit != nullptr;
 }
 
 int AfxWinMain(HINSTANCE hInstance) {
+    // Before anything loads a DLL on demand.
+    dllsearch::RemoveCurrentFolder();
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr) return -1;
     pApp->m_hInstance = hInstance;

@@ -1,22 +1,14 @@
 #include "link/QuorvaneLoader.h"
 
-#include <cstdio>
-#include <cstring>
+#include <cwchar>
+
+#include "framework/DllSearch.h"
+#include "framework/String.h"
 
 namespace quorvane {
 
 namespace {
 constexpr wchar_t kLibraryName[] = L"QuorvaneLib.dll";
-
-// The executable's folder with a trailing separator, or nothing.
-std::wstring ExeFolder() {
-    wchar_t szPath[MAX_PATH * 4] = {0};
-    const DWORD n = ::GetModuleFileNameW(nullptr, szPath, static_cast<DWORD>(sizeof szPath / sizeof szPath[0]));
-    if (n == 0 || n >= sizeof szPath / sizeof szPath[0]) return std::wstring();
-    std::wstring path(szPath, n);
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
 }  // namespace
 
 LoadedLibrary LoadQuorvaneLibrary(QuorvaneBinding& binding) {
@@ -24,30 +16,42 @@ LoadedLibrary LoadQuorvaneLibrary(QuorvaneBinding& binding) {
     binding.Clear();
     // By its full path when it lies beside us: never one that the current
     // folder or PATH happens to offer instead.
-    const std::wstring beside = ExeFolder() + kLibraryName;
-    if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES)
+    const std::wstring beside = dllsearch::ExecutableFolder() + kLibraryName;
+    const bool bBeside = ::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (bBeside)
         loaded.hLib = ::LoadLibraryW(beside.c_str());
     else
         loaded.hLib = ::LoadLibraryW(kLibraryName);
     if (loaded.hLib == nullptr) {
         loaded.nError = ::GetLastError();
+        // Windows answers 126 both for a library it cannot find and for one
+        // whose own imports it cannot find. Only the file beside the program
+        // is known to be there; where a search would have found one is not
+        // asked again.
+        loaded.bPresent = loaded.nError == ERROR_MOD_NOT_FOUND && bBeside;
         return loaded;
     }
     if ((loaded.pszMissing = binding.Resolve(loaded.hLib)) != nullptr) FreeQuorvaneLibrary(loaded.hLib, binding);
     return loaded;
 }
 
-std::string RefusalText(const LoadedLibrary& loaded) {
-    if (loaded.pszMissing != nullptr) return std::string("QuorvaneLib.dll lacks the entry point ") + loaded.pszMissing;
-    char szReason[256] = "";
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, loaded.nError, 0, szReason,
-                     sizeof szReason, nullptr);
-    szReason[std::strcspn(szReason, "\r\n")] = '\0';
-    char szLine[400];
-    std::snprintf(szLine, sizeof szLine, "LoadLibrary QuorvaneLib.dll failed: error %lu (%s); this program is %d-bit",
-                  static_cast<unsigned long>(loaded.nError), szReason, static_cast<int>(sizeof(void*) * 8));
-    return szLine;
+std::wstring RefusalTextWide(const LoadedLibrary& loaded) {
+    if (loaded.pszMissing != nullptr) return L"QuorvaneLib.dll lacks the entry point " + Widen(loaded.pszMissing);
+    // The system's words as characters: an ANSI text would be taken for
+    // UTF-8 by the console tool and turn to replacement characters on a
+    // Korean Windows.
+    wchar_t szReason[256] = L"";
+    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, loaded.nError, 0, szReason,
+                     static_cast<DWORD>(sizeof szReason / sizeof szReason[0]), nullptr);
+    szReason[std::wcscspn(szReason, L"\r\n")] = L'\0';
+    std::wstring line = loaded.bPresent ? L"QuorvaneLib.dll is present but a DLL it needs is missing"
+                                        : L"LoadLibrary QuorvaneLib.dll failed";
+    line += L": error " + std::to_wstring(loaded.nError) + L" (" + szReason + L"); this program is " +
+            std::to_wstring(sizeof(void*) * 8) + L"-bit";
+    return line;
 }
+
+std::string RefusalText(const LoadedLibrary& loaded) { return Narrow(RefusalTextWide(loaded).c_str()); }
 
 void FreeQuorvaneLibrary(HMODULE& hLib, QuorvaneBinding& binding) {
     if (hLib != nullptr) ::FreeLibrary(hLib);

@@ -12,6 +12,7 @@ namespace quorvane {
 struct LoadedLibrary {
     HMODULE hLib = nullptr;     // null: refused
     DWORD nError = 0;           // LoadLibrary's error when the file could not be loaded
+    bool bPresent = false;      // it lies beside the program: an error 126 is a DLL it needs
     const char* pszMissing = nullptr;  // the first called entry point the library lacks
 };
 
@@ -22,8 +23,11 @@ struct LoadedLibrary {
 LoadedLibrary LoadQuorvaneLibrary(QuorvaneBinding& binding);
 
 // Why a library was refused, as one line: "LoadLibrary QuorvaneLib.dll
-// failed: error 126 (...); this program is 64-bit" or "QuorvaneLib.dll lacks
-// the entry point getSysInfo".
+// failed: error 126 (...); this program is 64-bit", "QuorvaneLib.dll is
+// present but a DLL it needs is missing: error 126 (...); this program is
+// 64-bit" or "QuorvaneLib.dll lacks the entry point getSysInfo".
+std::wstring RefusalTextWide(const LoadedLibrary& loaded);
+// The same in the system code page, for the window program's trace.
 std::string RefusalText(const LoadedLibrary& loaded);
 
 // Unloads the library; nothing may call into it afterwards.

@@ -9,17 +9,17 @@ namespace {
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 // The executable's folder, from the application object when there is one.
-std::string ExeDir() {
+std::wstring ExeDir() {
     if (CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp())) {
-        if (!pApp->m_strExeDir.IsEmpty()) return pApp->m_strExeDir.str();
+        if (!pApp->m_strExeDir.empty()) return pApp->m_strExeDir;
     }
-    CString strExeDir;
+    std::wstring strExeDir;
     CLumagridApp::GetExeDir(strExeDir);
-    return strExeDir.str();
+    return strExeDir;
 }
 }  // namespace
 
-CString CLumagridDlg::SettingsPath() const { return CString(settings::SettingsFilePath(ExeDir())); }
+std::wstring CLumagridDlg::SettingsPath() const { return settings::SettingsFilePath(ExeDir()); }
 
 CString CLumagridDlg::GetDeviceSectionName(int nRow) {
     if (nRow < 0 || nRow >= DeviceList.GetItemCount()) return CString();
@@ -27,7 +27,7 @@ CString CLumagridDlg::GetDeviceSectionName(int nRow) {
 }
 
 void CLumagridDlg::LoadFrameSettings(const CString& strSection) {
-    const std::string path = SettingsPath().str();
+    const std::wstring path = SettingsPath();
     if (!settings::ReadFrameSection(path, strSection.str(), m_FrameSettings)) return;
     Trace("ok read ini file %s\n", strSection.GetString());
     const settings::Thresholds thresholds = settings::ReadThresholds(path);
@@ -36,10 +36,5 @@ void CLumagridDlg::LoadFrameSettings(const CString& strSection) {
 }
 
 void CLumagridDlg::SaveFrameSettings(const CString& strSection, const quorvane::FrameSettings& frame) {
-    const CString strPath = SettingsPath();
-    for (const settings::FrameSettingsKey& key : settings::kFrameSettingsKeys) {
-        CString strValue;
-        strValue.Format("%d", static_cast<int>(settings::GetField(frame, key)));
-        ::WritePrivateProfileStringA(strSection, key.pszName, strValue, strPath);
-    }
+    settings::WriteFrameSection(SettingsPath(), strSection.str(), frame);
 }

@@ -1,6 +1,8 @@
-// Reading Lumagrid.ini beside the executable, as the platform's profile
-// functions read it: shared by the window program and the console tool (which
-// only reads it).
+// Reading and writing Lumagrid.ini beside the executable, as the platform's
+// profile functions do: shared by the window program and the console tool
+// (which only reads it). Paths are wide so that a folder named in any
+// language is found; section names are the library's device names, bytes of
+// the system code page, as the file holds them.
 #pragma once
 
 #include <string>
@@ -14,12 +16,15 @@ struct Thresholds {
     int nMinAdcOPer;
     int nMinAdcTPer;
 };
-Thresholds ReadThresholds(const std::string& iniPath);
+Thresholds ReadThresholds(const std::wstring& iniPath);
 
-bool HasSection(const std::string& iniPath, const std::string& section);
+bool HasSection(const std::wstring& iniPath, const std::string& section);
 
 // The frame section's values over `frame` (the keys a section gives; the
 // receiver counts stay). False, touching nothing, when there is no such section.
-bool ReadFrameSection(const std::string& iniPath, const std::string& section, quorvane::FrameSettings& frame);
+bool ReadFrameSection(const std::wstring& iniPath, const std::string& section, quorvane::FrameSettings& frame);
+
+// The twelve keys of `frame` into its section.
+void WriteFrameSection(const std::wstring& iniPath, const std::string& section, const quorvane::FrameSettings& frame);
 
 }  // namespace settings

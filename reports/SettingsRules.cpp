@@ -7,9 +7,9 @@ namespace settings {
 
 using quorvane::FrameSettings;
 
-std::string SettingsFilePath(std::string_view exeDir) {
-    std::string path(exeDir);
-    path += kSettingsFileName;
+std::wstring SettingsFilePath(std::wstring_view exeDir) {
+    std::wstring path(exeDir);
+    for (const char* p = kSettingsFileName; *p != '\0'; ++p) path += static_cast<wchar_t>(*p);  // ASCII
     return path;
 }
 

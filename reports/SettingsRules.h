@@ -12,8 +12,8 @@
 namespace settings {
 
 constexpr const char* kSettingsFileName = "Lumagrid.ini";
-// exeDir ends with its separator (as m_strExeDir does).
-std::string SettingsFilePath(std::string_view exeDir);
+// exeDir ends with its separator. Wide: the folder may be named in any language.
+std::wstring SettingsFilePath(std::wstring_view exeDir);
 
 // True for the first byte of a double-byte character in the system code page;
 // the Win32 side passes a wrapper of IsDBCSLeadByte.

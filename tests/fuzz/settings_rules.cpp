@@ -120,8 +120,9 @@ void CheckFields(FuzzedDataProvider& in) {
         else
             FUZZ_REQUIRE(after[i] == before[i]);
     }
-    const std::string dir = in.ConsumeRandomLengthString(64);
-    FUZZ_REQUIRE(SettingsFilePath(dir) == dir + kSettingsFileName);
+    const std::string bytes = in.ConsumeRandomLengthString(64);
+    const std::wstring dir(bytes.begin(), bytes.end());
+    FUZZ_REQUIRE(SettingsFilePath(dir) == dir + L"Lumagrid.ini");
 }
 
 }  // namespace

@@ -378,8 +378,9 @@ bool Session::launch(const LaunchOptions& options)
     std::wstring commandLine = QuoteArgument(Widen(m_exePath));
     for (auto& arg : options.args)
         commandLine += L" " + QuoteArgument(Widen(arg));
+    const std::string workDir = options.workDir.empty() ? m_folder : WindowsPath(options.workDir);
     BOOL created = CreateProcessW(Widen(m_exePath).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                  CREATE_UNICODE_ENVIRONMENT, environment.data(), Widen(m_folder).c_str(), &si, &m_pi);
+                                  CREATE_UNICODE_ENVIRONMENT, environment.data(), Widen(workDir).c_str(), &si, &m_pi);
     DWORD createError = GetLastError();
     CloseHandle(writeEnd);  // only the program holds the write end now, so its exit ends the output
     if (nul != INVALID_HANDLE_VALUE)

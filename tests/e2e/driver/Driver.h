@@ -61,6 +61,7 @@ struct LaunchOptions {
     bool keepFolder = false;             // leave the folder on destruction
     std::vector<std::pair<std::string, std::string>> env;  // further variables
     std::vector<std::string> args;       // command-line arguments
+    std::string workDir;                 // current folder of the program; empty: the session folder
 };
 
 struct DialogInfo {

@@ -125,6 +125,116 @@ TEST_F(ProgramTest, LibraryLackingACalledEntryPointIsRefusedLikeAMissingOne) {
     EXPECT_GE(session.waitTrace("lacks the entry point", 100), 0);
 }
 
+// Windows answers 126 for a missing library and for one whose runtime is
+// missing; the trace names which.
+TEST_F(ProgramTest, LibraryWhoseDependencyIsMissingIsToldApartFromAMissingOne) {
+    e2e::LaunchOptions options;
+    options.library = e2e::Library::Replacement;
+    options.libraryFile = e2e::OwnExeFolder() + "QuorvaneLibNeedsAbsentDll.dll";
+    ExpectFailedLoad(session, options);
+    EXPECT_GE(session.waitTrace("QuorvaneLib.dll is present but a DLL it needs is missing: error 126 (", 100), 0);
+    for (const std::string& line : session.traceLines())
+        EXPECT_EQ(line.find("LoadLibrary QuorvaneLib.dll failed"), std::string::npos) << line;
+}
+
+// A library in the folder the program is started from is never loaded: only
+// the program's own folder and the system's count.
+TEST_F(ProgramTest, LibraryInTheCurrentFolderIsNotLoaded) {
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string work = std::string(temp) + "lumagrid-cwd-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(work.c_str(), nullptr);
+    const std::string planted = work + "\\QuorvaneLib.dll";
+    ASSERT_TRUE(::CopyFileA((e2e::OwnExeFolder() + "QuorvaneLib.dll").c_str(), planted.c_str(), FALSE));
+    e2e::LaunchOptions options;
+    options.library = e2e::Library::None;
+    options.workDir = work;
+    ExpectFailedLoad(session, options);
+    EXPECT_GE(session.waitTrace("LoadLibrary QuorvaneLib.dll failed: error 126 (", 100), 0);
+    ::DeleteFileA(planted.c_str());
+    ::RemoveDirectoryA(work.c_str());
+}
+
+// The console tool says the same on stderr and ends with exit code 2.
+TEST(LibraryLoad, ConsoleToolToldApartAMissingDependencyToo) {
+    e2e::Session session;
+    e2e::LaunchOptions options;
+    options.exeName = "LumagridCheck.exe";
+    options.library = e2e::Library::Replacement;
+    options.libraryFile = e2e::OwnExeFolder() + "QuorvaneLibNeedsAbsentDll.dll";
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    DWORD code = 0;
+    ASSERT_TRUE(session.waitExit(kWait, &code));
+    EXPECT_EQ(code, 2u);
+    EXPECT_GE(session.waitTrace("QuorvaneLib.dll is present but a DLL it needs is missing: error 126 (", 100), 0);
+}
+
+namespace {
+// Under Wine, per-program DLL overrides (HKCU\\Software\\Wine\\AppDefaults)
+// that make these programs load riched32.dll and winmm.dll as Windows would:
+// from the program's folder first. Nothing is written on Windows.
+class NativeDllsFirstUnderWine {
+public:
+    explicit NativeDllsFirstUnderWine(std::vector<std::string> programs) : m_programs(std::move(programs)) {
+        if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) m_programs.clear();
+        for (const std::string& program : m_programs) {
+            const std::string key = "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
+            for (const char* pszDll : {"riched32", "winmm"})
+                ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), pszDll, REG_SZ, "native,builtin", 15);
+        }
+    }
+    ~NativeDllsFirstUnderWine() {
+        for (const std::string& program : m_programs)
+            ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + program).c_str());
+    }
+
+private:
+    std::vector<std::string> m_programs;
+};
+}  // namespace
+
+// Windows' own DLLs that the programs load on demand (the status box's
+// riched32.dll, the console tool's winmm.dll) come from the system folder,
+// never from a copy planted beside the program.
+TEST_F(ProgramTest, WindowsDllsPlantedBesideTheProgramsAreNeverLoaded) {
+    NativeDllsFirstUnderWine nativeFirst({"LumagridPlanted.exe", "LumagridCheckPlanted.exe"});
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    // A folder per program, each with the one DLL that program loads itself.
+    auto plant = [&](const char* pszName) {
+        const std::string folder =
+            std::string(temp) + "lumagrid-planted-" + pszName + "-" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string planted = e2e::WindowsPath(std::string(LUMAGRID_PLANTED_DIR) + "/" + pszName);
+        EXPECT_TRUE(::CopyFileA(planted.c_str(), (folder + "\\" + pszName).c_str(), FALSE)) << planted;
+        return folder;
+    };
+    auto loaded = [](const std::string& folder) {
+        return ::GetFileAttributesA((folder + "\\planted-dll-was-loaded.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+
+    e2e::LaunchOptions options;
+    options.folder = plant("riched32.dll");
+    options.copyAs = "LumagridPlanted.exe";
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    ASSERT_NE(session.waitMainWindow(kStartWait), nullptr);
+    ASSERT_GE(session.waitTrace(">>>>>Load Dll success", kWait), 0);
+    Quit();
+    EXPECT_FALSE(loaded(options.folder)) << "Lumagrid.exe loaded a planted riched32.dll";
+
+    e2e::Session console;
+    e2e::LaunchOptions check;
+    check.exeName = "LumagridCheck.exe";
+    check.copyAs = "LumagridCheckPlanted.exe";
+    check.folder = plant("winmm.dll");
+    check.args = {"--packets", "2"};
+    ASSERT_TRUE(console.launch(check)) << console.lastError();
+    DWORD code = 0;
+    ASSERT_TRUE(console.waitExit(60000, &code));
+    EXPECT_EQ(code, 1u) << "the built-in frames have faulty parts";
+    EXPECT_FALSE(loaded(check.folder)) << "LumagridCheck.exe loaded a planted winmm.dll";
+}
+
 TEST_F(ProgramTest, MainWindowScreenshot) {
     Start();
     ASSERT_TRUE(session.resizeClient(900, 600));

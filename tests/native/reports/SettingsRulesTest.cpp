@@ -138,7 +138,7 @@ TEST(FrameSettingsKeys, LoadedValuesAreCutToTheirFieldAndTouchNothingElse) {
 }
 
 TEST(SettingsFile, PathAndThresholdDefaults) {
-    EXPECT_EQ(SettingsFilePath("C:\\Tools\\Lumagrid\\"), "C:\\Tools\\Lumagrid\\Lumagrid.ini");
+    EXPECT_EQ(SettingsFilePath(L"C:\\Tools\\\uB8E8\\"), L"C:\\Tools\\\uB8E8\\Lumagrid.ini");
     EXPECT_STREQ(kSettingSection, "SETTING");
     EXPECT_EQ(kMinAdcOPerDefault, 33);
     EXPECT_EQ(kMinAdcTPerDefault, 20);

@@ -34,7 +34,7 @@ const auto* g_environment = ::testing::AddGlobalTestEnvironment(new Environment)
 void DialogTest::SetUp() {
     fake::Reset();
     folder = MakeTempFolder();
-    g_app.m_strExeDir = folder.c_str();
+    g_app.m_strExeDir = Widen(folder.c_str());
 }
 
 void DialogTest::TearDown() {
