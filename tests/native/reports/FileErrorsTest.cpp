@@ -4,6 +4,7 @@
 #include <string>
 
 #include "reports/FileErrors.h"
+#include "reports/LongPath.h"
 
 namespace {
 
@@ -74,3 +75,25 @@ TEST(FileErrors, TextNamesTheFileOrAnUnnamedOne) {
 }
 
 }  // namespace
+
+// The spelling that lets a temporary file beside a long target be written.
+TEST(LongPath, ExtendedLengthFormOfEachKindOfPath) {
+    struct Case {
+        const wchar_t* pszIn;
+        const wchar_t* pszOut;
+    };
+    const Case cases[] = {
+        {L"C:\\Tables\\Frame_1.txt", L"\\\\?\\C:\\Tables\\Frame_1.txt"},
+        {L"z:\\a", L"\\\\?\\z:\\a"},
+        {L"\\\\server\\share\\Frame_1.txt", L"\\\\?\\UNC\\server\\share\\Frame_1.txt"},
+        {L"\\\\?\\C:\\already", L"\\\\?\\C:\\already"},
+        {L"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\UNC\\server\\share\\x"},
+        {L"\\\\.\\COM1", L"\\\\.\\COM1"},
+        // Not absolute: left for Windows to refuse or resolve, never made up.
+        {L"Frame_1.txt", L"Frame_1.txt"},
+        {L"C:Frame_1.txt", L"C:Frame_1.txt"},
+        {L"\\Tables\\Frame_1.txt", L"\\Tables\\Frame_1.txt"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(reports::ExtendedLengthPath(c.pszIn), c.pszOut);
+}
