@@ -39,6 +39,27 @@ void ProgramTest::SelectRow(int row) {
         ASSERT_LT(::GetTickCount64(), end) << "the click did not start the frame";
         ::Sleep(50);
     }
+    WaitForTheHandlerToEnd(session);
+}
+
+// The click's handler goes on after its Ambient+IR request is logged: it
+// drops the packets already sent by peeking for sent messages, and a
+// message the driver sends (a button click) would run right there, inside
+// the handler, before it selects OT — which a user's click, posted, never
+// does. A text written into the X average box is overwritten by the next
+// 100-ms timer tick, and timer ticks come only from the window's own message
+// loop, after the handler has returned.
+void WaitForTheHandlerToEnd(e2e::Session& session) {
+    HWND edit = session.control(kXAverage);
+    ASSERT_NE(edit, nullptr) << session.lastError();
+    const wchar_t kMark[] = L"(click being handled)";
+    ASSERT_TRUE(::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kMark), SMTO_NORMAL, kWait,
+                                      nullptr));
+    const ULONGLONG end = ::GetTickCount64() + kWait;
+    while (session.text(kXAverage) == "(click being handled)") {
+        ASSERT_LT(::GetTickCount64(), end) << "the click's handler did not end";
+        ::Sleep(20);
+    }
 }
 
 void ProgramTest::Quit() {

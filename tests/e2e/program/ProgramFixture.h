@@ -30,11 +30,16 @@ std::string OutputFolder(const char* pszBuildDir, const char* pszName);
 // Where screenshots go: build/<tree>/screenshots.
 std::string ScreenshotPath(const std::string& name);
 
+// Returns once the handler of the window's last click has returned: a click
+// the driver sends next then runs after it, as a user's click would.
+void WaitForTheHandlerToEnd(e2e::Session& session);
+
 class ProgramTest : public ::testing::Test {
 protected:
     // Starts the program and waits for its window and its device list.
     void Start(const std::string& exeName = "Lumagrid.exe", const std::string& scenarioText = "");
-    // Clicks a row and waits until the frame dumps (its Ambient+IR request).
+    // Clicks a row and waits until the frame dumps (its Ambient+IR request)
+    // and the click's handler has returned.
     void SelectRow(int row);
     // Ends the program with Esc; checks it reached its end.
     void Quit();

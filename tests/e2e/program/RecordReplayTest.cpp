@@ -26,7 +26,8 @@ weak_x = 10:0.2
 dead_y = 5
 )";
 
-// Clicks the first row and waits for the click's second request (Ambient+IR).
+// Clicks the first row and waits for the click's second request (Ambient+IR)
+// and the end of its handler.
 void SelectFirstRow(e2e::Session& session) {
     ASSERT_TRUE(session.clickRow(kDeviceList, 0)) << session.lastError();
     const ULONGLONG end = ::GetTickCount64() + kWait;
@@ -37,6 +38,7 @@ void SelectFirstRow(e2e::Session& session) {
         ASSERT_LT(::GetTickCount64(), end) << "the click did not start the frame";
         ::Sleep(50);
     }
+    WaitForTheHandlerToEnd(session);
 }
 
 // An LED check in Maximal IR: the lines after the header.
