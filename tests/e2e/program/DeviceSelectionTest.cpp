@@ -1,6 +1,8 @@
 // From the connected simulated frames to the first dump request of a clicked frame.
 #include "ProgramFixture.h"
 
+#include <fstream>
+
 using namespace lumagrid_e2e;
 
 namespace {
@@ -91,4 +93,35 @@ TEST_F(ProgramTest, FramesComingAndGoingEverySecondDoNotHurtTheProgram) {
     std::vector<std::string> log = session.requestLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "setDump 0 0x00");
+}
+
+// In a folder named in Hangul (outside a Western Windows' code page) the
+// program still finds Lumagrid.ini beside it, keeps its [SETTING] lines and
+// adds the clicked frame's section there.
+TEST_F(ProgramTest, FolderNamedInHangulKeepsItsSettingsFile) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"\uB8E8\uB9C8\uADF8\uB9AC\uB4DC-" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::string setting = "[SETTING]\r\nMIN_ADC_O_PER=40\r\n";
+    {
+        std::ofstream ini((folder + L"\\Lumagrid.ini").c_str(), std::ios::binary);
+        ini << setting;
+    }
+    e2e::LaunchOptions options;
+    options.folder = e2e::Narrow(folder);
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    ASSERT_NE(session.waitMainWindow(kStartWait), nullptr) << session.lastError();
+    ASSERT_GE(session.waitTrace(">>>>>>>> connect =", kWait), 0);
+    SelectRow(1);
+    const std::string ini = session.iniText();
+    EXPECT_EQ(ini.substr(0, setting.size()), setting) << ini;
+    EXPECT_NE(ini.find("[Quorvane IR160]\r\nX_CELL_SIZE=160\r\n"), std::string::npos) << ini;
+    Quit();
+    ::DeleteFileW((folder + L"\\Lumagrid.ini").c_str());
+    ::DeleteFileW((folder + L"\\requests.log").c_str());
+    ::DeleteFileW((folder + L"\\Lumagrid.exe").c_str());
+    ::DeleteFileW((folder + L"\\QuorvaneLib.dll").c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
