@@ -1,0 +1,138 @@
+// The shared log and console writes of the console tool, where Windows and
+// Wine differ: what Windows demands is pinned here, what Wine shows is run.
+#include <windows.h>
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "check/ConsoleIo.h"
+
+namespace {
+
+std::wstring TempFile(const wchar_t* pszName) {
+    wchar_t szTemp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring path = std::wstring(szTemp) + pszName + std::to_wstring(::GetCurrentProcessId());
+    ::DeleteFileW(path.c_str());
+    return path;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    std::string text(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+    text.pop_back();
+    return text;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    ::CloseHandle(h);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::string bytes, error;
+    console::ReadFileUtf8Path(Utf8(path), bytes, error);
+    return bytes;
+}
+
+// Windows refuses LockFileEx on a handle without read or write data access
+// (Wine checks none, so every station's "--log" failed only on Windows); and
+// only without FILE_WRITE_DATA does every write land at the end of the file.
+TEST(ConsoleLog, OpenedWithADataRightAndForAppendingOnly) {
+    const std::wstring path = TempFile(L"lumagrid-log-access-");
+    HANDLE h = console::OpenLogFile(path);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << ::GetLastError();
+    PUBLIC_OBJECT_BASIC_INFORMATION info{};
+    ASSERT_EQ(::NtQueryObject(h, ObjectBasicInformation, &info, sizeof info, nullptr), 0);
+    EXPECT_NE(info.GrantedAccess & FILE_READ_DATA, 0u) << std::hex << info.GrantedAccess;
+    EXPECT_NE(info.GrantedAccess & FILE_APPEND_DATA, 0u) << std::hex << info.GrantedAccess;
+    EXPECT_EQ(info.GrantedAccess & FILE_WRITE_DATA, 0u) << std::hex << info.GrantedAccess;
+    // The same seen from outside: a read on the handle is allowed.
+    char byte = 0;
+    DWORD nRead = 0;
+    EXPECT_TRUE(::ReadFile(h, &byte, 1, &nRead, nullptr)) << ::GetLastError();
+    ::CloseHandle(h);
+    ::DeleteFileW(path.c_str());
+}
+
+TEST(ConsoleLog, ARecordStartsOnALineOfItsOwn) {
+    const std::wstring path = TempFile(L"lumagrid-log-end-");
+    const std::string record = "2026-12-10T07:00:00+00:00,Frame,1,pass,,\r\n";
+    const struct {
+        const char* before;  // nullptr: no file yet
+        std::string after;
+    } cases[] = {
+        {nullptr, record},
+        {"", record},
+        {"a,b\r\n", "a,b\r\n" + record},
+        {"a,b", "a,b\r\n" + record},    // a station cut off before its line end
+        {"a,b\r", "a,b\r\n" + record},  // ... between CR and LF
+        {"a,b\n", "a,b\n" + record},    // a line end is a line end
+    };
+    for (const auto& c : cases) {
+        ::DeleteFileW(path.c_str());
+        if (c.before != nullptr) WriteBytes(path, c.before);
+        std::string error;
+        EXPECT_TRUE(console::AppendLine(Utf8(path), record, error)) << error;
+        EXPECT_EQ(ReadBytes(path), c.after) << (c.before ? c.before : "(none)");
+    }
+    // A second station's record follows the first.
+    std::string error;
+    ASSERT_TRUE(console::AppendLine(Utf8(path), "second\r\n", error)) << error;
+    EXPECT_EQ(ReadBytes(path), "a,b\n" + record + "second\r\n");
+    ::DeleteFileW(path.c_str());
+}
+
+struct Piece {
+    std::size_t nOffset;
+    DWORD nUnits;
+};
+
+// Windows 7 refuses a console write above its 64 KB buffer and prints nothing.
+TEST(ConsoleOutput, LongTextGoesInPiecesThatKeepSurrogatePairsWhole) {
+    EXPECT_LE(console::kConsolePieceUnits * sizeof(wchar_t), 32u * 1024u);
+    const std::size_t n = console::kConsolePieceUnits;
+    // U+1F600 straddles the first cut.
+    const std::wstring text = std::wstring(n - 1, L'a') + L"\xD83D\xDE00" + std::wstring(2 * n, L'b');
+    for (const DWORD nTaken : {DWORD(0xFFFFFFFF), DWORD(1000)}) {  // the console takes all, or part of each piece
+        std::wstring shown;
+        std::vector<Piece> pieces;
+        const bool bOk = console::WriteConsolePieces(text, [&](const wchar_t* p, DWORD nUnits, DWORD& nWritten) {
+            pieces.push_back({static_cast<std::size_t>(p - text.data()), nUnits});
+            nWritten = std::min(nUnits, nTaken);
+            shown.append(p, nWritten);
+            return true;
+        });
+        EXPECT_TRUE(bOk);
+        EXPECT_TRUE(shown == text) << "units shown: " << shown.size() << " of " << text.size();
+        ASSERT_GE(pieces.size(), 3u);
+        for (const Piece& piece : pieces) {
+            EXPECT_LE(piece.nUnits, n);
+            EXPECT_FALSE(IS_HIGH_SURROGATE(text[piece.nOffset + piece.nUnits - 1]) &&
+                         piece.nOffset + piece.nUnits < text.size())
+                << "a piece ends inside a surrogate pair at " << piece.nOffset + piece.nUnits;
+        }
+        if (nTaken != 1000) {
+            EXPECT_EQ(pieces[0].nUnits, n - 1);  // the pair goes whole into the second piece
+            EXPECT_EQ(pieces[1].nUnits, n);
+        }
+    }
+    // A console that refuses, or takes nothing, ends the text: no endless loop.
+    for (const bool bRefuse : {true, false}) {
+        int nCalls = 0;
+        EXPECT_FALSE(console::WriteConsolePieces(text, [&](const wchar_t*, DWORD, DWORD& nWritten) {
+            ++nCalls;
+            nWritten = 0;
+            return !bRefuse;
+        }));
+        EXPECT_EQ(nCalls, 1);
+    }
+}
+
+}  // namespace
