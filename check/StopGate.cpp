@@ -33,8 +33,9 @@ std::string CStopGate::Reason() const {
 }
 
 CStopGate& ProcessStopGate() {
-    static CStopGate gate;
-    return gate;
+    // Never destroyed: the handler may still wait on it while the main thread exits.
+    static CStopGate* const pGate = new CStopGate;
+    return *pGate;
 }
 
 BOOL HandleConsoleControl(CStopGate& gate, DWORD nEvent, DWORD nWaitMs) {

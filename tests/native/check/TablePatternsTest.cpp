@@ -80,12 +80,4 @@ TEST(TablePatterns, OperandsExpandInOrderOnceEachWithTheFolderAsWritten) {
               std::vector<std::string>{"no table matches *.csv"});
 }
 
-TEST(TablePatterns, WildcardsOnlyInTheFileName) {
-    EXPECT_FALSE(WildcardInFolder("saves\\*.txt"));
-    EXPECT_FALSE(WildcardInFolder("C:*.txt"));
-    EXPECT_TRUE(WildcardInFolder("saves\\*\\a_1.txt"));
-    EXPECT_TRUE(WildcardInFolder("sav?s/a_1.txt"));
-    EXPECT_FALSE(HasWildcard("C:\\saves\\a_1.txt"));
-}
-
 }  // namespace

@@ -95,14 +95,6 @@ TEST(TrendCommand, ExitCodes) {
     EXPECT_NE(RunWith({"weak_1.txt", "missing_3.txt"}, files).out.find("weak_1.txt: frame \"weak\", row 1"),
               std::string::npos);
     EXPECT_NE(RunWith({"--help"}).out.find("now 33"), std::string::npos);
-    // A pattern's tables in name order, each once however often it is named.
-    const Outcome matched = RunWith({"weak_1.txt", "*_?.TXT", "--csv", "all.csv"}, files);
-    const std::size_t weak = matched.out.find("weak_1.txt: frame");
-    const std::size_t sound = matched.out.find("sound_2.txt: frame");
-    EXPECT_LT(weak, sound) << matched.out;
-    EXPECT_EQ(matched.out.find("weak_1.txt: frame", weak + 1), std::string::npos) << matched.out;
-    // The pattern did not take the notes: they would have been an unreadable table.
-    EXPECT_EQ(matched.code, 1) << matched.err;
 }
 
 TEST(TrendCommand, ReportNamesReceiversAsTheLedCheck) {

@@ -13,31 +13,18 @@
 
 namespace {
 
-std::wstring TempFile(const wchar_t* pszName) {
-    wchar_t szTemp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, szTemp);
-    const std::wstring path = std::wstring(szTemp) + pszName + std::to_wstring(::GetCurrentProcessId());
-    ::DeleteFileW(path.c_str());
+// A path of the test's own in the temp folder, ASCII, no file there yet.
+std::string TempFile(const char* pszName) {
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    const std::string path = std::string(szTemp) + pszName + std::to_string(::GetCurrentProcessId());
+    ::DeleteFileA(path.c_str());
     return path;
 }
 
-std::string Utf8(const std::wstring& wide) {
-    std::string text(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    text.pop_back();
-    return text;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    ::CloseHandle(h);
-}
-
-std::string ReadBytes(const std::wstring& path) {
+std::string ReadBytes(const std::string& path) {
     std::string bytes, error;
-    console::ReadFileUtf8Path(Utf8(path), bytes, error);
+    console::ReadFileUtf8Path(path, bytes, error);
     return bytes;
 }
 
@@ -45,8 +32,8 @@ std::string ReadBytes(const std::wstring& path) {
 // (Wine checks none, so every station's "--log" failed only on Windows); and
 // only without FILE_WRITE_DATA does every write land at the end of the file.
 TEST(ConsoleLog, OpenedWithADataRightAndForAppendingOnly) {
-    const std::wstring path = TempFile(L"lumagrid-log-access-");
-    HANDLE h = console::OpenLogFile(path);
+    const std::string path = TempFile("lumagrid-log-access-");
+    HANDLE h = console::OpenLogFile(std::wstring(path.begin(), path.end()));
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << ::GetLastError();
     PUBLIC_OBJECT_BASIC_INFORMATION info{};
     ASSERT_EQ(::NtQueryObject(h, ObjectBasicInformation, &info, sizeof info, nullptr), 0);
@@ -58,11 +45,11 @@ TEST(ConsoleLog, OpenedWithADataRightAndForAppendingOnly) {
     DWORD nRead = 0;
     EXPECT_TRUE(::ReadFile(h, &byte, 1, &nRead, nullptr)) << ::GetLastError();
     ::CloseHandle(h);
-    ::DeleteFileW(path.c_str());
+    ::DeleteFileA(path.c_str());
 }
 
 TEST(ConsoleLog, ARecordStartsOnALineOfItsOwn) {
-    const std::wstring path = TempFile(L"lumagrid-log-end-");
+    const std::string path = TempFile("lumagrid-log-end-");
     const std::string record = "2026-12-10T07:00:00+00:00,Frame,1,pass,,\r\n";
     const struct {
         const char* before;  // nullptr: no file yet
@@ -76,17 +63,19 @@ TEST(ConsoleLog, ARecordStartsOnALineOfItsOwn) {
         {"a,b\n", "a,b\n" + record},    // a line end is a line end
     };
     for (const auto& c : cases) {
-        ::DeleteFileW(path.c_str());
-        if (c.before != nullptr) WriteBytes(path, c.before);
+        ::DeleteFileA(path.c_str());
         std::string error;
-        EXPECT_TRUE(console::AppendLine(Utf8(path), record, error)) << error;
+        if (c.before != nullptr) {
+            ASSERT_TRUE(console::WriteFileUtf8Path(path, c.before, error)) << error;
+        }
+        EXPECT_TRUE(console::AppendLine(path, record, error)) << error;
         EXPECT_EQ(ReadBytes(path), c.after) << (c.before ? c.before : "(none)");
     }
     // A second station's record follows the first.
     std::string error;
-    ASSERT_TRUE(console::AppendLine(Utf8(path), "second\r\n", error)) << error;
+    ASSERT_TRUE(console::AppendLine(path, "second\r\n", error)) << error;
     EXPECT_EQ(ReadBytes(path), "a,b\n" + record + "second\r\n");
-    ::DeleteFileW(path.c_str());
+    ::DeleteFileA(path.c_str());
 }
 
 struct Piece {

@@ -6,64 +6,33 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
+#include <chrono>
+#include <future>
 
 #include "check/StopGate.h"
 
 namespace {
 
 using namespace check;
+using namespace std::chrono_literals;
 
 constexpr DWORD kLongWaitMs = 30000;  // longer than any test: a return before it is the gate's doing
 
-// A call on a thread of its own, as the console or the session calls us.
-class CCallThread {
-public:
-    explicit CCallThread(std::function<LONG_PTR()> call) : m_call(std::move(call)) {
-        m_hThread = ::CreateThread(nullptr, 0, &CCallThread::Main, this, 0, nullptr);
-    }
-    ~CCallThread() {
-        ::WaitForSingleObject(m_hThread, INFINITE);
-        ::CloseHandle(m_hThread);
-    }
-    bool EndsWithin(DWORD nMs) const { return ::WaitForSingleObject(m_hThread, nMs) == WAIT_OBJECT_0; }
-    LONG_PTR Result() const { return m_nResult; }
-
-private:
-    static DWORD WINAPI Main(LPVOID p) {
-        auto* pThis = static_cast<CCallThread*>(p);
-        pThis->m_nResult = pThis->m_call();
-        return 0;
-    }
-    std::function<LONG_PTR()> m_call;
-    LONG_PTR m_nResult = -1;
-    HANDLE m_hThread;
-};
-
-// The main thread's part: see the request, write, then let the waiting thread go.
-void PlayMainThread(CStopGate& gate, const CCallThread& waiting, std::atomic<bool>& bWritten) {
+// The main thread's part: see the request, write, then let the waiting call return.
+template <typename Result>
+void PlayMainThread(CStopGate& gate, std::future<Result>& waiting) {
     for (int i = 0; i < 500 && !gate.Requested(); ++i) ::Sleep(10);
     ASSERT_TRUE(gate.Requested());
-    EXPECT_FALSE(waiting.EndsWithin(200)) << "returned before the results were written";
-    bWritten = true;
+    EXPECT_EQ(waiting.wait_for(200ms), std::future_status::timeout) << "returned before the results were written";
     gate.Finished(2);
-    EXPECT_TRUE(waiting.EndsWithin(5000));
+    EXPECT_EQ(waiting.wait_for(5s), std::future_status::ready);
 }
 
 TEST(StopGate, ARequestWaitsForTheResultsAndNoLongerThanItsBound) {
     CStopGate gate;
-    std::atomic<bool> bWritten{false}, bSeenWritten{false};
-    {
-        CCallThread waiting([&] {
-            const bool bFinished = gate.RequestAndWait("console window closed", kLongWaitMs);
-            bSeenWritten = bWritten.load();
-            return LONG_PTR(bFinished);
-        });
-        PlayMainThread(gate, waiting, bWritten);
-        EXPECT_EQ(waiting.Result(), 1);
-    }
-    EXPECT_TRUE(bSeenWritten);
+    auto waiting = std::async(std::launch::async, [&] { return gate.RequestAndWait("console window closed", kLongWaitMs); });
+    PlayMainThread(gate, waiting);
+    EXPECT_TRUE(waiting.get());
     EXPECT_EQ(gate.Reason(), "console window closed");
     EXPECT_EQ(gate.ExitCode(), 2);
     // The first reason stays; once finished, a late request returns at once.
@@ -77,23 +46,21 @@ TEST(StopGate, ARequestWaitsForTheResultsAndNoLongerThanItsBound) {
 }
 
 TEST(StopGate, ConsoleHandlerWaitsOnCloseButNotOnCtrlC) {
-    {
-        CStopGate gate;
-        CCallThread ctrlC([&] { return LONG_PTR(HandleConsoleControl(gate, CTRL_C_EVENT, kLongWaitMs)); });
-        ASSERT_TRUE(ctrlC.EndsWithin(5000)) << "Ctrl+C must not hold the console's thread";
-        EXPECT_EQ(ctrlC.Result(), TRUE);
-        EXPECT_EQ(gate.Reason(), "Ctrl+C");
-    }
+    CStopGate ctrlC;
+    auto handled = std::async(std::launch::async, [&] { return HandleConsoleControl(ctrlC, CTRL_C_EVENT, kLongWaitMs); });
+    ASSERT_EQ(handled.wait_for(5s), std::future_status::ready) << "Ctrl+C must not hold the console's thread";
+    EXPECT_EQ(handled.get(), TRUE);
+    EXPECT_EQ(ctrlC.Reason(), "Ctrl+C");
+
     for (const DWORD nEvent : {DWORD(CTRL_CLOSE_EVENT), DWORD(CTRL_LOGOFF_EVENT), DWORD(CTRL_SHUTDOWN_EVENT)}) {
         CStopGate gate;
-        std::atomic<bool> bWritten{false};
-        CCallThread closing([&] { return LONG_PTR(HandleConsoleControl(gate, nEvent, kLongWaitMs)); });
-        PlayMainThread(gate, closing, bWritten);
-        EXPECT_EQ(closing.Result(), TRUE) << nEvent;
+        auto closing = std::async(std::launch::async, [&] { return HandleConsoleControl(gate, nEvent, kLongWaitMs); });
+        PlayMainThread(gate, closing);
+        EXPECT_EQ(closing.get(), TRUE) << nEvent;
     }
-    CStopGate gate;
-    EXPECT_EQ(HandleConsoleControl(gate, 99, kLongWaitMs), FALSE);
-    EXPECT_FALSE(gate.Requested());
+    CStopGate other;
+    EXPECT_EQ(HandleConsoleControl(other, 99, kLongWaitMs), FALSE);
+    EXPECT_FALSE(other.Requested());
 }
 
 TEST(StopGate, SessionWindowIsTopLevelAndWaitsAtEndSession) {
@@ -111,9 +78,8 @@ TEST(StopGate, SessionWindowIsTopLevelAndWaitsAtEndSession) {
     ::SendMessageW(hWnd, WM_ENDSESSION, FALSE, 0);
     EXPECT_FALSE(gate.Requested());
 
-    std::atomic<bool> bWritten{false};
-    CCallThread ending([&] { return ::SendMessageW(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); });
-    PlayMainThread(gate, ending, bWritten);
+    auto ending = std::async(std::launch::async, [&] { return ::SendMessageW(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); });
+    PlayMainThread(gate, ending);
     EXPECT_EQ(gate.Reason(), "log-off or shut-down");
 }
 
