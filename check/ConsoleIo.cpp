@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -17,9 +18,9 @@ void Write(DWORD nStd, FILE* stream, const std::string& text) {
     HANDLE h = ::GetStdHandle(nStd);
     DWORD mode = 0;
     if (h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode)) {
-        const std::wstring wide = Widen(text.c_str(), CP_UTF8);
-        DWORD nWritten = 0;
-        ::WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &nWritten, nullptr);
+        WriteConsolePieces(Widen(text.c_str(), CP_UTF8), [h](const wchar_t* pText, DWORD nUnits, DWORD& nWritten) {
+            return ::WriteConsoleW(h, pText, nUnits, &nWritten, nullptr) != FALSE;
+        });
         return;
     }
     std::fwrite(text.data(), 1, text.size(), stream);
@@ -40,6 +41,19 @@ std::vector<std::string> Arguments() {
     for (int i = 1; i < argc; ++i) args.push_back(Narrow(argv[i], CP_UTF8));
     ::LocalFree(argv);
     return args;
+}
+
+bool WriteConsolePieces(const std::wstring& text, const ConsoleWriter& write) {
+    std::size_t nDone = 0;
+    while (nDone < text.size()) {
+        std::size_t nPiece = std::min(kConsolePieceUnits, text.size() - nDone);
+        // A high surrogate at the cut goes with its low half into the next piece.
+        if (nDone + nPiece < text.size() && IS_HIGH_SURROGATE(text[nDone + nPiece - 1])) --nPiece;
+        DWORD nWritten = 0;
+        if (!write(text.data() + nDone, static_cast<DWORD>(nPiece), nWritten) || nWritten == 0) return false;
+        nDone += std::min<std::size_t>(nWritten, nPiece);
+    }
+    return true;
 }
 
 void WriteOut(const std::string& text) { Write(STD_OUTPUT_HANDLE, stdout, text); }
@@ -79,12 +93,13 @@ bool WriteFileUtf8Path(const std::string& path, const std::string& bytes, std::s
     return false;
 }
 
+HANDLE OpenLogFile(const std::wstring& path) {
+    return ::CreateFileW(path.c_str(), kLogFileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool AppendLine(const std::string& path, const std::string& line, std::string& error) {
-    // FILE_APPEND_DATA alone: every write lands at the end, earlier lines are
-    // never touched.
-    UniqueHandle file(::CreateFileW(WidePath(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(OpenLogFile(WidePath(path)));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
         error = ErrorText(::GetLastError());
@@ -95,21 +110,58 @@ bool AppendLine(const std::string& path, const std::string& line, std::string& e
         error = ErrorText(::GetLastError());
         return false;
     }
-    DWORD nWritten = 0;
-    const BOOL bWritten = ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &nWritten, nullptr);
-    const DWORD nError = bWritten ? (nWritten == line.size() ? ERROR_SUCCESS : ERROR_DISK_FULL) : ::GetLastError();
+    // Under the lock: the last byte no other station can change before our write.
+    std::string record = line;
+    LARGE_INTEGER size{};
+    DWORD nError = ::GetFileSizeEx(file.get(), &size) ? ERROR_SUCCESS : ::GetLastError();
+    if (nError == ERROR_SUCCESS && size.QuadPart > 0) {
+        OVERLAPPED last{};
+        last.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
+        last.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char byLast = 0;
+        DWORD nRead = 0;
+        if (!::ReadFile(file.get(), &byLast, 1, &nRead, &last))
+            nError = ::GetLastError();
+        else if (nRead == 1 && byLast != '\n')
+            record.insert(0, byLast == '\r' ? "\n" : "\r\n");
+    }
+    if (nError == ERROR_SUCCESS) {
+        DWORD nWritten = 0;
+        if (!::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &nWritten, nullptr))
+            nError = ::GetLastError();
+        else if (nWritten != record.size())
+            nError = ERROR_DISK_FULL;
+    }
     ::UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
     if (nError == ERROR_SUCCESS) return true;
     error = ErrorText(nError);
     return false;
 }
 
-std::string ExeFolder() {
-    wchar_t szPath[MAX_PATH * 4] = {0};
-    const DWORD n = ::GetModuleFileNameW(nullptr, szPath, static_cast<DWORD>(sizeof szPath / sizeof szPath[0]));
-    std::wstring path(szPath, n);
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::string() : Narrow(path.substr(0, slash + 1).c_str(), CP_UTF8);
+bool ListFolder(const std::string& folder, std::vector<std::string>& names, std::string& error) {
+    names.clear();
+    std::wstring pattern = WidePath(folder);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':')
+        pattern += L'\\';
+    pattern += L'*';
+    // Only the long names: our own matching never sees the 8.3 names, through
+    // which Windows' own "*.txt" also matches "a.txtx".
+    WIN32_FIND_DATAW found{};
+    HANDLE hFind = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (hFind == INVALID_HANDLE_VALUE) {
+        const DWORD nError = ::GetLastError();
+        if (nError == ERROR_FILE_NOT_FOUND) return true;  // an empty root folder
+        error = ErrorText(nError);
+        return false;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(Narrow(found.cFileName, CP_UTF8));
+    } while (::FindNextFileW(hFind, &found));
+    const DWORD nError = ::GetLastError();
+    ::FindClose(hFind);
+    if (nError == ERROR_NO_MORE_FILES) return true;
+    error = ErrorText(nError);
+    return false;
 }
 
 std::string LocalTimeText() {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,16 @@ std::vector<std::string> Arguments();
 void WriteOut(const std::string& text);
 void WriteErr(const std::string& text);
 
+// One call of WriteConsoleW: false when it fails; nWritten the units it took.
+using ConsoleWriter = std::function<bool(const wchar_t* pText, DWORD nUnits, DWORD& nWritten)>;
+// Windows 7 refuses a console write larger than its 64 KB shared buffer (and
+// prints nothing); a piece of this many UTF-16 units stays far below it.
+constexpr std::size_t kConsolePieceUnits = 8192;
+// The text in pieces of at most kConsolePieceUnits, never splitting a
+// surrogate pair, each repeated from where the console stopped; false when a
+// write fails or takes nothing.
+bool WriteConsolePieces(const std::wstring& text, const ConsoleWriter& write);
+
 // A text of the library (the system code page) in UTF-8; bytes that do not
 // convert become U+FFFD.
 std::string FromCodePage(const std::string& text);
@@ -27,11 +39,21 @@ bool ReadFileUtf8Path(const std::string& path, std::string& bytes, std::string& 
 // Written whole or not at all (the old file stays); false with the reason.
 bool WriteFileUtf8Path(const std::string& path, const std::string& bytes, std::string& error);
 // Appends one line as one write while holding a lock on the file, so that
-// stations sharing a log never interleave or lose lines.
+// stations sharing a log never interleave or lose lines. A last line left
+// without its line end (a station cut off mid-write) gets one first.
 bool AppendLine(const std::string& path, const std::string& line, std::string& error);
 
-// The executable's folder with a trailing separator (the settings file lies there).
-std::string ExeFolder();
+// The rights the log is opened with. LockFileEx on Windows wants read or write
+// data access (Wine checks none), and FILE_APPEND_DATA without FILE_WRITE_DATA
+// makes every write land at the end of the file, wherever the file pointer is.
+constexpr DWORD kLogFileAccess = GENERIC_READ | FILE_APPEND_DATA;
+// The log opened (created when missing) as AppendLine opens it; INVALID_HANDLE_VALUE
+// with GetLastError() on failure.
+HANDLE OpenLogFile(const std::wstring& path);
+
+// The file names (not folders) in a folder ("" the current one), UTF-8; false
+// with the reason.
+bool ListFolder(const std::string& folder, std::vector<std::string>& names, std::string& error);
 
 // "2026-12-09T23:51:40+09:00", the local time with its offset from UTC.
 std::string LocalTimeText();

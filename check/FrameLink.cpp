@@ -1,15 +1,16 @@
 #include "check/FrameLink.h"
 
+#include "check/ConsoleIo.h"
+#include "check/StopGate.h"
 #include "framework/DllSearch.h"
+#include "framework/String.h"
 #include "link/QuorvaneLoader.h"
 
 namespace check {
 
-std::atomic<bool> CFrameLink::s_bInterrupted{false};
-
 namespace {
 constexpr wchar_t kWindowClass[] = L"LumagridCheckLink";
-// The longest a wait sleeps before it looks at the clock and Ctrl+C again.
+// The longest a wait sleeps before it looks at the clock and for an interruption again.
 constexpr DWORD kPollMs = 20;
 
 // Milliseconds of a steady clock finer than GetTickCount's 10-16 ms steps: a
@@ -34,29 +35,29 @@ void RequestFineTimer() {
 }
 }  // namespace
 
+// The maker's library stays loaded until the process ends: a library whose
+// own reader thread crashes or hangs on FreeLibrary would otherwise end the
+// run without an exit code, and the results are written by then anyway.
 CFrameLink::~CFrameLink() {
     if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);  // the library's thread stops sending to it
-    quorvane::FreeQuorvaneLibrary(m_hLib, m_lib);
 }
+
+bool CFrameLink::Interrupted() { return ProcessStopGate().Requested(); }
+
+std::string CFrameLink::InterruptedText() { return "interrupted (" + ProcessStopGate().Reason() + ")"; }
 
 void CFrameLink::InstallInterruptHandler() {
-    ::SetConsoleCtrlHandler(&CFrameLink::OnConsoleControl, TRUE);
+    InstallStopRequests();
     // Waits end when they should, not at the next 15.6 ms tick of Windows' timer.
     RequestFineTimer();
-}
-
-// On the console's own thread: the main thread stops the frame within one
-// poll and ends the run; the process is not killed under it.
-BOOL WINAPI CFrameLink::OnConsoleControl(DWORD nEvent) {
-    if (nEvent != CTRL_C_EVENT && nEvent != CTRL_BREAK_EVENT) return FALSE;
-    s_bInterrupted = true;
-    return TRUE;
 }
 
 bool CFrameLink::Open(std::string& error) {
     const quorvane::LoadedLibrary loaded = quorvane::LoadQuorvaneLibrary(m_lib);
     if (loaded.hLib == nullptr) {
-        error = quorvane::RefusalText(loaded);
+        // The loader's text is in the system code page (FormatMessageA); the
+        // console tool's texts are UTF-8.
+        error = Narrow(quorvane::RefusalTextWide(loaded).c_str(), CP_UTF8);
         return false;
     }
     m_hLib = loaded.hLib;
@@ -119,7 +120,7 @@ bool CFrameLink::PumpUntil(DWORD nMs, Done bDone) {
         }
         if (bDone()) return true;
         const DWORD nElapsed = NowMs() - nStart;
-        if (nElapsed >= nMs || s_bInterrupted) return false;
+        if (nElapsed >= nMs || Interrupted()) return false;
         ::MsgWaitForMultipleObjectsEx(0, nullptr, std::min<DWORD>(kPollMs, nMs - nElapsed), QS_ALLINPUT,
                                       MWMO_INPUTAVAILABLE);
     }
@@ -163,7 +164,7 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     m_pPackets = &packets;
     m_bCollecting = !bLeft;
     // The time limit runs from the request and from every packet after it.
-    while (!bLeft && packets.size() < nPackets && !s_bInterrupted) {
+    while (!bLeft && packets.size() < nPackets && !Interrupted()) {
         const DWORD nSilent = NowMs() - m_nLastPacketTick;
         if (nSilent >= nTimeoutMs) break;
         PumpUntil(nTimeoutMs - nSilent, [&] {
@@ -175,8 +176,8 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     if (packets.size() >= nPackets) return true;
     if (bLeft) {
         error = "the frame left during its check";
-    } else if (s_bInterrupted) {
-        error = "interrupted (Ctrl+C)";
+    } else if (Interrupted()) {
+        error = InterruptedText();
     } else if (m_nPacketsSeen == nSeenBefore) {
         error = "no packet within " + std::to_string(nTimeoutMs / 1000) + " s";
     } else {
@@ -204,8 +205,8 @@ bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWOR
         error = "the frame left";
     } else if (bSilent) {
         error = "no packet within " + std::to_string(nTimeoutMs / 1000) + " s";
-    } else if (s_bInterrupted) {
-        error = "interrupted (Ctrl+C)";
+    } else if (Interrupted()) {
+        error = InterruptedText();
     } else {
         return true;
     }

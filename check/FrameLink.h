@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,7 +40,7 @@ public:
     // nSettleMs of packets pass unread (a frame may take a moment to switch),
     // then keeps nPackets packets of nPacketBytes each (header included).
     // Fails with the reason when nTimeoutMs pass without a packet, when the
-    // frame leaves, or on Ctrl+C.
+    // frame leaves, or when the run is interrupted.
     bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
                  DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
                  std::string& error);
@@ -49,20 +48,22 @@ public:
     // Asks the frame for `byRequest`, drops the packets still waiting, then
     // hands every packet to onPacket for nMs.
     // Fails with the reason when nTimeoutMs pass without a packet, when the
-    // frame leaves, or on Ctrl+C.
+    // frame leaves, or when the run is interrupted.
     bool Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
                 const std::function<void(const std::uint8_t*)>& onPacket, std::string& error);
 
     // A stop request to the frame (setDump 0); later packets are not read.
     void Stop(int nUsbIndexNo);
 
-    // Ctrl+C or Ctrl+Break came: the measurement in progress ends, its frame is stopped.
-    static bool Interrupted() { return s_bInterrupted.load(); }
+    // Ctrl+C, the console closed, log-off or shut-down came: the measurement
+    // in progress ends, its frame is stopped.
+    static bool Interrupted();
+    // "interrupted (Ctrl+C)", "interrupted (console window closed)", ...
+    static std::string InterruptedText();
     static void InstallInterruptHandler();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static BOOL WINAPI OnConsoleControl(DWORD nEvent);
     void OnPacket(const std::uint8_t* pPacket);
     // Handles messages until bDone() holds or nMs have passed; false on timeout.
     template <typename Done>
@@ -86,8 +87,6 @@ private:
     DWORD m_nLastPacketTick = 0;
     const std::function<void(const std::uint8_t*)>* m_pSink = nullptr;  // while streaming
     std::uint64_t m_nPacketsSeen = 0;  // every packet delivered, kept or not
-
-    static std::atomic<bool> s_bInterrupted;
 };
 
 }  // namespace check

@@ -20,7 +20,9 @@
 #include "check/Diagnosis.h"
 #include "check/FrameLink.h"
 #include "check/RecordOptions.h"
+#include "check/StopGate.h"
 #include "check/TrendCommand.h"
+#include "framework/DllSearch.h"
 #include "framework/String.h"
 #include "link/Recording.h"
 #include "link/QuorvaneTypes.h"
@@ -32,7 +34,7 @@ namespace {
 constexpr char kProgram[] = "LumagridCheck";
 constexpr std::uint8_t kMaximalIr = 5;
 
-std::wstring SettingsPath() { return settings::SettingsFilePath(Widen(console::ExeFolder().c_str(), CP_UTF8)); }
+std::wstring SettingsPath() { return settings::SettingsFilePath(dllsearch::ExecutableFolder()); }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
@@ -42,6 +44,7 @@ int RunTrend(const std::vector<std::string>& args) {
     check::TrendEnvironment env;
     env.readFile = &console::ReadFileUtf8Path;
     env.writeFile = &console::WriteFileUtf8Path;
+    env.listFolder = &console::ListFolder;
     env.defaultThreshold = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
     std::ostringstream out;
     std::ostringstream err;
@@ -291,34 +294,34 @@ int RunCheck(const std::vector<std::string>& args) {
 
     std::vector<check::FrameVerdict> frames;
     check::CFrameLink::InstallInterruptHandler();
-    {
-        check::CFrameLink link;
-        std::string error;
-        if (!link.Open(error)) {
-            run.error = error;
-        } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
-            run.error = check::CFrameLink::Interrupted()
-                            ? "interrupted (Ctrl+C)"
-                            : "no connect message from QuorvaneLib.dll within " +
-                                  std::to_string(options.nWaitSeconds) + " s";
-        } else {
-            for (const quorvane::DeviceRecord& device : link.Devices()) {
-                if (!device.bListed) continue;
-                bool bChosen = options.frames.empty();
-                for (const std::string& selector : options.frames)
-                    bChosen = bChosen || check::FrameMatches(selector, console::FromCodePage(device.name),
-                                                             device.nUsbIndexNo);
-                if (!bChosen) continue;
-                if (check::CFrameLink::Interrupted()) {
-                    run.error = "interrupted (Ctrl+C)";
-                    break;
-                }
-                frames.push_back(CheckFrame(link, device, options, diagnosis));
-                console::WriteOut(check::FrameReportText(frames.back()));
+    // Alive until every result is written: the maker's library is never
+    // unloaded before them (see CFrameLink).
+    check::CFrameLink link;
+    std::string error;
+    if (!link.Open(error)) {
+        run.error = error;
+    } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
+        run.error = check::CFrameLink::Interrupted()
+                        ? check::CFrameLink::InterruptedText()
+                        : "no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) +
+                              " s";
+    } else {
+        for (const quorvane::DeviceRecord& device : link.Devices()) {
+            if (!device.bListed) continue;
+            bool bChosen = options.frames.empty();
+            for (const std::string& selector : options.frames)
+                bChosen = bChosen ||
+                          check::FrameMatches(selector, console::FromCodePage(device.name), device.nUsbIndexNo);
+            if (!bChosen) continue;
+            if (check::CFrameLink::Interrupted()) {
+                run.error = check::CFrameLink::InterruptedText();
+                break;
             }
-            if (frames.empty() && run.error.empty())
-                run.error = options.frames.empty() ? "no frame connected" : "no connected frame matches --frame";
+            frames.push_back(CheckFrame(link, device, options, diagnosis));
+            console::WriteOut(check::FrameReportText(frames.back()));
         }
+        if (frames.empty() && run.error.empty())
+            run.error = options.frames.empty() ? "no frame connected" : "no connected frame matches --frame";
     }
     if (!run.error.empty()) Progress(run.error);
 
@@ -343,11 +346,19 @@ int RunCheck(const std::vector<std::string>& args) {
     return check::ExitCode(frames, run.error, bFileError);
 }
 
-}  // namespace
-
-int main() {
-    const std::vector<std::string> args = console::Arguments();
+int Run(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "trend") return RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
     if (!args.empty() && args[0] == "record") return RunRecord(std::vector<std::string>(args.begin() + 1, args.end()));
     return RunCheck(args);
+}
+
+}  // namespace
+
+int main() {
+    // Before anything loads a DLL on demand.
+    dllsearch::RemoveCurrentFolder();
+    const int nExit = Run(console::Arguments());
+    // Every result is written: a closed console or an ending session may end the process now.
+    check::ProcessStopGate().Finished(nExit);
+    return nExit;
 }

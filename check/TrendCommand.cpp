@@ -107,6 +107,11 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line, std::string&
         error = "no table given";
         return false;
     }
+    for (const std::string& table : line.tables) {
+        if (!WildcardInFolder(table)) continue;
+        error = "wildcards only in the file name, not in the folder: " + table;
+        return false;
+    }
     // An output over a table would lose the table.
     for (const std::string* output : {&line.csv, &line.svg}) {
         for (const std::string& table : line.tables) {
@@ -140,7 +145,8 @@ std::string TrendUsage(int defaultThreshold) {
         "(\"<frame>_<row>.txt\"), and when they will fail the LED check. Each receiver is\n"
         "followed as a percentage of its axis' average of that day, as the LED check judges it.\n"
         "\n"
-        "  TABLE            a daily table; give as many as you like\n"
+        "  TABLE            a daily table; give as many as you like; * and ? in the file\n"
+        "                   name match tables of that folder (in name order)\n"
         "  --days N         follow each receiver over its last N days with a value (default 30)\n"
         "  --horizon D      flag a receiver whose trend reaches the threshold within D days\n"
         "                   (default 30)\n"
@@ -158,8 +164,8 @@ std::string TrendUsage(int defaultThreshold) {
         "\n"
         "Reasons: below (under the cutline on its latest day), crossing (reaches the threshold\n"
         "within the horizon), dropped (see --drop), dead (0 on every day: not trended).\n"
-        "Exit codes: 0 nothing flagged, 1 a receiver flagged, 2 a table could not be read or an\n"
-        "output file not be written, 64 a bad command line.\n";
+        "Exit codes: 0 nothing flagged, 1 a receiver flagged, 2 a table could not be read, a\n"
+        "pattern matched no table or an output file could not be written, 64 a bad command line.\n";
     return text;
 }
 
@@ -178,8 +184,11 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
     }
 
     bool bFileError = false, bFlagged = false;
+    const ExpandedTables expanded = ExpandTablePatterns(line.tables, env.listFolder, {line.csv, line.svg});
+    for (const std::string& message : expanded.errors) err << "trend: " << message << "\n";
+    bFileError = !expanded.errors.empty();
     std::vector<TrendedTable> tables;
-    for (const std::string& path : line.tables) {
+    for (const std::string& path : expanded.paths) {
         try {
             std::string bytes;
             error.clear();
@@ -231,6 +240,15 @@ TrendEnvironment PortableTrendEnvironment() {
         if (!bOk) error = errno ? std::strerror(errno) : "read error";
         std::fclose(f);
         return bOk;
+    };
+    env.listFolder = [](const std::string& folder, std::vector<std::string>& names, std::string& error) {
+        namespace fs = std::filesystem;
+        names.clear();
+        std::error_code ec;
+        for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec))
+            if (!it->is_directory(ec)) names.push_back(it->path().filename().string());
+        if (ec) error = ec.message();
+        return !ec;
     };
     env.writeFile = [](const std::string& path, const std::string& bytes, std::string& error) {
         namespace fs = std::filesystem;

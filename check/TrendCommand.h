@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "check/TablePatterns.h"
+
 namespace check {
 
 struct TrendEnvironment {
@@ -16,6 +18,8 @@ struct TrendEnvironment {
     std::function<bool(const std::string& path, std::string& bytes, std::string& error)> readFile;
     // The whole file or nothing: on false (with the cause) an earlier file of that name is as it was.
     std::function<bool(const std::string& path, const std::string& bytes, std::string& error)> writeFile;
+    // The file names of a folder, for TABLE operands with '*' or '?'.
+    FolderLister listFolder;
     // MIN_ADC_O_PER of [SETTING] in Lumagrid.ini beside the program; 33 without one.
     int defaultThreshold = 33;
 };
@@ -26,7 +30,7 @@ TrendEnvironment PortableTrendEnvironment();
 
 constexpr int kTrendExitNothingFlagged = 0;
 constexpr int kTrendExitFlagged = 1;
-constexpr int kTrendExitFileError = 2;  // a table not read, or an output file not written
+constexpr int kTrendExitFileError = 2;  // a table not read or matched, or an output file not written
 constexpr int kTrendExitUsage = 64;
 
 // The usage text, ended by "\n".

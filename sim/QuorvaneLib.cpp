@@ -72,6 +72,9 @@ FILE* OpenUtf8(const std::string& path) {
 struct Library {
     SRWLOCK lock = SRWLOCK_INIT;
     HMODULE module = nullptr;
+    // QUORVANE_SIM_UNLOAD=hang: FreeLibrary never returns, as with a library
+    // whose DllMain waits for a reader thread of its own that waits for it.
+    bool hangOnUnload = false;
     std::unique_ptr<SimEngine> engine;
     FILE* log = nullptr;
     HANDLE wake = nullptr;  // auto-reset: state changed, the worker should look
@@ -400,6 +403,7 @@ DWORD WINAPI WorkerMain(LPVOID) {
         worker.Run();
     }
     timeEndPeriod(1);
+    if (g.hangOnUnload) ExitThread(0);  // it took no reference of its own
     // Drops the reference taken for this thread; the library may unload now.
     FreeLibraryAndExitThread(g.module, 0);
 }
@@ -408,15 +412,16 @@ DWORD WINAPI WorkerMain(LPVOID) {
 bool StartWorkerLocked() {
     if (!g.wake) return false;  // without it the worker could only spin
     HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
+    // With hangOnUnload the program's FreeLibrary itself reaches DllMain.
+    if (!g.hangOnUnload && !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                               reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
         return false;
     g.workerRunning = true;
     QueryPerformanceCounter(&g.registeredAt);
     HANDLE thread = CreateThread(nullptr, 0, WorkerMain, nullptr, 0, nullptr);
     if (!thread) {
         g.workerRunning = false;
-        FreeLibrary(self);
+        if (self) FreeLibrary(self);
         return false;
     }
     CloseHandle(thread);
@@ -433,11 +438,14 @@ void CopyText(char* dest, const std::string& text) {
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g.module = instance;
         DisableThreadLibraryCalls(instance);
+        g.hangOnUnload = EnvironmentValue(L"QUORVANE_SIM_UNLOAD") == L"hang";
     }
+    // Only an unload by FreeLibrary (reserved is null); at process exit it ends as usual.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr && g.hangOnUnload) Sleep(INFINITE);
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 // The real LumagridCheck.exe on simulated frames: what a test station reads
 // back (exit code, report, JSON) for a sound frame, a frame with a dead LED
-// and a dead receiver, no frame, a frame that leaves, a bad command line.
+// and a dead receiver, no frame, a frame that leaves, a bad command line, a
+// library whose unload hangs; the trend's wildcards as cmd.exe passes them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -168,6 +169,25 @@ TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
     EXPECT_EQ(output.find("X0 "), std::string::npos) << "a steady receiver flagged: " << output;
     EXPECT_NE(session.readFile("trend.csv").find(",X1,2,"), std::string::npos) << session.readFile("trend.csv");
 
+    // Neither cmd.exe nor PowerShell expands a pattern, and CreateProcess
+    // passes it as written: the program matches it, in name order.
+    h = ::CreateFileA((folder + "\\bench 0_3.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ::WriteFile(h, table.data(), static_cast<DWORD>(table.size()), &written, nullptr);
+    ::CloseHandle(h);
+    e2e::Session pattern;
+    options.args = {"trend", "Bench*_?.txt", "*.none", "--csv", "trend.csv"};
+    ASSERT_TRUE(pattern.launch(options)) << pattern.lastError();
+    ASSERT_TRUE(pattern.waitExit(30000, &exitCode));
+    output.clear();
+    for (const std::string& line : pattern.traceLines()) output += line + "\n";
+    EXPECT_EQ(exitCode, 2u) << output;  // the pattern that matched nothing
+    EXPECT_NE(output.find("no table matches *.none"), std::string::npos) << output;
+    const size_t first = output.find("bench 0_3.txt: frame");
+    const size_t second = output.find("Bench A_1.txt: frame");
+    EXPECT_NE(first, std::string::npos) << output;
+    EXPECT_NE(second, std::string::npos) << output;
+    EXPECT_LT(first, second) << output;
+
     e2e::Session missing;
     options.args = {"trend", "Bench A_1.txt", "Nowhere_2.txt"};
     ASSERT_TRUE(missing.launch(options)) << missing.lastError();
@@ -177,6 +197,28 @@ TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
     EXPECT_EQ(exitCode, 2u) << output;
     EXPECT_NE(output.find("Nowhere_2.txt"), std::string::npos) << output;
     e2e::RemoveFolder(folder);
+}
+
+// A maker's library whose unload hangs (its DllMain waits for a reader thread
+// of its own): the results are written first, and the library is never
+// unloaded, so the run still ends with its exit code.
+TEST(CheckTool, ResultsDoNotWaitForTheLibraryToUnload) {
+    e2e::Session session;
+    e2e::LaunchOptions options;
+    options.exeName = "LumagridCheck.exe";
+    options.scenarioText = std::string(kFrameHeader) + "[frame]\nname = Fine\nusbindex = 2\nx_cells = 8\ny_cells = 8\n";
+    options.env = {{"QUORVANE_SIM_UNLOAD", "hang"}};
+    options.args = {"--json", "check.json", "--junit", "check.xml", "--log", "checks.csv"};
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    DWORD exitCode = 0;
+    const bool bEnded = session.waitExit(20000, &exitCode);
+    std::string output;
+    for (const std::string& line : session.traceLines()) output += line + "\n";
+    EXPECT_TRUE(bEnded) << "LumagridCheck.exe hung\n" << output;
+    EXPECT_EQ(exitCode, 0u) << output;
+    EXPECT_NE(session.readFile("check.json").find("\"verdict\": \"pass\""), std::string::npos) << output;
+    EXPECT_NE(session.readFile("check.xml").find("<testsuite"), std::string::npos) << output;
+    EXPECT_NE(session.readFile("checks.csv").find(",Fine,2,pass,"), std::string::npos) << output;
 }
 
 // Recorded with "record" on every beam set, a frame with a dead LED and a dead

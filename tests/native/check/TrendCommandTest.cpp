@@ -44,6 +44,12 @@ Outcome RunWith(const std::vector<std::string>& args, std::map<std::string, std:
         files[path] = bytes;
         return true;
     };
+    env.listFolder = [&](const std::string& folder, std::vector<std::string>& names, std::string&) {
+        for (const auto& [path, bytes] : files)
+            if (path.compare(0, folder.size(), folder) == 0 && path.find('/', folder.size()) == std::string::npos)
+                names.push_back(path.substr(folder.size()));
+        return true;
+    };
     std::ostringstream out, err;
     const int code = RunTrendCommand(args, env, out, err);
     return {code, out.str(), err.str(), files};
@@ -72,6 +78,9 @@ TEST(TrendCommand, ExitCodes) {
         {{"sound_2.txt", "--csv", "out.csv"}, 0, ""},
         {{"sound_2.txt", "--svg", "locked.svg"}, 2, "cannot write locked.svg: Permission denied"},
         {{"--help", "--bogus"}, 0, ""},
+        {{"*_?.txt"}, 1, ""},
+        {{"sound_2.txt", "*.nothing"}, 2, "no table matches *.nothing"},
+        {{"dir*/weak_1.txt"}, 64, "wildcards only in the file name, not in the folder: dir*/weak_1.txt"},
     };
     for (const Case& c : cases) {
         const Outcome run = RunWith(c.args, files, "locked.svg");
@@ -170,6 +179,11 @@ TEST(TrendCommand, PortableEnvironment) {
     EXPECT_FALSE(env.writeFile((dir / "no" / "such.svg").string(), "x", error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::create_directories(dir / "sub_1.txt");
+    std::vector<std::string> names;
+    ASSERT_TRUE(env.listFolder(dir.string() + "/", names, error)) << error;
+    EXPECT_EQ(names, std::vector<std::string>{"out.csv"});  // files only
+    EXPECT_FALSE(env.listFolder((dir / "no").string(), names, error));
     fs::remove_all(dir);
 }
 
