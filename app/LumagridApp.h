@@ -2,6 +2,8 @@
 
 #include "framework/Afx.h"
 
+#include <string>
+
 class CLumagridApp : public CWinApp {
 public:
     CLumagridApp();
@@ -9,8 +11,13 @@ public:
 
     // The executable's folder with a trailing separator; the settings file lives there.
     CString m_strExeDir;
+    // The folder that was current when the program started, absolute, with a
+    // trailing separator; the daily tables live there. A Save As dialog may
+    // make another folder current later.
+    std::wstring m_strStartDir;
 
     static void GetExeDir(CString& strExeDir);
+    static std::wstring GetCurrentDir();
 };
 
 CLumagridApp* LumagridApp();

@@ -222,6 +222,9 @@ public:
     BYTE m_byAutoSaveRequest = 0;
     std::vector<std::pair<DWORD, std::string>> m_arrAutoSaveErrors;
     LRESULT OnAutoSaveFileError(WPARAM wParam, LPARAM lParam);
+    // The daily tables' folder: the start folder, taken once (a Save As
+    // dialog may change the current one), with a trailing separator.
+    std::wstring m_strDailyDir;
     // The prepared frame's section name: a reconnect before its sample is
     // complete may give its row to another frame.
     CString m_strAutoSaveSection;

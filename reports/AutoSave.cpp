@@ -189,8 +189,9 @@ void CLumagridDlg::WriteAutoSaveFile() {
     std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsLeadByte);
     Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
 
-    const std::wstring path = Widen(name.c_str());
-    const std::string nameUtf8 = Narrow(path.c_str(), CP_UTF8);
+    const std::wstring wideName = Widen(name.c_str());
+    const std::wstring path = m_strDailyDir + wideName;
+    const std::string nameUtf8 = Narrow(wideName.c_str(), CP_UTF8);
     std::string oldText;
     // An old table that cannot be read is never replaced by a first save.
     DWORD nError = ReadWholeFile(path, oldText);

@@ -44,6 +44,15 @@ private:
     std::uint8_t* m_pAt = nullptr;
 };
 
+// A Save As dialog that makes the chosen file's folder current, as Windows
+// does without OFN_NOCHANGEDIR (and as a shell extension may do even with it).
+std::string g_saveFolder;
+BOOL WINAPI SaveIntoOtherFolder(OPENFILENAMEW* ofn) {
+    ::SetCurrentDirectoryA(g_saveFolder.c_str());
+    wcscpy(ofn->lpstrFile, Widen((g_saveFolder + "report").c_str()).c_str());
+    return TRUE;
+}
+
 class AutoSaveTest : public DialogTest {
 protected:
     void SetUp() override {
@@ -182,6 +191,31 @@ TEST_F(AutoSaveTest, ReconnectBeforeTheSampleIsCompleteKeepsItInItsFramesTable) 
     SendDump(Flat(2, 2, 12));
     EXPECT_EQ(fake::ReadAll(folder + "A_3.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t480\r\n");
     EXPECT_EQ(::GetFileAttributesA((folder + "_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Saving a report elsewhere leaves the tables in the folder the program
+// started in: no split history, no error box once a USB stick is pulled.
+TEST_F(AutoSaveTest, SaveAsIntoAnotherFolderLeavesTheTablesInTheStartFolder) {
+    OpenThree();
+    g_saveFolder = folder + "stick\\";
+    ::CreateDirectoryA(g_saveFolder.c_str(), nullptr);
+    dlg->m_pfnGetSaveFileName = &SaveIntoOtherFolder;
+    ClickRow(2);
+    Click(IDC_SCOPE_MAXIMAL_IR);
+    Click(IDC_FILE_REPORT);
+    char current[MAX_PATH] = {0};
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_EQ(std::string(current) + "\\", g_saveFolder);
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));
+    ::SetCurrentDirectoryA(folder.c_str());
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t400\r\n");
+    EXPECT_EQ(::GetFileAttributesA((g_saveFolder + "A_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileA((g_saveFolder + "report.xls").c_str());
+    ::DeleteFileA((g_saveFolder + "A_3.txt").c_str());
+    ::RemoveDirectoryA(g_saveFolder.c_str());
 }
 
 TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
