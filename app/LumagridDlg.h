@@ -18,6 +18,7 @@
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
 #include "link/Recording.h"
+#include "reports/DailyTrigger.h"
 #include "reports/StatusBox.h"
 #include "reports/XlsReport.h"
 #include "scope/AxisModules.h"
@@ -212,6 +213,10 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
+    // The daily timer's tick before this one, whatever the box and the list
+    // were then: a tick after a skipped 23:00:00 starts the day's pass.
+    reports::ClockTick m_lastDailyTick;
+    bool m_bDailyTickSeen = false;
     int m_nAutoSaveWaitTicks = 0;
     // While the report's Save As dialog is open a pass takes no step.
     bool m_bReportDialogOpen = false;  // ticks since the prepare step while its sample is awaited
