@@ -39,6 +39,7 @@ CLumagridDlg::CLumagridDlg(CWnd* pParent)
       m_pfnLocalTime(&::GetLocalTime),
       m_pfnGetSaveFileName(&::GetSaveFileNameW),
       m_pfnMessageBox(&FileErrorBox),
+      m_pfnWindowDpi(&CLumagridDlg::WindowDpi),
       m_pfnWriteFile(&::WriteFile),
       m_adCapture1(1024, 0.0),
       m_adCapture2(1024, 0.0) {

@@ -74,6 +74,11 @@ public:
     SaveFileNameFn m_pfnGetSaveFileName;
     typedef int (*MessageBoxFn)(const wchar_t* pszText, UINT nType);
     MessageBoxFn m_pfnMessageBox;
+    // The DPI the layout scales its 96-DPI pixel constants to; replaceable so
+    // that tests can lay out at another scale.
+    typedef UINT (*WindowDpiFn)(HWND hWnd);
+    WindowDpiFn m_pfnWindowDpi;
+    static UINT WindowDpi(HWND hWnd);
     typedef BOOL (WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
                                        LPOVERLAPPED pOverlapped);
     WriteFileFn m_pfnWriteFile;
