@@ -1,6 +1,6 @@
 // The real program at 144 DPI (150 % display scaling): a Wine prefix of its
 // own with LogPixels 144. The captions fit their buttons and the charts end
-// inside the window, at the start size and at a larger one.
+// inside the window, at the start size and after a resize.
 #include "ProgramFixture.h"
 
 using namespace lumagrid_e2e;
@@ -97,12 +97,15 @@ protected:
 TEST_F(HighDpiTest, CaptionsFitTheirButtonsAndTheChartsTheWindowAt144Dpi) {
     ASSERT_TRUE(g_aware);
     ASSERT_EQ(ScreenDpi(), 144) << "not the 144-DPI prefix";
+    // A 150 % window needs room for the layout's 1200 x 750 client pixels.
+    ASSERT_GE(::GetSystemMetrics(SM_CXSCREEN), 1280) << "Wine sees a smaller screen than the display's";
+    ASSERT_GE(::GetSystemMetrics(SM_CYSCREEN), 1024) << "Wine sees a smaller screen than the display's";
     Start("LumagridX.exe");
     SelectRow(0);
     ::Sleep(500);
     ExpectEverythingFits("start size");
     Shot("main-window-144dpi");
-    // Larger: the layout places the rows and stretches the panels.
+    // Resized: the layout places the rows and stretches the panels again.
     ASSERT_TRUE(session.resizeClient(1240, 900));
     ::Sleep(500);
     ExpectEverythingFits("1240 x 900");

@@ -58,7 +58,7 @@ protected:
     void SetUp() override {
         DialogTest::SetUp();
         ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        ::SetCurrentDirectoryA(folder.c_str());  // the tables land in the current folder
+        ::SetCurrentDirectoryA(folder.c_str());  // the dialog takes it as the tables' start folder
         fake::Boxes().clear();
         SetClock(14, 0, 0, 0);
     }
