@@ -13,8 +13,13 @@ public:
     // lives there. Wide: a folder named outside the system code page has no
     // narrow name that Windows would find.
     std::wstring m_strExeDir;
+    // The folder that was current when the program started, absolute, with a
+    // trailing separator; the daily tables live there. A Save As dialog may
+    // make another folder current later.
+    std::wstring m_strStartDir;
 
     static void GetExeDir(std::wstring& strExeDir);
+    static std::wstring GetCurrentDir();
 };
 
 CLumagridApp* LumagridApp();

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/AboutDlg.h"
+#include "app/LumagridApp.h"
 #include "app/resource.h"
 
 namespace {
@@ -38,12 +39,18 @@ CLumagridDlg::CLumagridDlg(CWnd* pParent)
       m_pfnLocalTime(&::GetLocalTime),
       m_pfnGetSaveFileName(&::GetSaveFileNameW),
       m_pfnMessageBox(&FileErrorBox),
+      m_pfnWindowDpi(&CLumagridDlg::WindowDpi),
       m_pfnWriteFile(&::WriteFile),
       m_adCapture1(1024, 0.0),
       m_adCapture2(1024, 0.0) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     m_bLibraryLoaded = FALSE;
     m_bAdvanced = FALSE;
+    // The application took it at start-up; a dialog without that application
+    // (tests, benchmarks) takes the folder current at its construction.
+    CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp());
+    m_strDailyDir = pApp != nullptr && !pApp->m_strStartDir.empty() ? pApp->m_strStartDir
+                                                                    : CLumagridApp::GetCurrentDir();
 }
 
 // A library that answered the shutdown stop with nonzero stays loaded until

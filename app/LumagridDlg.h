@@ -18,6 +18,7 @@
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
 #include "link/Recording.h"
+#include "reports/DailyTrigger.h"
 #include "reports/StatusBox.h"
 #include "reports/XlsReport.h"
 #include "scope/AxisModules.h"
@@ -73,6 +74,11 @@ public:
     SaveFileNameFn m_pfnGetSaveFileName;
     typedef int (*MessageBoxFn)(const wchar_t* pszText, UINT nType);
     MessageBoxFn m_pfnMessageBox;
+    // The DPI the layout scales its 96-DPI pixel constants to; replaceable so
+    // that tests can lay out at another scale.
+    typedef UINT (*WindowDpiFn)(HWND hWnd);
+    WindowDpiFn m_pfnWindowDpi;
+    static UINT WindowDpi(HWND hWnd);
     typedef BOOL (WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
                                        LPOVERLAPPED pOverlapped);
     WriteFileFn m_pfnWriteFile;
@@ -212,6 +218,10 @@ public:
     void EndAutoSavePass();
     int m_nAutoSaveRemain = 0;
     int m_bAutoSaveDumpSent = 0;
+    // The daily timer's tick before this one, whatever the box and the list
+    // were then: a tick after a skipped 23:00:00 starts the day's pass.
+    reports::ClockTick m_lastDailyTick;
+    bool m_bDailyTickSeen = false;
     int m_nAutoSaveWaitTicks = 0;
     // While the report's Save As dialog is open a pass takes no step.
     bool m_bReportDialogOpen = false;  // ticks since the prepare step while its sample is awaited
@@ -222,6 +232,9 @@ public:
     BYTE m_byAutoSaveRequest = 0;
     std::vector<std::pair<DWORD, std::string>> m_arrAutoSaveErrors;
     LRESULT OnAutoSaveFileError(WPARAM wParam, LPARAM lParam);
+    // The daily tables' folder: the start folder, taken once (a Save As
+    // dialog may change the current one), with a trailing separator.
+    std::wstring m_strDailyDir;
     // The prepared frame's section name: a reconnect before its sample is
     // complete may give its row to another frame.
     CString m_strAutoSaveSection;

@@ -16,7 +16,7 @@ bool CSaveAsDialog::Run(SaveFileNameFn pfnShow, HWND hOwner, const std::wstring&
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrTitle = pszTitle;
     ofn.lpstrDefExt = pszDefExt;
-    ofn.Flags = dwFlags;
+    ofn.Flags = dwFlags | OFN_NOCHANGEDIR;
     if (!pfnShow(&ofn)) return false;
     chosen = file.data();
     return true;

@@ -16,6 +16,8 @@ struct CSaveAsDialog {
     DWORD dwFlags = OFN_EXPLORER | OFN_HIDEREADONLY;
 
     // The chosen path, or nothing on Cancel. The proposed name is cut to the
-    // dialog's buffer.
+    // dialog's buffer. The dialog never leaves another folder current
+    // (OFN_NOCHANGEDIR is always added): files named relatively elsewhere
+    // must not follow the user's choice.
     bool Run(SaveFileNameFn pfnShow, HWND hOwner, const std::wstring& proposed, std::wstring& chosen) const;
 };

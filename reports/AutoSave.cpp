@@ -62,12 +62,19 @@ void CLumagridDlg::StartAutoSavePass() {
     SetTimer(kTimerAutoSave, kAutoSaveStepMs);
 }
 
-// Timer 1: the daily trigger. Only a tick within 23:00:00 starts a pass.
+// Timer 1: the daily trigger, at 23:00:00 or at the first tick after a
+// skipped 23:00:00. Every tick counts as the previous one for the next,
+// also while the box is clear or no frame is listed, so a day gets one start
+// from the clock: the box ticked at 23:30 starts its own pass and no other.
 void CLumagridDlg::DailyTriggerTick() {
-    if (m_chkAutoFileSave.GetCheck() != BST_CHECKED || DeviceList.GetItemCount() < 1) return;
     SYSTEMTIME now{};
     m_pfnLocalTime(&now);
-    if (now.wHour == 23 && now.wMinute == 0 && now.wSecond == 0) StartAutoSavePass();
+    const reports::ClockTick tick{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    const bool bStarts = reports::DailyPassStarts(m_bDailyTickSeen ? &m_lastDailyTick : nullptr, tick);
+    m_lastDailyTick = tick;
+    m_bDailyTickSeen = true;
+    if (m_chkAutoFileSave.GetCheck() != BST_CHECKED || DeviceList.GetItemCount() < 1) return;
+    if (bStarts) StartAutoSavePass();
 }
 
 // Packets are read with the receiver counts of the frame they come from: the
@@ -189,8 +196,9 @@ void CLumagridDlg::WriteAutoSaveFile() {
     std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsLeadByte);
     Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
 
-    const std::wstring path = Widen(name.c_str());
-    const std::string nameUtf8 = Narrow(path.c_str(), CP_UTF8);
+    const std::wstring wideName = Widen(name.c_str());
+    const std::wstring path = m_strDailyDir + wideName;
+    const std::string nameUtf8 = Narrow(wideName.c_str(), CP_UTF8);
     std::string oldText;
     // An old table that cannot be read is never replaced by a first save.
     DWORD nError = ReadWholeFile(path, oldText);

@@ -44,12 +44,21 @@ private:
     std::uint8_t* m_pAt = nullptr;
 };
 
+// A Save As dialog that makes the chosen file's folder current, as Windows
+// does without OFN_NOCHANGEDIR (and as a shell extension may do even with it).
+std::string g_saveFolder;
+BOOL WINAPI SaveIntoOtherFolder(OPENFILENAMEW* ofn) {
+    ::SetCurrentDirectoryA(g_saveFolder.c_str());
+    wcscpy(ofn->lpstrFile, Widen((g_saveFolder + "report").c_str()).c_str());
+    return TRUE;
+}
+
 class AutoSaveTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
         ::GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        ::SetCurrentDirectoryA(folder.c_str());  // the tables land in the current folder
+        ::SetCurrentDirectoryA(folder.c_str());  // the dialog takes it as the tables' start folder
         fake::Boxes().clear();
         SetClock(14, 0, 0, 0);
     }
@@ -184,6 +193,31 @@ TEST_F(AutoSaveTest, ReconnectBeforeTheSampleIsCompleteKeepsItInItsFramesTable) 
     EXPECT_EQ(::GetFileAttributesA((folder + "_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Saving a report elsewhere leaves the tables in the folder the program
+// started in: no split history, no error box once a USB stick is pulled.
+TEST_F(AutoSaveTest, SaveAsIntoAnotherFolderLeavesTheTablesInTheStartFolder) {
+    OpenThree();
+    g_saveFolder = folder + "stick\\";
+    ::CreateDirectoryA(g_saveFolder.c_str(), nullptr);
+    dlg->m_pfnGetSaveFileName = &SaveIntoOtherFolder;
+    ClickRow(2);
+    Click(IDC_SCOPE_MAXIMAL_IR);
+    Click(IDC_FILE_REPORT);
+    char current[MAX_PATH] = {0};
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_EQ(std::string(current) + "\\", g_saveFolder);
+    TickBox();
+    Tick();
+    Tick();
+    SendDump(Flat(2, 2, 10));
+    ::SetCurrentDirectoryA(folder.c_str());
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt").substr(0, 25), "Date\t2013:05:07\r\nX0\t400\r\n");
+    EXPECT_EQ(::GetFileAttributesA((g_saveFolder + "A_3.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    ::DeleteFileA((g_saveFolder + "report.xls").c_str());
+    ::DeleteFileA((g_saveFolder + "A_3.txt").c_str());
+    ::RemoveDirectoryA(g_saveFolder.c_str());
+}
+
 TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
     OpenThree();
     TickBox();
@@ -201,30 +235,40 @@ TEST_F(AutoSaveTest, TickingDuringAPassStartsItOverFromTheLastRow) {
     EXPECT_EQ(fake::Current().SetDumps().back(), "setDump 10 0x05");
 }
 
-TEST_F(AutoSaveTest, OnlyATickWithin23000StartsThePass) {
+// The pass starts on a tick inside 23:00:00, or on the first tick after it
+// when the one before came earlier that day: a 1-s timer skips a second now
+// and then. The list may fill and the box be ticked between the ticks.
+TEST_F(AutoSaveTest, ATickWithin23000OrTheFirstAfterASkippedOneStartsThePass) {
+    struct Tick4 {
+        WORD h, m, s, ms;
+    };
     struct Case {
         const char* name;
         bool ticked;
-        int rows;
-        WORD first[4], second[4];
-        bool starts;
+        int rowsAtFirst;  // then 3 from the second tick on
+        std::vector<Tick4> ticks;
+        std::vector<int> starts;  // which ticks start a pass
     } cases[] = {
-        {"late tick lands in the second", true, 3, {22, 59, 59, 950}, {23, 0, 0, 960}, true},
-        {"no tick in the second", true, 3, {22, 59, 59, 950}, {23, 0, 1, 10}, false},
-        {"box not ticked", false, 3, {22, 59, 59, 950}, {23, 0, 0, 0}, false},
-        {"no rows", true, 0, {22, 59, 59, 950}, {23, 0, 0, 0}, false},
+        {"late tick lands in the second", true, 3, {{22, 59, 59, 950}, {23, 0, 0, 960}}, {1}},
+        {"second skipped", true, 3, {{22, 59, 59, 990}, {23, 0, 1, 10}, {23, 0, 2, 10}}, {1}},
+        {"one inside, none after it", true, 3, {{22, 59, 59, 500}, {23, 0, 0, 400}, {23, 0, 1, 400}}, {1}},
+        {"first tick at 23:30", true, 3, {{23, 30, 0, 0}, {23, 30, 1, 0}}, {}},
+        {"no frame before the skipped second", true, 0, {{22, 59, 59, 990}, {23, 0, 1, 10}}, {1}},
+        {"box not ticked", false, 3, {{22, 59, 59, 950}, {23, 0, 0, 0}, {23, 0, 1, 0}}, {}},
     };
     for (const Case& c : cases) {
         OpenThree();
-        Connect(c.rows);
+        Connect(c.rowsAtFirst);
         if (c.ticked) ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE, BST_CHECKED);
-        dlg->m_nAutoSaveRemain = -1;
-        SetClock(c.first[0], c.first[1], c.first[2], c.first[3]);
-        Tick(CLumagridDlg::kTimerDaily);
-        EXPECT_EQ(dlg->m_nAutoSaveRemain, -1) << c.name;
-        SetClock(c.second[0], c.second[1], c.second[2], c.second[3]);
-        Tick(CLumagridDlg::kTimerDaily);
-        EXPECT_EQ(dlg->m_nAutoSaveRemain, c.starts ? 3 : -1) << c.name;
+        std::vector<int> starts;
+        for (std::size_t i = 0; i < c.ticks.size(); ++i) {
+            if (i == 1) Connect(3);
+            dlg->m_nAutoSaveRemain = -1;
+            SetClock(c.ticks[i].h, c.ticks[i].m, c.ticks[i].s, c.ticks[i].ms);
+            Tick(CLumagridDlg::kTimerDaily);
+            if (dlg->m_nAutoSaveRemain == 3) starts.push_back(static_cast<int>(i));
+        }
+        EXPECT_EQ(starts, c.starts) << c.name;
         dlg->DestroyWindow();
     }
 }

@@ -171,3 +171,22 @@ TEST_F(DialogTest, ShutdownWithoutABoundLibraryCallsNothing) {
     dlg->DestroyWindow();
     EXPECT_TRUE(fake::Current().calls.empty());
 }
+
+// One owner of the device images: the list only shares them and the dialog's
+// image list destroys them once at exit. Wine shrugs off a second destroy of
+// the freed handle; Windows may corrupt its heap with it.
+TEST_F(DialogTest, DeviceImagesOutliveTheListAndAreDestroyedOnceByTheDialog) {
+    Open();
+    HWND hList = ::GetDlgItem(dlg->m_hWnd, IDC_DEVICE_LIST);
+    EXPECT_NE(::GetWindowLongW(hList, GWL_STYLE) & LVS_SHAREIMAGELISTS, 0);
+    HIMAGELIST hImages = dlg->m_imgDevice.GetSafeHandle();
+    ASSERT_EQ(reinterpret_cast<HIMAGELIST>(::SendMessageW(hList, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)), hImages);
+    dlg->DestroyWindow();
+    ASSERT_FALSE(::IsWindow(hList));
+    int cx = 0;
+    int cy = 0;
+    EXPECT_TRUE(::ImageList_GetIconSize(hImages, &cx, &cy)) << "the list destroyed the dialog's images";
+    EXPECT_EQ(cx, 54);
+    EXPECT_EQ(::ImageList_GetImageCount(hImages), 1);
+    EXPECT_TRUE(dlg->m_imgDevice.DeleteImageList());
+}

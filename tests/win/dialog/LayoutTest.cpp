@@ -1,6 +1,8 @@
 // Resizing stretches the panels and pins the button rows to the bottom edge.
 #include "DialogFixture.h"
 
+#include <algorithm>
+
 namespace {
 class LayoutTest : public DialogTest {
 protected:
@@ -19,6 +21,8 @@ protected:
         return rc;
     }
 };
+
+UINT Dpi120(HWND) { return 120; }
 
 bool Same(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -85,4 +89,45 @@ TEST_F(LayoutTest, TheDeviceListAndTrackBarNeverMove) {
     ResizeClient(1000, 700);
     EXPECT_TRUE(Same(Place(IDC_DEVICE_LIST), list));
     EXPECT_TRUE(Same(Place(IDC_RANGE), track));
+}
+
+// At 125 % the margins, the rows and the threshold grow by a quarter (rounded
+// as MulDiv does); nothing else of the layout changes. (The null driver's
+// screen is too small for a 150 % window.)
+TEST_F(LayoutTest, At120DpiTheRowsMarginsAndThresholdScale) {
+    Open("LumagridX");
+    dlg->m_pfnWindowDpi = &Dpi120;
+    ResizeClient(999, 625);
+    RECT before = Place(IDC_SCOPE_STOP);
+    ResizeClient(1000, 624);
+    EXPECT_TRUE(Same(Place(IDC_SCOPE_STOP), before)) << "laid out below 1000 x 625";
+    ResizeClient(1000, 625);
+    RECT client;
+    ::GetClientRect(dlg->m_hWnd, &client);
+    ASSERT_EQ(client.right, 1000);
+    ASSERT_EQ(client.bottom, 625);
+    // W - 25, but a chart ends 5 pixels inside the window at the most.
+    const RECT chart = Place(IDC_X_CHART);
+    EXPECT_EQ(chart.right - chart.left, std::min<LONG>(975, 995 - chart.left));
+    EXPECT_EQ(Place(IDC_Y_GROUP).right - Place(IDC_Y_GROUP).left, std::min<LONG>(975, 995 - Place(IDC_Y_GROUP).left));
+    EXPECT_LE(Place(IDC_Y_CHART).right, 995);
+    RECT stop = Place(IDC_SCOPE_STOP);
+    EXPECT_EQ(stop.left, 19);
+    EXPECT_EQ(stop.top, 500);
+    EXPECT_EQ(stop.right - stop.left, 90);
+    EXPECT_EQ(stop.bottom - stop.top, 88);
+    EXPECT_EQ(Place(IDC_SCOPE_AMBIENT_IR).left, 110);
+    EXPECT_EQ(Place(IDC_LED_CHECK).left, 955);
+    RECT ot = Place(IDC_AXIS_OT);
+    EXPECT_EQ(ot.left, 120);
+    EXPECT_EQ(ot.top, 462);
+    EXPECT_EQ(ot.right - ot.left, 100);
+    EXPECT_EQ(ot.bottom - ot.top, 25);
+    RECT footer = Place(IDC_FOOTER);
+    EXPECT_EQ(footer.left, 13);
+    EXPECT_EQ(footer.top, 600);
+    EXPECT_EQ(footer.right - footer.left, 625);
+    RECT status = Place(IDC_STATUS);
+    if (status.top > 625 - 188) EXPECT_EQ(status.bottom - status.top, 0);
+    else EXPECT_EQ(status.bottom - status.top, 625 - status.top - 188);
 }

@@ -144,7 +144,8 @@ TEST_F(LedReportTest, ReportOffersTheStampedNameAndSavesTheSampleSeenWhenTheDial
     EXPECT_EQ(g_save.filter, L"Microsoft Excel 통합 문서(.xls) |*.xls|All Files (*.*)|*.*|");
     EXPECT_EQ(g_save.initialName, L"(2013-05-07-14-30)");
     EXPECT_EQ(g_save.defExt, nullptr);
-    EXPECT_EQ(g_save.flags, static_cast<DWORD>(OFN_EXPLORER | OFN_HIDEREADONLY));
+    // The daily tables stay in the start folder whatever folder the user picks.
+    EXPECT_EQ(g_save.flags, static_cast<DWORD>(OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR));
 
     const std::string bytes = fake::ReadAll(folder + "bench-3.xls");
     reports::MemorySink expected;

@@ -122,6 +122,7 @@ TEST_F(RecordingTest, MenuItemIsEnabledWhileAFrameIsMarkedAndCheckedWhileRecordi
     EXPECT_EQ(g_save.filter, L"Dump recording (*.lgrec)|*.lgrec|All Files (*.*)|*.*|");
     EXPECT_EQ(g_save.defExt, L"lgrec");
     EXPECT_TRUE(g_save.flags & OFN_OVERWRITEPROMPT);
+    EXPECT_TRUE(g_save.flags & OFN_NOCHANGEDIR);
 
     StartRecording();
     EXPECT_EQ(MenuState() & (MF_GRAYED | MF_CHECKED), static_cast<UINT>(MF_CHECKED));
