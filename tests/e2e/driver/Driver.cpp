@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cwctype>
 #include <fstream>
 #include <sstream>
@@ -565,7 +566,11 @@ HWND Session::waitMainWindow(DWORD timeoutMs, const std::string& caption)
             }
         }
         if (!running()) {
-            fail("program ended before its window \"" + caption + "\" appeared");
+            DWORD code = 0;
+            GetExitCodeProcess(m_pi.hProcess, &code);
+            char hex[16];
+            snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+            fail("program ended (exit code " + std::string(hex) + ") before its window \"" + caption + "\" appeared");
             return nullptr;
         }
         if (GetTickCount() - start >= timeoutMs) {
