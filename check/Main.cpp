@@ -261,10 +261,7 @@ int RunRecord(const std::vector<std::string>& args) {
         Progress("cannot write " + options.file + ": " + console::ErrorText(file.Error()));
         return check::kExitIncomplete;
     }
-    // A second's blocks: a recording killed early keeps all but its last second.
-    recording::EncoderOptions blocks;
-    blocks.blockSpanUs = 1'000'000;
-    recording::Encoder encoder(header, blocks);
+    recording::Encoder encoder(header);
     const auto started = std::chrono::steady_clock::now();
     const auto elapsedUs = [&] {
         return static_cast<std::uint64_t>(
