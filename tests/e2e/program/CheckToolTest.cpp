@@ -318,3 +318,28 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
     EXPECT_NE(log.find(",,,error,,no frame connected\r\n"), std::string::npos) << log;
     e2e::RemoveFolder(folder);
 }
+
+// Recorded from a source that streams only OT (a recording of OT replayed):
+// the tilted requests got no packet in their share, far shorter than
+// --timeout. Each is named, the exit code says so, and the file still plays.
+TEST(CheckTool, RecordNamesEveryRequestThatGotNoPacket) {
+    const std::string live = std::string(kFrameHeader) +
+                             "[frame]\nname = Site 3\nusbindex = 3\nx_cells = 16\ny_cells = 8\nx_tilts = 2\n";
+    const std::string folder = MakeFolder("lumagrid-record");
+    CheckRun ot = RunCheck(live, {"record", "--frame", "3", "--seconds", "1", "--axes", "OT", "--modes", "maximal",
+                                  "ot.lgrec"}, false, folder);
+    EXPECT_EQ(ot.exitCode, 0u) << ot.output;
+
+    CheckRun partial = RunCheck("[frame]\nrecording = ot.lgrec\n",
+                                {"record", "--frame", "3", "--seconds", "2", "--modes", "maximal", "all.lgrec"}, false,
+                                folder);
+    EXPECT_EQ(partial.exitCode, 2u) << partial.output;
+    EXPECT_EQ(partial.output.find("request 0x05: no packet"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("request 0x15: no packet in its"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("request 0x25: no packet in its"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("2 of 3 requests got no packet"), std::string::npos) << partial.output;
+
+    CheckRun replayed = RunCheck("[frame]\nrecording = all.lgrec\n", {"--axes", "OT"}, false, folder);
+    EXPECT_EQ(replayed.exitCode, 0u) << replayed.output;
+    e2e::RemoveFolder(folder);
+}
