@@ -217,7 +217,8 @@ std::string CheckUsage(const std::string& programVersion) {
            "  --version          print the version\n"
            "\n"
            "exit codes: 0 every frame passes; 1 a frame fails and every frame was measured;\n"
-           "            2 no frame, a measurement error or a file error; 64 a bad command line\n";
+           "            2 no frame, a --frame that matches none, a measurement error or a file error;\n"
+           "            64 a bad command line or a MIN_ADC_O_PER in Lumagrid.ini outside 1 to 99\n";
 }
 
 }  // namespace check
