@@ -66,6 +66,12 @@ ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
         const std::string name = arg.substr(0, equals);
         std::optional<std::string> value;
         if (equals != std::string::npos) value = arg.substr(equals + 1);
+        if (name == "--strict") {
+            if (value) return refuse("--strict takes no value");
+            if (options.bStrict) return refuse("--strict is given twice");
+            options.bStrict = true;
+            continue;
+        }
 
         // What the option takes; the handler stores it and returns an error text or "".
         struct Known {
@@ -154,6 +160,15 @@ ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
     return {options, {}};
 }
 
+std::optional<int> ParseThresholdPercent(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::nullopt;
+    const std::size_t last = text.find_last_not_of(" \t");
+    const std::optional<double> value = ParseNumber(text.substr(first, last - first + 1), false);
+    if (!value || *value < kThresholdLow || *value > kThresholdHigh) return std::nullopt;
+    return static_cast<int>(*value);
+}
+
 DiagnosisSettings SettingsOf(const CheckOptions& options, int nThresholdPercent) {
     DiagnosisSettings settings;
     settings.nThresholdPercent = nThresholdPercent;
@@ -196,11 +211,14 @@ std::string CheckUsage(const std::string& programVersion) {
            "  --json FILE        write the results as JSON\n"
            "  --junit FILE       write the results as JUnit XML\n"
            "  --log FILE         append one CSV line per frame\n"
+           "  --strict           a check reduced to fewer beam sets (the frame's geometry answer\n"
+           "                     failed) is an error, not a pass or a fail\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
            "\n"
            "exit codes: 0 every frame passes; 1 a frame fails and every frame was measured;\n"
-           "            2 no frame, a measurement error or a file error; 64 a bad command line\n";
+           "            2 no frame, a --frame that matches none, a measurement error or a file error;\n"
+           "            64 a bad command line or a MIN_ADC_O_PER in Lumagrid.ini outside 1 to 99\n";
 }
 
 }  // namespace check

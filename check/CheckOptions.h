@@ -24,6 +24,7 @@ struct CheckOptions {
     std::string jsonPath;   // --json, empty = none
     std::string junitPath;  // --junit
     std::string logPath;    // --log
+    bool bStrict = false;   // --strict: a reduced check is an error
     bool bHelp = false;
     bool bVersion = false;
 };
@@ -36,6 +37,14 @@ struct ParsedOptions {
 };
 // args: the arguments after the program name.
 ParsedOptions ParseCheckOptions(const std::vector<std::string>& args);
+
+// MIN_ADC_O_PER as the console tool takes it: a whole number from 1 to 99,
+// blanks around it allowed. Nothing for anything else (empty, "abc", "33%",
+// "0", "300"): a threshold of 0 would pass every dead part, one of 100 or
+// more fail every sound one.
+std::optional<int> ParseThresholdPercent(const std::string& text);
+constexpr int kThresholdLow = 1;
+constexpr int kThresholdHigh = 99;
 
 // The diagnosis settings the options ask for, with the threshold from the settings file.
 DiagnosisSettings SettingsOf(const CheckOptions& options, int nThresholdPercent);

@@ -74,12 +74,17 @@ std::string CsvField(std::string_view text) {
 
 Json Nullable(const std::optional<long long>& n) { return n ? Json(*n) : Json(nullptr); }
 
+bool IsListed(const FrameVerdict& frame) { return frame.nUsbIndexNo >= 0; }
+
+std::string UsbIndexText(const FrameVerdict& frame) { return IsListed(frame) ? Number(frame.nUsbIndexNo) : ""; }
+
 Json FrameJson(const FrameVerdict& frame) {
     Json j;
     j["name"] = frame.name;
-    j["usbindexNo"] = frame.nUsbIndexNo;
+    j["usbindexNo"] = IsListed(frame) ? Json(frame.nUsbIndexNo) : Json(nullptr);
     j["verdict"] = VerdictName(frame.verdict());
     j["error"] = frame.error.empty() ? Json(nullptr) : Json(frame.error);
+    j["reduced"] = frame.reduced.empty() ? Json(nullptr) : Json(frame.reduced);
     Json geometry;
     for (Axis axis : {Axis::X, Axis::Y}) {
         const AxisGeometry& g = frame.geometry[axis];
@@ -185,9 +190,13 @@ std::string PartText(const Fault& f) {
 }
 
 std::string FrameReportText(const FrameVerdict& frame) {
-    std::string out = "Frame \"" + ValidUtf8(frame.name) + "\"  usbindexNo " + Number(frame.nUsbIndexNo) + "\n";
-    out += "  X: " + GeometryText(frame.geometry.x) + "\n";
-    out += "  Y: " + GeometryText(frame.geometry.y) + "\n";
+    std::string out = "Frame \"" + ValidUtf8(frame.name) + "\"  " +
+                      (IsListed(frame) ? "usbindexNo " + Number(frame.nUsbIndexNo) : std::string("not listed")) + "\n";
+    if (IsListed(frame)) {
+        out += "  X: " + GeometryText(frame.geometry.x) + "\n";
+        out += "  Y: " + GeometryText(frame.geometry.y) + "\n";
+    }
+    if (!frame.reduced.empty()) out += "  reduced: " + frame.reduced + "\n";
     if (!frame.sets.empty()) out += "  beam sets (signal units):\n";
     for (const SetResult& s : frame.sets) {
         char line[160];
@@ -245,21 +254,30 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
     std::size_t tests = 0, failures = 0, errors = 0;
     for (std::size_t n = 0; n < frames.size(); ++n) {
         const FrameVerdict& frame = frames[n];
-        const std::string suiteName = frame.name + " (usbindexNo " + Number(frame.nUsbIndexNo) + ")";
+        const std::string suiteName =
+            frame.name + (IsListed(frame) ? " (usbindexNo " + Number(frame.nUsbIndexNo) + ")" : " (not listed)");
         std::string cases;
         std::size_t suiteTests = 0, suiteFailures = 0, suiteErrors = 0;
         // element: "failure", "error" or nullptr for a passed case.
         const auto testcase = [&](const std::string& name, const char* element, const char* type,
-                                  const std::string& message, const std::string& body) {
+                                  const std::string& message, const std::string& body,
+                                  const std::string& reduced = {}) {
             ++suiteTests;
             cases += "    <testcase" + Attribute("classname", suiteName) + Attribute("name", name) + " time=\"0\"";
-            if (element == nullptr) {
+            if (element == nullptr && reduced.empty()) {
                 cases += "/>\n";
                 return;
             }
-            (std::string(element) == "failure" ? suiteFailures : suiteErrors)++;
-            cases += ">\n      <" + std::string(element) + Attribute("message", message) + Attribute("type", type) +
-                     ">" + XmlText(body) + "</" + element + ">\n    </testcase>\n";
+            cases += ">\n";
+            if (!reduced.empty())
+                cases += "      <properties>\n        <property name=\"reduced\"" + Attribute("value", reduced) +
+                         "/>\n      </properties>\n";
+            if (element != nullptr) {
+                (std::string(element) == "failure" ? suiteFailures : suiteErrors)++;
+                cases += "      <" + std::string(element) + Attribute("message", message) + Attribute("type", type) +
+                         ">" + XmlText(body) + "</" + element + ">\n";
+            }
+            cases += "    </testcase>\n";
         };
 
         for (BeamSet set : MeasuredSets(frame)) {
@@ -281,14 +299,14 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
             testcase(BeamSetName(set), message.empty() ? nullptr : "failure", "low beams", message, body);
         }
         if (!frame.error.empty()) {
-            testcase("diagnosis", "error", "measurement error", frame.error, frame.error);
+            testcase("diagnosis", "error", "measurement error", frame.error, frame.error, frame.reduced);
         } else {
             std::string message, body;
             for (const Fault& f : frame.faults) {
                 message += (message.empty() ? "" : "; ") + PartText(f);
                 body += PartText(f) + " level " + Number(f.level) + "\n";
             }
-            testcase("diagnosis", message.empty() ? nullptr : "failure", "faulty parts", message, body);
+            testcase("diagnosis", message.empty() ? nullptr : "failure", "faulty parts", message, body, frame.reduced);
         }
         tests += suiteTests;
         failures += suiteFailures;
@@ -298,7 +316,7 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
                   Number(static_cast<long long>(suiteFailures)) + "\" errors=\"" +
                   Number(static_cast<long long>(suiteErrors)) + "\" skipped=\"0\"" + Attribute("timestamp", run.time) +
                   " time=\"0\">\n    <properties>\n" + "      <property name=\"usbindexNo\"" +
-                  Attribute("value", Number(frame.nUsbIndexNo)) + "/>\n" + "      <property name=\"geometry\"" +
+                  Attribute("value", UsbIndexText(frame)) + "/>\n" + "      <property name=\"geometry\"" +
                   Attribute("value", "X " + GeometryText(frame.geometry.x) + "; Y " + GeometryText(frame.geometry.y)) +
                   "/>\n      <property name=\"threshold\"" + Attribute("value", Number(run.nThresholdPercent)) +
                   "/>\n      <property name=\"verdict\"" + Attribute("value", VerdictName(frame.verdict())) +
@@ -324,8 +342,12 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
 std::string LogLine(const std::string& localTime, const FrameVerdict& frame) {
     std::string parts;
     for (const Fault& f : frame.faults) parts += (parts.empty() ? "" : "; ") + PartText(f);
-    return CsvField(localTime) + "," + CsvField(frame.name) + "," + Number(frame.nUsbIndexNo) + "," +
+    return CsvField(localTime) + "," + CsvField(frame.name) + "," + UsbIndexText(frame) + "," +
            VerdictName(frame.verdict()) + "," + CsvField(parts) + "," + CsvField(frame.error) + "\r\n";
+}
+
+std::string RunLogLine(const std::string& localTime, const std::string& runError) {
+    return CsvField(localTime) + ",,," + VerdictName(Verdict::Error) + ",," + CsvField(runError) + "\r\n";
 }
 
 }  // namespace check

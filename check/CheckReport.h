@@ -56,6 +56,9 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
 // One CSV line of the log, ended by CR LF: time, name, usbindexNo, verdict,
 // the faulty parts ("; " between them), the error text. Quoted where needed.
 std::string LogLine(const std::string& localTime, const FrameVerdict& frame);
+// The log line of a run-level error, so that the log shows every run:
+// time, empty name and number, "error", no parts, the error text.
+std::string RunLogLine(const std::string& localTime, const std::string& runError);
 
 // The text with every byte sequence that is not UTF-8 replaced by U+FFFD; with
 // bXml also the characters XML 1.0 cannot hold (controls other than tab, CR, LF).

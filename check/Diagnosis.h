@@ -128,8 +128,8 @@ enum class Verdict { Pass, Fail, Error };
 const char* VerdictName(Verdict verdict);  // "pass", "fail", "error"
 
 struct FrameVerdict {
-    std::string name;  // UTF-8
-    int nUsbIndexNo = -1;
+    std::string name;  // UTF-8; for a --frame that matched no listed frame, its value
+    int nUsbIndexNo = -1;  // -1: no listed frame matched (the verdict is then an error)
     FrameGeometry geometry;
     std::vector<SetResult> sets;  // analysed and measured, X sets first, each axis in set order
     std::vector<Fault> faults;    // per axis in the diagnosis' order
@@ -137,6 +137,9 @@ struct FrameVerdict {
     // missing set; the program sets its own, e.g. a timeout): the verdict is
     // then "error", never a pass or a plain fail.
     std::string error;
+    // Why the check was less than the frame may hold (e.g. its geometry answer
+    // failed, so only OT was measured); empty when complete.
+    std::string reduced;
     Verdict verdict() const {
         if (!error.empty()) return Verdict::Error;
         return faults.empty() ? Verdict::Pass : Verdict::Fail;

@@ -132,17 +132,20 @@ bool CFrameLink::WaitForConnect(DWORD nMs) {
 
 std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
     m_bConnectChanged = false;
-    return quorvane::ReadDeviceRecords(m_lib, std::max(m_nConnected, 0), m_infoST);
+    std::vector<quorvane::DeviceRecord> devices = quorvane::ReadDeviceRecords(m_lib, std::max(m_nConnected, 0), m_infoST);
+    m_listed.clear();
+    for (const quorvane::DeviceRecord& device : devices)
+        if (device.bListed) m_listed.insert(device.nUsbIndexNo);
+    return devices;
 }
 
 bool CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
     return m_lib.getSysInfo(nUsbIndexNo, &settings) != 0;
 }
 
-bool CFrameLink::FrameStillListed(int nUsbIndexNo) {
-    for (const quorvane::DeviceRecord& device : Devices())
-        if (device.bListed && device.nUsbIndexNo == nUsbIndexNo) return true;
-    return false;
+bool CFrameLink::StillListed(int nUsbIndexNo) {
+    if (m_bConnectChanged) Devices();
+    return m_listed.count(nUsbIndexNo) != 0;
 }
 
 bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
@@ -156,7 +159,7 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
     m_nLastPacketTick = nRequested;
     const std::uint64_t nSeenBefore = m_nPacketsSeen;
 
-    auto left = [&] { return m_bConnectChanged && !FrameStillListed(nUsbIndexNo); };
+    auto left = [&] { return !StillListed(nUsbIndexNo); };
     bool bLeft = false;
     PumpUntil(nSettleMs, [&] { return (bLeft = left()); });
     m_nPacketBytes = nPacketBytes;
@@ -198,7 +201,7 @@ bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWOR
     bool bSilent = false;
     PumpUntil(nMs, [&] {
         bSilent = NowMs() - m_nLastPacketTick >= nTimeoutMs;
-        return (bLeft = m_bConnectChanged && !FrameStillListed(nUsbIndexNo)) || bSilent;
+        return (bLeft = !StillListed(nUsbIndexNo)) || bSilent;
     });
     m_pSink = nullptr;
     if (bLeft) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ public:
 
     // The devices at the positions of the latest connect message.
     std::vector<quorvane::DeviceRecord> Devices();
+
+    // Whether the frame was listed at the latest connect message. A connect
+    // message that came while another frame was checked counts too: every
+    // frame that left is known to have left.
+    bool StillListed(int nUsbIndexNo);
 
     // The library's geometry answer for a frame (getSysInfo).
     bool SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
@@ -68,13 +74,13 @@ private:
     // Handles messages until bDone() holds or nMs have passed; false on timeout.
     template <typename Done>
     bool PumpUntil(DWORD nMs, Done bDone);
-    bool FrameStillListed(int nUsbIndexNo);
 
     HMODULE m_hLib = nullptr;
     QuorvaneBinding m_lib;
     HWND m_hWnd = nullptr;
     int m_nConnected = -1;  // the count of the latest connect message; -1: none yet
-    bool m_bConnectChanged = false;
+    bool m_bConnectChanged = false;  // a connect message since the list was last read
+    std::set<int> m_listed;           // usbindexNo of the listed devices of that list
     quorvane::DeviceInfoST m_infoST{};
 
     // The packet gate: only the frame asked last, only while collecting, never

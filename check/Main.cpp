@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,12 +41,44 @@ bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 void Progress(const std::string& text) { console::WriteErr(std::string(kProgram) + ": " + text + "\n"); }
 
+// MIN_ADC_O_PER of Lumagrid.ini, its default when absent. False, with a line
+// naming the file, the key and the value, for a value the check refuses: the
+// station is misconfigured, not the frame.
+bool ThresholdSetting(int& nPercent) {
+    const std::wstring path = SettingsPath();
+    const std::optional<std::wstring> text = settings::ReadMinAdcOPerText(path);
+    if (!text) {
+        nPercent = settings::kMinAdcOPerDefault;
+        return true;
+    }
+    const std::string value = Narrow(text->c_str(), CP_UTF8);
+    if (const std::optional<int> percent = check::ParseThresholdPercent(value)) {
+        nPercent = *percent;
+        return true;
+    }
+    Progress(Narrow(path.c_str(), CP_UTF8) + ": [" + settings::kSettingSection + "] " + settings::kMinAdcOPerKey +
+             "=" + value + " is not a whole number from " + std::to_string(check::kThresholdLow) + " to " +
+             std::to_string(check::kThresholdHigh) + "; correct it or remove the line (default " +
+             std::to_string(settings::kMinAdcOPerDefault) + ")");
+    return false;
+}
+
 int RunTrend(const std::vector<std::string>& args) {
     check::TrendEnvironment env;
     env.readFile = &console::ReadFileUtf8Path;
     env.writeFile = &console::WriteFileUtf8Path;
     env.listFolder = &console::ListFolder;
-    env.defaultThreshold = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
+    // The settings file gives only the default of --threshold.
+    const auto given = [&](const char* pszOption) {
+        const std::string option = pszOption;
+        return std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
+            return arg == option || arg.rfind(option + "=", 0) == 0;
+        });
+    };
+    if (given("--help"))
+        env.defaultThreshold = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
+    else if (!given("--threshold") && !ThresholdSetting(env.defaultThreshold))
+        return check::kTrendExitUsage;
     std::ostringstream out;
     std::ostringstream err;
     const int nExit = check::RunTrendCommand(args, env, out, err);
@@ -57,8 +90,9 @@ int RunTrend(const std::vector<std::string>& args) {
 // The frame's geometry as a click on it in the scope would give it: the
 // counts of the device record, then the library's settings answer; without
 // that answer the modules and tilts an earlier run of the scope stored.
+// `reduced` says why the geometry is not the frame's own answer.
 bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device,
-                     quorvane::FrameSettings& frame, std::string& error) {
+                     quorvane::FrameSettings& frame, std::string& error, std::string& reduced) {
     frame = quorvane::FrameSettings{};
     frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
     frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
@@ -69,9 +103,10 @@ bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& devi
     }
     const std::string section = settings::GetDeviceSectionName(device.name, &IsLeadByte);
     if (settings::ReadFrameSection(SettingsPath(), section, frame))
-        Progress("getSysInfo failed; modules and tilts from [" + console::FromCodePage(section) + "] of Lumagrid.ini");
+        reduced = "getSysInfo failed; modules and tilts from [" + console::FromCodePage(section) + "] of Lumagrid.ini";
     else
-        Progress("getSysInfo failed; no modules and tilts known for this frame");
+        reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    Progress(reduced);
     return true;
 }
 
@@ -82,9 +117,12 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
     const auto started = std::chrono::steady_clock::now();
     quorvane::FrameSettings frame{};
     std::string error;
+    std::string reduced;
     check::FrameGeometry geometry{};
     std::vector<check::SetMeasurement> measured;
-    if (FrameSettingsOf(link, device, frame, error)) {
+    if (!link.StillListed(device.nUsbIndexNo)) {
+        error = "the frame left before its check";
+    } else if (FrameSettingsOf(link, device, frame, error, reduced)) {
         geometry = check::GeometryOf(frame);
         const check::BeamSetPlan plan = check::PlanBeamSets(geometry, diagnosis.nChosenSets);
         const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + frame.m_nXTCount + frame.m_nYTCount;
@@ -110,6 +148,9 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
     Progress("  checked in " + std::to_string(took.count()) + " ms");
     check::FrameVerdict verdict = check::Diagnose(name, device.nUsbIndexNo, geometry, diagnosis, measured);
     if (!error.empty()) verdict.error = error;
+    verdict.reduced = reduced;
+    if (options.bStrict && !reduced.empty() && verdict.error.empty())
+        verdict.error = "a reduced check with --strict: " + reduced;
     return verdict;
 }
 
@@ -229,9 +270,19 @@ int RunRecord(const std::vector<std::string>& args) {
     std::uint64_t nLastWriteUs = 0;
     Progress("recording " + console::FromCodePage(device.name) + " (usbindexNo " + std::to_string(device.nUsbIndexNo) +
              "): " + std::to_string(requests.size()) + " requests of " + std::to_string(nShareMs) + " ms each");
+    // A share shorter than --timeout ends before silence is detected: a
+    // request without a packet is counted here.
+    std::vector<std::string> unanswered;
+    const auto requestText = [](std::uint8_t byRequest) {
+        char szRequest[8];
+        std::snprintf(szRequest, sizeof szRequest, "0x%02X", byRequest);
+        return std::string(szRequest);
+    };
     for (std::uint8_t byRequest : requests) {
         encoder.AddRequest(elapsedUs(), byRequest);
+        std::uint64_t nPackets = 0;
         const auto onPacket = [&](const std::uint8_t* pPacket) {
+            ++nPackets;
             const std::uint64_t t = elapsedUs();
             encoder.AddPacket(t, byRequest, pPacket, header.PacketSize());
             if (t - nLastWriteUs >= 1'000'000) {  // at least once a second on the disk
@@ -242,10 +293,12 @@ int RunRecord(const std::vector<std::string>& args) {
         };
         if (!link.Stream(device.nUsbIndexNo, byRequest, nShareMs,
                          options.nTimeoutSeconds * 1000, onPacket, error)) {
-            char szRequest[8];
-            std::snprintf(szRequest, sizeof szRequest, "0x%02X", byRequest);
-            error = std::string("request ") + szRequest + ": " + error;
+            error = "request " + requestText(byRequest) + ": " + error;
             break;
+        }
+        if (nPackets == 0) {
+            unanswered.push_back(requestText(byRequest));
+            Progress("request " + unanswered.back() + ": no packet in its " + std::to_string(nShareMs) + " ms");
         }
         if (file.Error() != ERROR_SUCCESS) break;
     }
@@ -263,6 +316,11 @@ int RunRecord(const std::vector<std::string>& args) {
              (nRaw > 0 ? " (" + std::to_string(file.Bytes() * 100 / nRaw) + " % of the packets' own bytes)" : ""));
     if (!error.empty()) {
         Progress(error + "; the recording ends there");
+        return check::kExitIncomplete;
+    }
+    if (!unanswered.empty()) {
+        Progress(std::to_string(unanswered.size()) + " of " + std::to_string(requests.size()) +
+                 " requests got no packet; the file holds what came");
         return check::kExitIncomplete;
     }
     return check::kExitPass;
@@ -288,7 +346,7 @@ int RunCheck(const std::vector<std::string>& args) {
     check::RunInfo run;
     run.programVersion = LUMAGRID_VERSION_TEXT;
     run.time = console::LocalTimeText();
-    run.nThresholdPercent = settings::ReadThresholds(SettingsPath()).nMinAdcOPer;
+    if (!ThresholdSetting(run.nThresholdPercent)) return check::kExitUsage;
     run.options = options;
     const check::DiagnosisSettings diagnosis = check::SettingsOf(options, run.nThresholdPercent);
 
@@ -306,7 +364,21 @@ int RunCheck(const std::vector<std::string>& args) {
                         : "no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) +
                               " s";
     } else {
-        for (const quorvane::DeviceRecord& device : link.Devices()) {
+        const std::vector<quorvane::DeviceRecord> devices = link.Devices();
+        // A --frame that matches nothing is a frame missing from the fixture.
+        std::vector<check::FrameVerdict> unmatched;
+        for (const std::string& selector : options.frames) {
+            bool bFound = false;
+            for (const quorvane::DeviceRecord& device : devices)
+                bFound = bFound || (device.bListed && check::FrameMatches(selector, console::FromCodePage(device.name),
+                                                                           device.nUsbIndexNo));
+            if (bFound) continue;
+            check::FrameVerdict missing;
+            missing.name = selector;
+            missing.error = "no listed frame matches --frame " + selector;
+            unmatched.push_back(missing);
+        }
+        for (const quorvane::DeviceRecord& device : devices) {
             if (!device.bListed) continue;
             bool bChosen = options.frames.empty();
             for (const std::string& selector : options.frames)
@@ -320,8 +392,11 @@ int RunCheck(const std::vector<std::string>& args) {
             frames.push_back(CheckFrame(link, device, options, diagnosis));
             console::WriteOut(check::FrameReportText(frames.back()));
         }
-        if (frames.empty() && run.error.empty())
-            run.error = options.frames.empty() ? "no frame connected" : "no connected frame matches --frame";
+        for (const check::FrameVerdict& missing : unmatched) {
+            frames.push_back(missing);
+            console::WriteOut(check::FrameReportText(missing));
+        }
+        if (frames.empty() && run.error.empty()) run.error = "no frame connected";
     }
     if (!run.error.empty()) Progress(run.error);
 
@@ -335,9 +410,13 @@ int RunCheck(const std::vector<std::string>& args) {
     writeOut(options.jsonPath, check::JsonReport(run, frames));
     writeOut(options.junitPath, check::JunitReport(run, frames));
     if (!options.logPath.empty()) {
-        for (const check::FrameVerdict& frame : frames) {
+        std::vector<std::string> lines;
+        for (const check::FrameVerdict& frame : frames) lines.push_back(check::LogLine(run.time, frame));
+        // A run that checked nothing or was cut short still shows in the log.
+        if (!run.error.empty()) lines.push_back(check::RunLogLine(run.time, run.error));
+        for (const std::string& line : lines) {
             std::string error;
-            if (console::AppendLine(options.logPath, check::LogLine(run.time, frame), error)) continue;
+            if (console::AppendLine(options.logPath, line, error)) continue;
             Progress("cannot append to " + options.logPath + ": " + error);
             bFileError = true;
             break;

@@ -113,8 +113,9 @@ std::string RecordUsage(const std::string& programVersion) {
            "  --timeout SECONDS  no packet for this long ends the recording, 1 to 3600 (default 5)\n"
            "  FILE               the recording (.lgrec); written as it goes, readable if cut short\n"
            "\n"
-           "exit codes: 0 recorded; 2 no such frame, the frame fell silent or left, or the file could\n"
-           "            not be written (what was recorded stays readable); 64 a bad command line\n";
+           "exit codes: 0 recorded; 2 no such frame, the frame fell silent or left, a request got no\n"
+           "            packet in its share, or the file could not be written (what was recorded\n"
+           "            stays readable); 64 a bad command line\n";
 }
 
 std::vector<std::uint8_t> RecordRequests(const RecordOptions& options, const BeamSetPlan& plan) {

@@ -262,14 +262,18 @@ void Encoder::SealBlock() {
     Impl& b = *impl_;
     if (b.blockRecords == 0) return;
     if (!b.deflaterReady) {
-        // Run-length matches only: the coded bytes are mostly small residuals
-        // without long repeats, so a full match search costs time and gains
-        // little, while runs (a quiet or dead receiver) still shrink.
         deflateInit2(&b.deflater, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_RLE);
         b.deflaterReady = true;
     } else {
         deflateReset(&b.deflater);
     }
+    // A full block: run-length matches only. The coded bytes are mostly small
+    // residuals without long repeats, so a full match search costs time and
+    // gains little, while runs (a quiet or dead receiver) still shrink. A
+    // block sealed by its time is small and starts with a packet coded
+    // plainly: there the search costs little and wins back what a short
+    // block loses.
+    deflateParams(&b.deflater, Z_DEFAULT_COMPRESSION, b.raw.size() < options_.blockBytes ? Z_FILTERED : Z_RLE);
     b.stored.resize(deflateBound(&b.deflater, static_cast<uLong>(b.raw.size())));
     b.deflater.next_in = b.raw.data();
     b.deflater.avail_in = static_cast<uInt>(b.raw.size());

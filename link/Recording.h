@@ -96,9 +96,9 @@ struct EncoderOptions {
     // A block is compressed once its records reach this many bytes (at most
     // half of kMaxBlockRawBytes), or once it spans this time; then it can be
     // taken out. Bigger blocks compress better; what a killed program loses is
-    // the open block.
+    // the open block: at most a second.
     std::size_t blockBytes = 64 * 1024;
-    std::uint64_t blockSpanUs = 5'000'000;
+    std::uint64_t blockSpanUs = 1'000'000;
 };
 
 // Not thread-safe: one writer thread (or timer) owns it.

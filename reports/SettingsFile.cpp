@@ -26,6 +26,19 @@ Thresholds ReadThresholds(const std::wstring& iniPath) {
                                                                kMinAdcTPerDefault, iniPath.c_str()))};
 }
 
+std::optional<std::wstring> ReadMinAdcOPerText(const std::wstring& iniPath) {
+    // A key that is not there yields the default: one no file can hold as a value.
+    constexpr wchar_t kMissing[] = L"\x1F";
+    std::vector<wchar_t> value(256, L'\0');
+    const DWORD n = ::GetPrivateProfileStringW(Wide(kSettingSection).c_str(), Wide(kMinAdcOPerKey).c_str(), kMissing,
+                                               value.data(), static_cast<DWORD>(value.size()), iniPath.c_str());
+    std::wstring text(value.data(), n);
+    if (text == kMissing) return std::nullopt;
+    // Cut to the buffer: what was cut must not turn into a number.
+    if (n + 1 >= value.size()) text += L"...";
+    return text;
+}
+
 bool HasSection(const std::wstring& iniPath, const std::string& section) {
     std::vector<wchar_t> list(kSectionNamesBufferSize, L'\0');
     const DWORD n = ::GetPrivateProfileSectionNamesW(list.data(), static_cast<DWORD>(list.size()), iniPath.c_str());

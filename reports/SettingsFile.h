@@ -5,6 +5,7 @@
 // the system code page, as the file holds them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "link/QuorvaneTypes.h"
@@ -17,6 +18,11 @@ struct Thresholds {
     int nMinAdcTPer;
 };
 Thresholds ReadThresholds(const std::wstring& iniPath);
+
+// MIN_ADC_O_PER of [SETTING] as written in the file, for a reader that parses
+// it strictly (ReadThresholds reads "abc" as 0); nothing when the key or the
+// file is missing.
+std::optional<std::wstring> ReadMinAdcOPerText(const std::wstring& iniPath);
 
 bool HasSection(const std::wstring& iniPath, const std::string& section);
 

@@ -242,3 +242,104 @@ TEST(CheckTool, RecordingOfAFaultyFrameReplaysToTheSameDiagnosis) {
     EXPECT_EQ(FaultyParts(replayed.output), FaultyParts(checkedLive.output)) << replayed.output;
     e2e::RemoveFolder(folder);
 }
+
+// What a station's command line and settings make of a run: a --frame that
+// matches nothing, a threshold the check cannot run on, a check reduced to OT
+// with and without --strict, a frame that leaves while another is checked, a
+// run that checked nothing in the log.
+TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
+    const std::string three = std::string(kFrameHeader) + "[frame]\nname = Three\nusbindex = 3\nx_cells = 16\ny_cells = 8\n";
+    const std::string mute = std::string(kFrameHeader) +
+                             "[frame]\nname = No geometry\nusbindex = 4\nx_cells = 16\ny_cells = 8\nsysinfo = fail\n";
+    struct Case {
+        const char* what;
+        std::string scenario;
+        std::vector<std::string> args;
+        const char* ini;  // MIN_ADC_O_PER, nullptr: no Lumagrid.ini
+        DWORD exitCode;
+        std::vector<std::string> output;  // each must appear in stdout/stderr
+        std::vector<std::string> json;    // each must appear in the JSON
+    };
+    const Case cases[] = {
+        {"unplugged second frame", three, {"--frame", "3", "--frame", "7"}, nullptr, 2,
+         {"Frame \"7\"  not listed", "error: no listed frame matches --frame 7", "Frame \"Three\"  usbindexNo 3"},
+         {"\"name\": \"7\",\n      \"usbindexNo\": null,\n      \"verdict\": \"error\",\n"
+          "      \"error\": \"no listed frame matches --frame 7\""}},
+        {"threshold abc", three, {}, "abc", 64, {"[SETTING] MIN_ADC_O_PER=abc is not a whole number from 1 to 99"}, {}},
+        {"threshold 0", three, {}, "0", 64, {"Lumagrid.ini: [SETTING] MIN_ADC_O_PER=0 is not"}, {}},
+        {"threshold 300", three, {}, "300", 64, {"MIN_ADC_O_PER=300 is not"}, {}},
+        {"threshold -5 for the trend's default", three, {"trend", "none.txt"}, "-5", 64, {"MIN_ADC_O_PER=-5 is not"}, {}},
+        {"trend with --threshold", three, {"trend", "none.txt", "--threshold", "40"}, "abc", 2, {"none.txt"}, {}},
+        {"threshold 40", three, {}, "40", 0, {"  PASS"}, {"\"threshold\": 40"}},
+        {"reduced", mute, {}, nullptr, 0, {"  reduced: getSysInfo failed; no modules and tilts known, OT only", "  PASS"},
+         {"\"reduced\": \"getSysInfo failed; no modules and tilts known, OT only\""}},
+        {"reduced with --strict", mute, {"--strict"}, nullptr, 2, {"a reduced check with --strict", "  ERROR"}, {}},
+        // The second frame leaves while the first is checked: no 5-s wait for it.
+        {"left while another is checked",
+         std::string(kFrameHeader) + "at = 300 disconnect 2\n"
+             "[frame]\nname = Checked\nusbindex = 1\nx_cells = 16\ny_cells = 8\nx_tilts = 2\nrate = 20\n"
+             "[frame]\nname = Leaving\nusbindex = 2\nx_cells = 16\ny_cells = 8\n",
+         {}, nullptr, 2, {"Frame \"Leaving\"  usbindexNo 2", "error: the frame left before its check"},
+         {"\"error\": \"the frame left before its check\""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = MakeFolder("lumagrid-station");
+        if (c.ini) {
+            const std::string ini = std::string("[SETTING]\r\nMIN_ADC_O_PER=") + c.ini + "\r\n";
+            HANDLE h = ::CreateFileA((folder + "\\Lumagrid.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                     nullptr);
+            DWORD written = 0;
+            ::WriteFile(h, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
+            ::CloseHandle(h);
+        }
+        const bool bFiles = c.args.empty() || c.args[0] != "trend";
+        CheckRun run = RunCheck(c.scenario, c.args, bFiles, folder);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;
+        for (const std::string& text : c.json) EXPECT_NE(run.json.find(text), std::string::npos) << text << "\n" << run.json;
+        EXPECT_EQ(run.output.find("no packet within"), std::string::npos) << run.output;
+        e2e::RemoveFolder(folder);
+    }
+
+    // A run that checked nothing still leaves its line in the station's log.
+    const std::string folder = MakeFolder("lumagrid-runlog");
+    CheckRun none = RunCheck(std::string(kFrameHeader) +
+                                 "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
+                             {"--log", "checks.csv"}, false, folder);
+    EXPECT_EQ(none.exitCode, 2u) << none.output;
+    std::string log;
+    HANDLE h = ::CreateFileA((folder + "\\checks.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    char buffer[512];
+    DWORD read = 0;
+    if (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &read, nullptr)) log.assign(buffer, read);
+    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    EXPECT_NE(log.find(",,,error,,no frame connected\r\n"), std::string::npos) << log;
+    e2e::RemoveFolder(folder);
+}
+
+// Recorded from a source that streams only OT (a recording of OT replayed):
+// the tilted requests got no packet in their share, far shorter than
+// --timeout. Each is named, the exit code says so, and the file still plays.
+TEST(CheckTool, RecordNamesEveryRequestThatGotNoPacket) {
+    const std::string live = std::string(kFrameHeader) +
+                             "[frame]\nname = Site 3\nusbindex = 3\nx_cells = 16\ny_cells = 8\nx_tilts = 2\n";
+    const std::string folder = MakeFolder("lumagrid-record");
+    CheckRun ot = RunCheck(live, {"record", "--frame", "3", "--seconds", "1", "--axes", "OT", "--modes", "maximal",
+                                  "ot.lgrec"}, false, folder);
+    EXPECT_EQ(ot.exitCode, 0u) << ot.output;
+
+    CheckRun partial = RunCheck("[frame]\nrecording = ot.lgrec\n",
+                                {"record", "--frame", "3", "--seconds", "2", "--modes", "maximal", "all.lgrec"}, false,
+                                folder);
+    EXPECT_EQ(partial.exitCode, 2u) << partial.output;
+    EXPECT_EQ(partial.output.find("request 0x05: no packet"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("request 0x15: no packet in its"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("request 0x25: no packet in its"), std::string::npos) << partial.output;
+    EXPECT_NE(partial.output.find("2 of 3 requests got no packet"), std::string::npos) << partial.output;
+
+    CheckRun replayed = RunCheck("[frame]\nrecording = all.lgrec\n", {"--axes", "OT"}, false, folder);
+    EXPECT_EQ(replayed.exitCode, 0u) << replayed.output;
+    e2e::RemoveFolder(folder);
+}

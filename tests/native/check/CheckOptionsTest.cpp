@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ std::string Outcome(const std::vector<std::string>& args) {
     if (!o.jsonPath.empty()) text += " json=" + o.jsonPath;
     if (!o.junitPath.empty()) text += " junit=" + o.junitPath;
     if (!o.logPath.empty()) text += " log=" + o.logPath;
+    if (o.bStrict) text += " strict";
     if (o.bHelp) text += " help";
     if (o.bVersion) text += " version";
     return text;
@@ -46,6 +48,9 @@ TEST(CheckOptions, CommandLines) {
          defaults + " json=out.json junit=r.xml log=C:\\logs\\check.csv"},
         {{"--packets", "0", "--help"}, defaults + " help"},
         {{"--version"}, defaults + " version"},
+        {{"--strict"}, defaults + " strict"},
+        {{"--strict=yes"}, "error: --strict takes no value"},
+        {{"--strict", "--strict"}, "error: --strict is given twice"},
         {{"--packets", "0"}, "error: --packets: \"0\" is not a whole number from 1 to 1000"},
         {{"--packets=-3"}, "error: --packets: \"-3\" is not a whole number from 1 to 1000"},
         {{"--wait", "99999999999999999999"}, "error: --wait: \"99999999999999999999\" is not a whole number of seconds from 1 to 3600"},
@@ -68,6 +73,18 @@ TEST(CheckOptions, CommandLines) {
         for (const std::string& a : c.args) line += a + " ";
         EXPECT_EQ(Outcome(c.args), c.outcome) << line;
     }
+}
+
+// A threshold of 0 passes every dead part; GetPrivateProfileInt reads "abc" as 0.
+TEST(CheckOptions, ThresholdSettingIsAWholeNumberFrom1To99) {
+    struct Case {
+        const char* text;
+        std::optional<int> percent;
+    };
+    for (const Case& c : {Case{"33", 33}, Case{" 1\t", 1}, Case{"99", 99}, Case{"033", 33}, Case{"0", {}},
+                          Case{"100", {}}, Case{"300", {}}, Case{"-5", {}}, Case{"+5", {}}, Case{"abc", {}},
+                          Case{"", {}}, Case{"  ", {}}, Case{"33%", {}}, Case{"3 3", {}}, Case{"12.5", {}}})
+        EXPECT_EQ(ParseThresholdPercent(c.text), c.percent) << '"' << c.text << '"';
 }
 
 TEST(CheckOptions, FrameSelectorIsANameOrAUsbIndex) {

@@ -39,6 +39,7 @@ TEST(CheckReport, ExitCodeNeverCallsAnIncompleteCheckAFail) {
         int code;
     };
     for (const Case& c : {Case{{pass}, "", false, 0}, Case{{pass, fail}, "", false, 1}, Case{{fail, error}, "", false, 2},
+                          Case{{error, fail}, "", false, 2}, Case{{error, pass}, "", false, 2},
                           Case{{}, "", false, 2}, Case{{pass}, "frame 9 not found", false, 2},
                           Case{{pass}, "", true, 2}, Case{{fail}, "", true, 2}})
         EXPECT_EQ(ExitCode(c.frames, c.runError, c.bFileError), c.code) << c.frames.size() << " " << c.runError;
@@ -77,6 +78,15 @@ TEST(CheckReport, TextBlockNamesPartsModulesAndVerdict) {
               "  FAIL\n");
     const std::string error = FrameReportText(Frame("C", {}, "no packet within 5 s"));
     EXPECT_EQ(error.substr(error.find("  error")), "  error: no packet within 5 s\n  ERROR\n");
+
+    FrameVerdict missing = Frame("7", {}, "no listed frame matches --frame 7");
+    missing.nUsbIndexNo = -1;
+    EXPECT_EQ(FrameReportText(missing),
+              "Frame \"7\"  not listed\n  error: no listed frame matches --frame 7\n  ERROR\n");
+    FrameVerdict reduced = Frame("R");
+    reduced.reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    const std::string text = FrameReportText(reduced);
+    EXPECT_EQ(text.substr(text.find("  reduced")), "  reduced: getSysInfo failed; no modules and tilts known, OT only\n  PASS\n");
 }
 
 TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
@@ -85,6 +95,11 @@ TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
     EXPECT_EQ(LogLine("t", Frame("say \"hi\"\r\nX\xFF", {}, "the frame left")),
               "t,\"say \"\"hi\"\"\r\nX\xEF\xBF\xBD\",4,error,,the frame left\r\n");
     EXPECT_EQ(LogLine("t", Frame("A")), "t,A,4,pass,,\r\n");
+    EXPECT_EQ(LogLine("t", Frame("A\nB")), "t,\"A\nB\",4,pass,,\r\n");
+    FrameVerdict missing = Frame("7", {}, "no listed frame matches --frame 7");
+    missing.nUsbIndexNo = -1;
+    EXPECT_EQ(LogLine("t", missing), "t,7,,error,,no listed frame matches --frame 7\r\n");
+    EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected\r\n");
 }
 
 TEST(CheckReport, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,6 +101,10 @@ TEST(Diagnosis, NamesThePartAcrossBeamSets) {
     flicker.flickerPercent = 20;
     DiagnosisSettings minLevel;
     minLevel.minLevel = 2000;
+    DiagnosisSettings atFloor;  // the weak beam below reads 48 x 40 = 1920
+    atFloor.minLevel = 1920;
+    DiagnosisSettings aboveFloor;
+    aboveFloor.minLevel = 1960;
     const Case cases[] = {
         {"sound frame", {Geometry(x40)}, kAllBeamSets, {}, {}},
         {"dead LEDs near both ends, tilts 3 and 5",
@@ -138,6 +143,16 @@ TEST(Diagnosis, NamesThePartAcrossBeamSets) {
          kAllBeamSets, flicker, {"X flicker TR2 S:6 R:12 S(1)(6) R(1)(12)"}},
         {"below the absolute floor", {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}},
          kAllBeamSets, minLevel, {"X below-min OT S:3 R:3 S(1)(3) R(1)(3)"}},
+        {"a beam exactly at the floor is not below it",
+         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}}, kAllBeamSets, atFloor, {}},
+        {"a beam 40 below the floor is",
+         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}}, kAllBeamSets, aboveFloor,
+         {"X below-min OT S:3 R:3 S(1)(3) R(1)(3)"}},
+        // Equal tilts: TL1 and TL2 join LED 20 to the same receiver, so two
+        // dark sets there are one LED's one path, not a dead receiver.
+        {"equal tilts, TL1 and TL2 only", {Geometry({40, 16, 3, 3}, {24, 8, 3, 3}), {{Axis::X, 20}}},
+         BeamSetBit(BeamSet::TL1) | BeamSetBit(BeamSet::TL2), {},
+         {"X beam TL1 S:20 R:17 S(2)(4) R(2)(1)", "X beam TL2 S:20 R:17 S(2)(4) R(2)(1)"}},
     };
     for (const Case& c : cases) {
         DiagnosisSettings settings = c.settings;
@@ -189,6 +204,26 @@ TEST(Diagnosis, AnIncompleteCheckIsAnErrorNeverAPass) {
     EXPECT_EQ(verdictOf(Geometry({0, 0, 0, 0}), {}).error, "the frame reports 0 cells on X: nothing to measure");
     EXPECT_EQ(verdictOf(Geometry({40, 16, 3, 0}, {24, 8, 0, 0}), sets, BeamSetBit(BeamSet::TL1)).error,
               "no chosen beam set applies to Y (tilt 1 0, tilt 2 0): add OT");
+}
+
+// Every order of 3 to 8 distinct values, one receiver per order: the median,
+// low and high are those of a plain sort whatever order the packets came in.
+TEST(Diagnosis, MedianLowAndHighDoNotDependOnThePacketOrder) {
+    for (std::size_t n = 3; n <= 8; ++n) {
+        std::vector<std::uint8_t> order(n);
+        for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint8_t>(10 * (i + 1));
+        std::vector<std::vector<std::uint8_t>> packets(n);
+        std::size_t receivers = 0;
+        do {
+            for (std::size_t p = 0; p < n; ++p) packets[p].push_back(order[p]);
+            ++receivers;
+        } while (std::next_permutation(order.begin(), order.end()));
+        const ReceiverStats stats = MedianOverPackets(packets, 0, receivers);
+        std::size_t wrong = 0;
+        for (std::size_t r = 0; r < receivers; ++r)
+            wrong += stats.median[r] != 10 * ((n - 1) / 2 + 1) || stats.low[r] != 10 || stats.high[r] != 10 * n;
+        EXPECT_EQ(wrong, 0u) << "of " << receivers << " orders of " << n << " packets";
+    }
 }
 
 TEST(Diagnosis, MedianIsTheLowerMiddleValue) {

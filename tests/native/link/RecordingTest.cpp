@@ -367,6 +367,24 @@ TEST(Recording, AMinuteOfPacketsTakesAtMostHalfItsRawSize) {
     }
 }
 
+// A recording killed 2.5 s in, as the writers take out what is due after each
+// packet: it plays, and lost at most its last second.
+TEST(Recording, ARecordingKilledInItsFirstSecondsKeepsAllButItsLastSecond) {
+    const Header h = SampleHeader(96, 64);
+    Encoder encoder(h);
+    Bytes file;
+    encoder.AddRequest(0, 0x05);
+    for (std::uint32_t i = 0; i <= 50; ++i) {
+        const Bytes packet = NoisyPacket(h, 0x05, i);
+        ASSERT_TRUE(encoder.AddPacket(50'000u * i, 0x05, packet.data(), packet.size()));
+        encoder.SealIfDue(50'000u * i);
+        encoder.TakeOutput(file);
+    }
+    const Read back = ReadAll(file, file.size());
+    ASSERT_FALSE(back.recs.empty()) << back.message;
+    EXPECT_GE(back.recs.back().timeUs, 1'500'000u);
+}
+
 // A recording written by the first version of the format stays readable as it
 // was: the built-in frame asked 0x05 (12 packets), 0x03 (4), 0x05 (3) and 0x00,
 // each request 200 ms before its packets, packets 50 ms apart, numbered on.

@@ -2,6 +2,7 @@
 // served by the engine as the library serves them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,6 +28,10 @@ recording::Header SiteHeader() {
     h.usbIndexNo = 3;
     h.deviceInfoStResult = 1;
     for (std::size_t i = 0; i < h.deviceInfoSt.size(); ++i) h.deviceInfoSt[i] = static_cast<std::uint8_t>(i + 1);
+    h.deviceInfoSt[2] = 4;  // the counts, as the packets hold them
+    h.deviceInfoSt[3] = 0;
+    h.deviceInfoSt[4] = 3;
+    h.deviceInfoSt[5] = 0;
     h.sysInfoResult = 0;  // the frame did not answer when it was recorded
     for (std::size_t i = 0; i < h.frameSettings.size(); ++i) h.frameSettings[i] = static_cast<std::uint8_t>(200 - i);
     h.xCount = 4;
@@ -44,8 +49,8 @@ Bytes SitePacket(std::uint8_t request, int n) {
 // 0x05 at 10, 30, 60 ms; 0x03 asked at 70 ms, packets at 80 and 90; 0x05 asked
 // again at 100 ms, packets at 500 and 520. The first request and the first
 // packet get blocks of their own, so a cut file can end before or after it.
-Bytes SiteRecording(std::vector<std::size_t>* blockEnds = nullptr) {
-    recording::Encoder encoder(SiteHeader());
+Bytes SiteRecording(std::vector<std::size_t>* blockEnds = nullptr, const recording::Header& header = SiteHeader()) {
+    recording::Encoder encoder(header);
     Bytes file;
     encoder.TakeOutput(file);
     auto packet = [&](std::uint64_t ms, std::uint8_t request, int n) {
@@ -257,6 +262,7 @@ void PrintTo(const BadRecording& bad, std::ostream* os) { *os << bad.name; }
 class ReplayErrors : public ReplayTest, public ::testing::WithParamInterface<BadRecording> {};
 
 TEST_P(ReplayErrors, NameTheScenarioLineAndTheReason) {
+    ScenarioError error;
     std::vector<std::size_t> ends;
     const Bytes good = SiteRecording(&ends);
     Put("site.lgrec", good);
@@ -265,8 +271,22 @@ TEST_P(ReplayErrors, NameTheScenarioLineAndTheReason) {
     damaged[ends[0] + 30] ^= 0xFF;  // inside the first block holding a packet
     Put("damaged.lgrec", damaged);
     Put("empty.lgrec", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(ends[0])));  // a request only
+    // Records that claim one receiver more than the packets hold.
+    recording::Header wideSt = SiteHeader();
+    wideSt.deviceInfoSt[2] = 5;
+    Put("wide-st.lgrec", SiteRecording(nullptr, wideSt));
+    recording::Header tallSysInfo = SiteHeader();
+    tallSysInfo.sysInfoResult = 1;
+    quorvane::FrameSettings settings{};
+    settings.m_nXTCount = 4;
+    settings.m_nYTCount = 4;
+    std::memcpy(tallSysInfo.frameSettings.data(), &settings, sizeof settings);
+    Put("tall-sysinfo.lgrec", SiteRecording(nullptr, tallSysInfo));
+    settings.m_nYTCount = 3;  // exactly what the packets hold
+    std::memcpy(tallSysInfo.frameSettings.data(), &settings, sizeof settings);
+    Put("fits.lgrec", SiteRecording(nullptr, tallSysInfo));
+    EXPECT_TRUE(Load("[frame]\nrecording = fits.lgrec\n", error)) << error.ToString();
 
-    ScenarioError error;
     EXPECT_FALSE(Load(GetParam().scenario, error));
     EXPECT_EQ(error.file, (dir_ / "bench.scn").string());
     EXPECT_EQ(error.line, GetParam().line) << error.ToString();
@@ -290,7 +310,11 @@ INSTANTIATE_TEST_SUITE_P(
                      "replay_loop = no\n", 6, "replay_loop needs 'recording'"},
         BadRecording{"usbindex taken", "[frame]\nname = A\nusbindex = 3\nx_cells = 8\ny_cells = 4\n"
                      "[frame]\nrecording = site.lgrec\n", 7, "usbindex 3 (the recording's) already used"},
-        BadRecording{"empty path", "[frame]\nrecording =\n", 2, "recording needs the path"}));
+        BadRecording{"empty path", "[frame]\nrecording =\n", 2, "recording needs the path"},
+        BadRecording{"getDeviceInfoST counts past the packets", "[frame]\nrecording = wide-st.lgrec\n", 2,
+                     "the header's getDeviceInfoST record claims 5 x 3 receivers, its packets hold 4 x 3"},
+        BadRecording{"getSysInfo counts past the packets", "[frame]\nrecording = tall-sysinfo.lgrec\n", 2,
+                     "the header's getSysInfo record claims 4 x 4 receivers, its packets hold 4 x 3"}));
 
 TEST_F(ReplayTest, TheReadmeExampleMixesARecordedAndASimulatedFrame) {
     std::ifstream in(LUMAGRID_SIM_README);

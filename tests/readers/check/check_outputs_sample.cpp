@@ -1,8 +1,10 @@
 // check_outputs_sample OUT_DIR: writes the frame check's outputs for a run of
 // three frames (one failing with a dead LED and a dead receiver, one passing
-// whose name holds XML specials, a control character and a byte that is no
-// UTF-8, one in error) as check.json, check.xml and check.csv, and those of a
-// run that found no frame as empty.json and empty.xml.
+// on a reduced check whose name holds XML specials, a control character and a
+// byte that is no UTF-8, one in error) and a --frame that matched none as
+// check.json, check.xml and check.csv; those of a run that found no frame as
+// empty.json and empty.xml; those of a run cut short after a passing frame as
+// cut.xml and cut.csv.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
     run.programVersion = "1.0.0";
     run.time = "2024-06-11T14:03:05+09:00";
     run.options.flickerPercent = 25;
-    run.options.frames = {"0", "Bench"};
+    run.options.frames = {"0", "Bench", "7"};
 
     const FrameGeometry ir96{{96, 16, 3, 5}, {64, 16, 2, 4}};
     const FrameGeometry bench{{8, 0, 0, 0}, {4, 0, 0, 0}};
@@ -60,6 +62,11 @@ int main(int argc, char** argv) {
     partial.resize(2);
     frames.push_back(Diagnose("Left bench", 2, ir96, settings, partial));
     frames.back().error = "the frame left during its check";
+    frames[1].reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    FrameVerdict missing;
+    missing.name = "7";
+    missing.error = "no listed frame matches --frame 7";
+    frames.push_back(missing);
 
     bool ok = Write(dir + "check.json", JsonReport(run, frames)) && Write(dir + "check.xml", JunitReport(run, frames));
     std::string log;
@@ -67,6 +74,10 @@ int main(int argc, char** argv) {
     ok = ok && Write(dir + "check.csv", log);
     run.error = "no frame connected within 5 s";
     ok = ok && Write(dir + "empty.json", JsonReport(run, {})) && Write(dir + "empty.xml", JunitReport(run, {}));
+    run.error = "interrupted (Ctrl+C)";
+    const std::vector<FrameVerdict> cut = {frames[1]};
+    ok = ok && Write(dir + "cut.xml", JunitReport(run, cut)) &&
+         Write(dir + "cut.csv", LogLine("2024-06-11 14:03:05", cut[0]) + RunLogLine("2024-06-11 14:03:05", run.error));
     std::printf("exit codes: run %d, empty %d\n", ExitCode(frames), ExitCode({}, run.error));
     return ok ? 0 : 1;
 }

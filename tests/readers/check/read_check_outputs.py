@@ -26,6 +26,7 @@ BENCH = "Bench <&\"'> \x01 caf\u00e9 \ufffd]]>"  # the byte 0xFF replaced
 SETS = ["OT", "TL1", "TR1", "TL2", "TR2"]
 NULL_LED = {"led": None, "ledModule": None, "ledPosition": None}
 NULL_RECEIVER = {"receiver": None, "receiverModule": None, "receiverPosition": None}
+REDUCED = "getSysInfo failed; no modules and tilts known, OT only"
 FAULTS = [dict(axis="X", part="receiver", set=None, receiver=42, receiverModule=3, receiverPosition=10, level=0,
                spread=None, **NULL_LED),
           dict(axis="X", part="led", set=None, led=17, ledModule=2, ledPosition=1, level=0, spread=None,
@@ -40,14 +41,18 @@ def check_json():
     settings = run["settings"]
     expect("json settings", settings, {"threshold": 33, "axes": SETS, "packets": 8, "settleMs": 100,
                                        "timeoutSeconds": 5, "waitSeconds": 5, "flicker": 25.0, "minLevel": None,
-                                       "frames": ["0", "Bench"]})
+                                       "frames": ["0", "Bench", "7"]})
     frames = run["frames"]
-    expect("json frame count", len(frames), 3)
-    ir96, bench, left = frames
-    expect("json names", [f["name"] for f in frames], ["Quorvane IR96/SN-1001", BENCH, "Left bench"])
-    expect("json usbindexNo", [f["usbindexNo"] for f in frames], [0, 7, 2])
-    expect("json verdicts", [f["verdict"] for f in frames], ["fail", "pass", "error"])
-    expect("json errors", [f["error"] for f in frames], [None, None, "the frame left during its check"])
+    expect("json frame count", len(frames), 4)
+    ir96, bench, left, missing = frames
+    expect("json names", [f["name"] for f in frames], ["Quorvane IR96/SN-1001", BENCH, "Left bench", "7"])
+    expect("json usbindexNo", [f["usbindexNo"] for f in frames], [0, 7, 2, None])
+    expect("json verdicts", [f["verdict"] for f in frames], ["fail", "pass", "error", "error"])
+    expect("json errors", [f["error"] for f in frames],
+           [None, None, "the frame left during its check", "no listed frame matches --frame 7"])
+    expect("json reduced", [f["reduced"] for f in frames], [None, REDUCED, None, None])
+    expect("json unmatched frame", (missing["beamSets"], missing["faults"], missing["geometry"]["x"]["cells"]),
+           ([], [], 0))
     expect("json geometry", ir96["geometry"], {"x": {"cells": 96, "moduleCells": 16, "tilt1": 3, "tilt2": 5},
                                                "y": {"cells": 64, "moduleCells": 16, "tilt1": 2, "tilt2": 4}})
     # Level 90 = 3600; 33 % of it is 1188. X lists its dead receiver and the dead LED's beam on each set.
@@ -69,7 +74,7 @@ def check_json():
 
 
 def check_junit():
-    for name in ("check.xml", "empty.xml"):
+    for name in ("check.xml", "empty.xml", "cut.xml"):
         lint = subprocess.run(["xmllint", "--noout", str(WORK / name)], capture_output=True, text=True)
         expect(f"xmllint {name}", (lint.returncode, lint.stderr), (0, ""))
 
@@ -78,15 +83,15 @@ def check_junit():
     suites = root.findall("testsuite")
     expect("junit suite names", [s.get("name") for s in suites],
            ["Quorvane IR96/SN-1001 (usbindexNo 0)", BENCH.replace("\x01", "\ufffd") + " (usbindexNo 7)",
-            "Left bench (usbindexNo 2)"])
+            "Left bench (usbindexNo 2)", "7 (not listed)"])
     cases = [s.findall("testcase") for s in suites]
     expect("junit testcases", [[c.get("name") for c in cs] for cs in cases],
-           [SETS + ["diagnosis"], ["OT", "diagnosis"], ["OT", "TL1", "diagnosis"]])
+           [SETS + ["diagnosis"], ["OT", "diagnosis"], ["OT", "TL1", "diagnosis"], ["diagnosis"]])
     for s, cs in zip(suites, cases):
         expect(f"junit counts of {s.get('name')}", (s.get("tests"), s.get("failures"), s.get("errors")),
                (str(len(cs)), str(sum(c.find("failure") is not None for c in cs)),
                 str(sum(c.find("error") is not None for c in cs))))
-    expect("junit totals", (root.get("tests"), root.get("failures"), root.get("errors")), ("11", "6", "1"))
+    expect("junit totals", (root.get("tests"), root.get("failures"), root.get("errors")), ("12", "6", "2"))
 
     ot = cases[0][0].find("failure")
     expect("junit OT failure", ot.get("message") if ot is not None else None, "X 2 below cutline 1188")
@@ -98,6 +103,11 @@ def check_junit():
     expect("junit passing frame", [c.find("failure") for c in cases[1]], [None, None])
     error = cases[2][-1].find("error")
     expect("junit error", error.get("message") if error is not None else None, "the frame left during its check")
+    error = cases[3][-1].find("error")
+    expect("junit unmatched", error.get("message") if error is not None else None, "no listed frame matches --frame 7")
+    expect("junit unmatched usbindexNo", suites[3].find("properties/property[@name='usbindexNo']").get("value"), "")
+    reduced = [c.find("properties/property[@name='reduced']") for c in cases[1]]
+    expect("junit reduced", [p.get("value") if p is not None else None for p in reduced], [None, REDUCED])
     props = {p.get("name"): p.get("value") for p in suites[0].find("properties")}
     expect("junit properties", (props.get("usbindexNo"), props.get("threshold"), props.get("verdict")),
            ("0", "33", "fail"))
@@ -106,16 +116,25 @@ def check_junit():
     expect("empty junit", (empty.get("tests"), empty.get("errors"), empty.find("testsuite/testcase/error").get("message")),
            ("1", "1", "no frame connected within 5 s"))
 
+    cut = ET.parse(WORK / "cut.xml").getroot()
+    expect("cut junit", (cut.get("tests"), cut.get("failures"), cut.get("errors"),
+                         [e.get("message") for e in cut.iter("error")]), ("3", "0", "1", ["interrupted (Ctrl+C)"]))
+
 
 def check_log():
     raw = (WORK / "check.csv").read_bytes()
-    expect("log line ends", raw.count(b"\r\n"), 3)
+    expect("log line ends", raw.count(b"\r\n"), 4)
     with open(WORK / "check.csv", newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
     expect("log rows", rows, [
         ["2024-06-11 14:03:05", "Quorvane IR96/SN-1001", "0", "fail", "X receiver R:42; X led S:17", ""],
         ["2024-06-11 14:03:05", BENCH, "7", "pass", "", ""],
-        ["2024-06-11 14:03:05", "Left bench", "2", "error", "", "the frame left during its check"]])
+        ["2024-06-11 14:03:05", "Left bench", "2", "error", "", "the frame left during its check"],
+        ["2024-06-11 14:03:05", "7", "", "error", "", "no listed frame matches --frame 7"]])
+    with open(WORK / "cut.csv", newline="", encoding="utf-8") as f:
+        rows = list(csv.reader(f))
+    expect("cut log rows", rows, [["2024-06-11 14:03:05", BENCH, "7", "pass", "", ""],
+                                  ["2024-06-11 14:03:05", "", "", "error", "", "interrupted (Ctrl+C)"]])
 
 
 def main():

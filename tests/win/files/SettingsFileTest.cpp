@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "link/QuorvaneTypes.h"
@@ -58,4 +59,28 @@ TEST(SettingsFile, FolderNamedInAnyLanguageKeepsItsThresholdsAndTheFileItsBytes)
         ::DeleteFileW(ini.c_str());
         ::RemoveDirectoryW(folder.c_str());
     }
+}
+
+// The console tool's threshold as written: a missing key (or file) told apart
+// from one written as 0 or as text, which GetPrivateProfileInt reads as 0.
+TEST(SettingsFile, MinAdcOPerTextTellsAMissingKeyFromAnyWrittenValue) {
+    wchar_t szTemp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring ini = std::wstring(szTemp) + L"threshold-" + std::to_wstring(::GetCurrentProcessId()) + L".ini";
+    struct Case {
+        const char* file;
+        const wchar_t* text;  // nullptr: missing
+    };
+    for (const Case& c : {Case{"[SETTING]\r\nMIN_ADC_O_PER=abc\r\n", L"abc"}, Case{"[SETTING]\r\nMIN_ADC_O_PER=0\r\n", L"0"},
+                          Case{"[SETTING]\r\nMIN_ADC_O_PER=\r\n", L""}, Case{"[SETTING]\r\nMIN_ADC_T_PER=40\r\n", nullptr},
+                          Case{"[OTHER]\r\nMIN_ADC_O_PER=40\r\n", nullptr}}) {
+        std::ofstream(ini.c_str(), std::ios::binary | std::ios::trunc) << c.file;
+        const std::optional<std::wstring> text = settings::ReadMinAdcOPerText(ini);
+        EXPECT_EQ(text.has_value(), c.text != nullptr) << c.file;
+        if (text && c.text) {
+            EXPECT_EQ(*text, c.text) << c.file;
+        }
+    }
+    ::DeleteFileW(ini.c_str());
+    EXPECT_FALSE(settings::ReadMinAdcOPerText(ini).has_value());
 }

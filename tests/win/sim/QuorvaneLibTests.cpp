@@ -472,6 +472,10 @@ TEST_F(QuorvaneLibTest, RecordedFramePlaysItsRecordingThroughTheMessages) {
     for (std::size_t i = 0; i < h.frameSettings.size(); ++i) h.frameSettings[i] = static_cast<std::uint8_t>(250 - i);
     h.xCount = 20;
     h.yCount = 10;
+    // The records' counts are the packets' (a replay refuses more).
+    h.deviceInfoSt[2] = h.frameSettings[4] = 20;
+    h.deviceInfoSt[4] = h.frameSettings[6] = 10;
+    h.deviceInfoSt[3] = h.deviceInfoSt[5] = h.frameSettings[5] = h.frameSettings[7] = 0;
     recording::Encoder encoder(h);
     std::vector<std::vector<std::uint8_t>> recorded;
     encoder.AddRequest(0, 0x05);
