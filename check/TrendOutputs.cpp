@@ -116,11 +116,11 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
     for (std::size_t i = 0; i < std::min(table.badDates.size(), kNamed); ++i) {
         const DailyTable::BadDate& bad = table.badDates[i];
         const std::string date = bad.text.size() > 24 ? bad.text.substr(0, 24) + "..." : bad.text;
-        text += FormatText("  warning: column %zu skipped: its date \"%s\" %s\n", bad.column, date.c_str(),
-                           bad.bAhead ? "lies ahead of today" : "is no calendar date (YYYY:MM:DD)");
+        text += "  warning: column " + std::to_string(bad.column) + " skipped: its date \"" + date + "\" " +
+                (bad.bAhead ? "lies ahead of today" : "is no calendar date (YYYY:MM:DD)") + "\n";
     }
     if (table.badDates.size() > kNamed)
-        text += FormatText("  warning: %zu more columns skipped for their dates\n", table.badDates.size() - kNamed);
+        text += "  warning: " + std::to_string(table.badDates.size() - kNamed) + " more columns skipped for their dates\n";
     std::string skipped;
     const auto skip = [&](std::size_t n, const char* one, const char* many) {
         if (n) skipped += FormatText("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);

@@ -261,8 +261,8 @@ TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
     // Under Wine, drive Z: is the Unix root: a second route to the same file.
     std::string unixSpelling;
     using UnixName = char*(CDECL*)(LPCWSTR);
-    if (auto unixName = reinterpret_cast<UnixName>(
-            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"))) {
+    if (auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")))) {
         const std::wstring wide(folder.begin(), folder.end());
         if (char* p = unixName((wide + L"\\t_1.txt").c_str())) {
             unixSpelling = std::string("Z:") + p;
@@ -309,8 +309,9 @@ TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
         EXPECT_EQ(exitCode, 64u) << what << "\n" << output;
         EXPECT_NE(output.find(c.inErr), std::string::npos) << what << "\n" << output;
         EXPECT_NE(output.find("usage: LumagridCheck"), std::string::npos) << what << "\n" << output;
-        if (!c.kept.empty())
+        if (!c.kept.empty()) {
             EXPECT_EQ(session.readFile(c.kept), c.kept == "t_1.txt" ? kTable : kRecording) << what;
+        }
         for (const char* output : {"r.out", "r.json", "r.xml", "r.csv"})
             EXPECT_EQ(::GetFileAttributesA((folder + "\\" + output).c_str()), INVALID_FILE_ATTRIBUTES) << what;
     }
