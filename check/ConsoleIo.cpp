@@ -164,6 +164,82 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names, std:
     return false;
 }
 
+namespace {
+
+// The full path with the part of it that exists in its long form: a file not
+// yet written is compared by where it would be.
+std::wstring LongFullPath(const std::wstring& path) {
+    const DWORD nFull = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (nFull == 0) return {};
+    std::wstring full(nFull, L'\0');
+    const DWORD nGot = ::GetFullPathNameW(path.c_str(), nFull, &full[0], nullptr);
+    if (nGot == 0 || nGot >= nFull) return {};
+    full.resize(nGot);
+    std::wstring head = full, tail;
+    while (head.size() >= 3) {
+        const DWORD nLong = ::GetLongPathNameW(head.c_str(), nullptr, 0);
+        if (nLong > 0) {
+            std::wstring longHead(nLong, L'\0');
+            const DWORD nLongGot = ::GetLongPathNameW(head.c_str(), &longHead[0], nLong);
+            if (nLongGot > 0 && nLongGot < nLong) {
+                longHead.resize(nLongGot);
+                if (tail.empty()) return longHead;
+                const bool bSeparator = longHead.back() == L'\\' || longHead.back() == L'/';
+                return longHead + (bSeparator ? L"" : L"\\") + tail;
+            }
+            break;
+        }
+        // Not there (yet): try its folder. A root keeps its separator ("C:\\").
+        const std::size_t cut = head.find_last_of(L"\\/", head.size() - 2);
+        if (cut == std::wstring::npos) break;
+        const std::wstring name = head.substr(cut + 1);
+        tail = tail.empty() ? name : name + L"\\" + tail;
+        while (!tail.empty() && (tail.back() == L'\\' || tail.back() == L'/')) tail.pop_back();
+        const std::size_t nHead = cut == 2 && head[1] == L':' ? cut + 1 : cut;
+        if (nHead >= head.size()) break;
+        head.resize(nHead);
+    }
+    return full;
+}
+
+std::wstring UpperCase(const std::wstring& text) {
+    if (text.empty()) return text;
+    // The invariant mapping: file systems do not fold case by the user's language ("i" stays "I" in Turkish too).
+    const int n = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
+                                  nullptr, 0, nullptr, nullptr, 0);
+    if (n <= 0) return text;
+    std::wstring upper(static_cast<std::size_t>(n), L'\0');
+    ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()), &upper[0], n,
+                    nullptr, nullptr, 0);
+    return upper;
+}
+
+}  // namespace
+
+check::FileIdentity IdentityOf(const std::string& path) {
+    check::FileIdentity identity;
+    const std::wstring wide = WidePath(path);
+    if (wide.empty()) return identity;
+    // No access rights asked: the file's identity is metadata, readable even while another program holds it.
+    UniqueHandle file(::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+    } else {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (::GetFileInformationByHandle(file.get(), &info)) {
+            identity.bExists = true;
+            identity.nVolume = info.dwVolumeSerialNumber;
+            identity.nIndex = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        }
+    }
+    const std::wstring full = LongFullPath(wide);
+    if (!full.empty()) identity.comparablePath = Narrow(UpperCase(full).c_str(), CP_UTF8);
+    return identity;
+}
+
+bool SameFile(const std::string& a, const std::string& b) { return check::SameFileIdentity(IdentityOf(a), IdentityOf(b)); }
+
 std::string LocalTimeText() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);

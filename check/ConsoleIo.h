@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "check/OutputFiles.h"
+
 namespace console {
 
 // The arguments after the program name, UTF-8.
@@ -54,6 +56,15 @@ HANDLE OpenLogFile(const std::wstring& path);
 // The file names (not folders) in a folder ("" the current one), UTF-8; false
 // with the reason.
 bool ListFolder(const std::string& folder, std::vector<std::string>& names, std::string& error);
+
+// What Windows knows of a name: an existing file's volume serial number and
+// file index (opened with no access rights, so a file held by another program
+// still answers), and always the full path with its existing folders in
+// their long form (8.3 names expanded), upper case as the file system
+// compares names.
+check::FileIdentity IdentityOf(const std::string& path);
+// Whether two names name one file (check::SameFileIdentity of both).
+bool SameFile(const std::string& a, const std::string& b);
 
 // "2026-12-09T23:51:40+09:00", the local time with its offset from UTC.
 std::string LocalTimeText();

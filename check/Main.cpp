@@ -20,13 +20,16 @@
 #include "check/ConsoleIo.h"
 #include "check/Diagnosis.h"
 #include "check/FrameLink.h"
+#include "check/OutputFiles.h"
 #include "check/RecordOptions.h"
 #include "check/StopGate.h"
+#include "check/Trend.h"
 #include "check/TrendCommand.h"
 #include "framework/DllSearch.h"
 #include "framework/String.h"
 #include "link/Recording.h"
 #include "link/QuorvaneTypes.h"
+#include "reports/DailyTable.h"
 #include "reports/SettingsFile.h"
 #include "reports/SettingsRules.h"
 
@@ -38,6 +41,17 @@ constexpr std::uint8_t kMaximalIr = 5;
 std::wstring SettingsPath() { return settings::SettingsFilePath(dllsearch::ExecutableFolder()); }
 
 bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+// QUORVANE_SIM, which names what the substitute library plays; UTF-8.
+std::string SimulationVariable() {
+    const DWORD n = ::GetEnvironmentVariableW(L"QUORVANE_SIM", nullptr, 0);
+    if (n == 0) return {};
+    std::wstring value(n, L'\0');
+    const DWORD nGot = ::GetEnvironmentVariableW(L"QUORVANE_SIM", &value[0], n);
+    if (nGot == 0 || nGot >= n) return {};
+    value.resize(nGot);
+    return Narrow(value.c_str(), CP_UTF8);
+}
 
 void Progress(const std::string& text) { console::WriteErr(std::string(kProgram) + ": " + text + "\n"); }
 
@@ -68,6 +82,10 @@ int RunTrend(const std::vector<std::string>& args) {
     env.readFile = &console::ReadFileUtf8Path;
     env.writeFile = &console::WriteFileUtf8Path;
     env.listFolder = &console::ListFolder;
+    env.sameFile = &console::SameFile;
+    SYSTEMTIME today{};
+    ::GetLocalTime(&today);
+    check::ParseTableDate(reports::DailyDateText(today.wYear, today.wMonth, today.wDay), env.today);
     // The settings file gives only the default of --threshold.
     const auto given = [&](const char* pszOption) {
         const std::string option = pszOption;
@@ -200,6 +218,14 @@ int RunRecord(const std::vector<std::string>& args) {
     if (options.bHelp) {
         console::WriteOut(check::RecordUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitPass;
+    }
+    // Replaying a recording into itself would replace it by a fraction of it.
+    for (const std::string& played : check::RecordingsPlayed(SimulationVariable(), &console::ReadFileUtf8Path)) {
+        if (!console::SameFile(options.file, played)) continue;
+        console::WriteErr(std::string(kProgram) + " record: " + options.file +
+                          " is the recording the library plays (QUORVANE_SIM)\n\n" +
+                          check::RecordUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
     }
     check::CFrameLink::InstallInterruptHandler();
     check::CFrameLink link;
@@ -341,6 +367,12 @@ int RunCheck(const std::vector<std::string>& args) {
     if (options.bVersion) {
         console::WriteOut(std::string(kProgram) + " " + LUMAGRID_VERSION_TEXT + "\n");
         return check::kExitPass;
+    }
+    const std::string shared = check::SharedFileError(
+        {{"--json", options.jsonPath}, {"--junit", options.junitPath}, {"--log", options.logPath}}, &console::SameFile);
+    if (!shared.empty()) {
+        console::WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
     }
 
     check::RunInfo run;

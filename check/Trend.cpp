@@ -102,8 +102,9 @@ std::string TableDateText(std::int64_t number) {
     return text;
 }
 
-DailyTable ParseDailyTable(std::string_view text) {
+DailyTable ParseDailyTable(std::string_view text, std::int64_t latestDay) {
     DailyTable table;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     table.x.name = 'X';
     table.y.name = 'Y';
 
@@ -145,10 +146,13 @@ DailyTable ParseDailyTable(std::string_view text) {
             std::vector<Dated> dated;
             ForEachCell(dateLine->text, [&](std::size_t column, std::string_view cell) {
                 std::int64_t number = 0;
-                if (ParseTableDate(cell, number))
+                const bool bDate = ParseTableDate(cell, number);
+                if (bDate && number <= latestDay)
                     dated.push_back({number, column, cell});
-                else
+                else if (cell.empty())
                     ++table.nUndatedColumns;
+                else
+                    table.badDates.push_back({column + 1, std::string(cell), bDate});
                 dayOfColumn.push_back(kUndated);  // dayOfColumn[column - 1]
             });
             std::stable_sort(dated.begin(), dated.end(),

@@ -42,20 +42,30 @@ struct TableAxis {
 // "X07" or "x7" are foreign); other lines, and a label seen again further
 // down, are skipped. Lines end at CR LF, LF or a lone CR. A column is a day
 // when its Date cell is a valid "YYYY:MM:DD"; a date in several columns takes
-// its last one. Days are sorted by date. A value cell holds decimal digits
+// its last one; a date after `latestDay` (a clock set wrong, a typing
+// slip such as 9999:12:31) is no day either. Days are sorted by date. A
+// leading UTF-8 byte-order mark (editors and spreadsheets write one) is skipped. A value cell holds decimal digits
 // below 2^32-1; anything else non-empty is garbage and holds no value.
 struct DailyTable {
     std::vector<TableDay> days;
     TableAxis x, y;
     bool bDateRow = false;
-    std::size_t nUndatedColumns = 0;   // no valid date: skipped whole
+    std::size_t nUndatedColumns = 0;   // an empty Date cell: skipped whole
+    // Skipped whole too, named in the report: a date cell that holds no
+    // calendar date ("2013:13:01") or a date after latestDay.
+    struct BadDate {
+        std::size_t column;  // as a spreadsheet counts it: the labels are column 1
+        std::string text;
+        bool bAhead;         // a calendar date, but after latestDay
+    };
+    std::vector<BadDate> badDates;
     std::size_t nRepeatedColumns = 0;  // an earlier column of a date seen again
     std::size_t nGarbageCells = 0;     // in dated columns of our rows
     std::size_t nForeignLines = 0;     // blank lines not counted
 };
 
 // Linear in the size of the text.
-DailyTable ParseDailyTable(std::string_view text);
+DailyTable ParseDailyTable(std::string_view text, std::int64_t latestDay = INT64_MAX);
 
 // Day number of a valid "YYYY:MM:DD" (month 1-12, day within the month); false otherwise.
 bool ParseTableDate(std::string_view text, std::int64_t& number);

@@ -1,11 +1,13 @@
 #include "check/TrendCommand.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <new>
 #include <ostream>
@@ -112,19 +114,23 @@ bool Parse(const std::vector<std::string>& args, CommandLine& line, std::string&
         error = "wildcards only in the file name, not in the folder: " + table;
         return false;
     }
-    // An output over a table would lose the table.
-    for (const std::string* output : {&line.csv, &line.svg}) {
+    return true;
+}
+
+// An output over a table would lose the table, the only copy of its history;
+// one output over the other would lose the first. Compared as files, so that
+// "./t_1.txt" or "T_1.TXT" is the table "t_1.txt" too.
+bool OutputsCollide(const CommandLine& line, const SameFileFn& sameFile, std::string& error) {
+    error = SharedFileError({{"--csv", line.csv}, {"--svg", line.svg}}, sameFile);
+    if (!error.empty()) return true;
+    for (const auto& [role, output] : {std::pair{"--csv", &line.csv}, std::pair{"--svg", &line.svg}}) {
         for (const std::string& table : line.tables) {
-            if (output->empty() || *output != table) continue;
-            error = "the output file " + table + " is also a table";
-            return false;
+            if (output->empty() || HasWildcard(table) || !sameFile(*output, table)) continue;
+            error = std::string(role) + " " + *output + " is also a table" + (*output == table ? "" : " (" + table + ")");
+            return true;
         }
     }
-    if (!line.csv.empty() && line.csv == line.svg) {
-        error = "--csv and --svg name the same file";
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool Write(const TrendEnvironment& env, const std::string& path, const std::string& bytes, std::ostream& err) {
@@ -164,8 +170,9 @@ std::string TrendUsage(int defaultThreshold) {
         "\n"
         "Reasons: below (under the cutline on its latest day), crossing (reaches the threshold\n"
         "within the horizon), dropped (see --drop), dead (0 on every day: not trended).\n"
-        "Exit codes: 0 nothing flagged, 1 a receiver flagged, 2 a table could not be read, a\n"
-        "pattern matched no table or an output file could not be written, 64 a bad command line.\n";
+        "Exit codes: 0 nothing flagged, 1 a receiver flagged, 2 a table could not be read or\n"
+        "holds no receiver value above 0, a pattern matched no table or an output file could not\n"
+        "be written, 64 a bad command line (an output that is a table or the other output too).\n";
     return text;
 }
 
@@ -182,9 +189,22 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
         out << TrendUsage(env.defaultThreshold);
         return kTrendExitNothingFlagged;
     }
+    const SameFileFn sameFile =
+        env.sameFile ? env.sameFile : [](const std::string& a, const std::string& b) { return a == b; };
+    if (OutputsCollide(line, sameFile, error)) {
+        err << "trend: " << error << "\n\n" << TrendUsage(env.defaultThreshold);
+        return kTrendExitUsage;
+    }
 
     bool bFileError = false, bFlagged = false;
-    const ExpandedTables expanded = ExpandTablePatterns(line.tables, env.listFolder, {line.csv, line.svg});
+    ExpandedTables expanded = ExpandTablePatterns(line.tables, env.listFolder, {line.csv, line.svg});
+    // A pattern never takes an output as a table, however the output is spelled.
+    expanded.paths.erase(std::remove_if(expanded.paths.begin(), expanded.paths.end(),
+                                        [&](const std::string& path) {
+                                            return (!line.csv.empty() && sameFile(path, line.csv)) ||
+                                                   (!line.svg.empty() && sameFile(path, line.svg));
+                                        }),
+                         expanded.paths.end());
     for (const std::string& message : expanded.errors) err << "trend: " << message << "\n";
     bFileError = !expanded.errors.empty();
     std::vector<TrendedTable> tables;
@@ -200,15 +220,26 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
             TrendedTable t;
             t.path = path;
             t.name = ParseTableName(path);
-            t.table = ParseDailyTable(bytes);
+            t.table = ParseDailyTable(bytes, env.today == INT64_MAX ? INT64_MAX : env.today + 1);
             if (t.table.days.empty()) {
                 err << "trend: cannot read " << path << ": "
-                    << (t.table.bDateRow ? "its Date row holds no date (YYYY:MM:DD)" : "no Date row, not a daily table")
+                    << (t.table.bDateRow ? "its Date row holds no date (YYYY:MM:DD) up to today"
+                                         : "no Date row, not a daily table")
                     << "\n";
                 bFileError = true;
                 continue;
             }
             t.trend = ComputeTrend(t.table, line.options);
+            // Nothing to judge is no verdict of "nothing flagged".
+            const auto lit = [](const AxisTrend& a) {
+                return std::any_of(a.average.begin(), a.average.end(), [](double v) { return v > 0; });
+            };
+            if (!lit(t.trend.x) && !lit(t.trend.y)) {
+                err << "trend: " << path << ": not one receiver value above 0 on its " << t.table.days.size()
+                    << (t.table.days.size() == 1 ? " day" : " days") << ", nothing to trend\n";
+                bFileError = true;
+                continue;
+            }
             out << TrendReport(t, line.options) << std::flush;
             bFlagged = bFlagged || t.trend.nFlagged > 0;
             tables.push_back(std::move(t));
@@ -225,6 +256,12 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
 
 TrendEnvironment PortableTrendEnvironment() {
     TrendEnvironment env;
+    const std::time_t now = std::time(nullptr);
+    if (const std::tm* local = std::localtime(&now)) {
+        char date[16];
+        std::strftime(date, sizeof date, "%Y:%m:%d", local);
+        ParseTableDate(date, env.today);
+    }
     env.readFile = [](const std::string& path, std::string& bytes, std::string& error) {
         bytes.clear();
         errno = 0;
@@ -249,6 +286,14 @@ TrendEnvironment PortableTrendEnvironment() {
             if (!it->is_directory(ec)) names.push_back(it->path().filename().string());
         if (ec) error = ec.message();
         return !ec;
+    };
+    env.sameFile = [](const std::string& a, const std::string& b) {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+        std::error_code ecA, ecB;
+        const fs::path fa = fs::weakly_canonical(a, ecA), fb = fs::weakly_canonical(b, ecB);
+        return !ecA && !ecB && fa == fb;
     };
     env.writeFile = [](const std::string& path, const std::string& bytes, std::string& error) {
         namespace fs = std::filesystem;

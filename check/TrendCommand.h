@@ -4,11 +4,13 @@
 // program's whole-file write, and the tests give it files in memory.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "check/OutputFiles.h"
 #include "check/TablePatterns.h"
 
 namespace check {
@@ -20,6 +22,11 @@ struct TrendEnvironment {
     std::function<bool(const std::string& path, const std::string& bytes, std::string& error)> writeFile;
     // The file names of a folder, for TABLE operands with '*' or '?'.
     FolderLister listFolder;
+    // Whether two names name one file; unset: the same text.
+    SameFileFn sameFile;
+    // Today's local date as a day number (ParseTableDate): a column dated more
+    // than a day later (a station ahead across time zones) is skipped.
+    std::int64_t today = INT64_MAX;
     // MIN_ADC_O_PER of [SETTING] in Lumagrid.ini beside the program; 33 without one.
     int defaultThreshold = 33;
 };

@@ -112,6 +112,15 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
                    span, span == 1 ? "day" : "days", options.days);
     text += AvrText(t, t.trend.x) + AvrText(t, t.trend.y);
     text += RowChangeText(t, t.trend.x) + RowChangeText(t, t.trend.y);
+    constexpr std::size_t kNamed = 5;
+    for (std::size_t i = 0; i < std::min(table.badDates.size(), kNamed); ++i) {
+        const DailyTable::BadDate& bad = table.badDates[i];
+        const std::string date = bad.text.size() > 24 ? bad.text.substr(0, 24) + "..." : bad.text;
+        text += "  warning: column " + std::to_string(bad.column) + " skipped: its date \"" + date + "\" " +
+                (bad.bAhead ? "lies ahead of today" : "is no calendar date (YYYY:MM:DD)") + "\n";
+    }
+    if (table.badDates.size() > kNamed)
+        text += "  warning: " + std::to_string(table.badDates.size() - kNamed) + " more columns skipped for their dates\n";
     std::string skipped;
     const auto skip = [&](std::size_t n, const char* one, const char* many) {
         if (n) skipped += FormatText("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);
@@ -167,7 +176,7 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
             for (const ReceiverTrend& r : axis->receivers) {
                 std::string line = head + FormatText(",%c%u,%u,", r.axis, r.index, r.index + 1);
                 if (r.nDays == 0) {
-                    line += "no value,0,,,,,,,,,,,,";
+                    line += "no value,0,,,,,,,,,,,";  // empty up to days_to_threshold
                 } else {
                     const bool bTrended = !(r.flags & kFlagDead);
                     line += CsvField(r.flags ? FlagText(r.flags) : "ok") + FormatText(",%zu,", r.nDays) +

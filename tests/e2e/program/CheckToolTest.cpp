@@ -343,3 +343,78 @@ TEST(CheckTool, RecordNamesEveryRequestThatGotNoPacket) {
     EXPECT_EQ(replayed.exitCode, 0u) << replayed.output;
     e2e::RemoveFolder(folder);
 }
+
+// Outputs that name one file, by any spelling: refused as a bad command line
+// before anything is written, and the file that was there keeps its bytes
+// (a table holds months of history; a recording may be the only copy).
+TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
+    const std::string folder = MakeFolder("lumagrid-outputs");
+    const std::string kTable = "Date\t2026:12:01\r\nX0\t1000\r\nX1\t1000\r\nXAvr\t1000\r\n";
+    const std::string kRecording = "\x89LGREC\r\n not played: refused before the library loads";
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        HANDLE h = ::CreateFileA((folder + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ::CloseHandle(h);
+    };
+    std::string forward = folder;
+    for (char& c : forward) c = c == '\\' ? '/' : c;
+    // Under Wine, drive Z: is the Unix root: a second route to the same file.
+    std::string unixSpelling;
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    if (auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")))) {
+        const std::wstring wide(folder.begin(), folder.end());
+        if (char* p = unixName((wide + L"\\t_1.txt").c_str())) {
+            unixSpelling = std::string("Z:") + p;
+            ::HeapFree(::GetProcessHeap(), 0, p);
+        }
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::string sim;     // QUORVANE_SIM, in the folder; empty: none
+        std::string kept;    // the file that must keep its bytes
+        const char* inErr;
+    } cases[] = {
+        {{"--json", "r.out", "--junit", "r.out"}, "", "", "--json and --junit name the same file (r.out)"},
+        {{"--json", "r.json", "--log", ".\\R.JSON"}, "", "", "--json and --log name the same file"},
+        {{"--junit", "r.xml", "--log", forward + "/r.xml"}, "", "", "--junit and --log name the same file"},
+        {{"trend", "t_1.txt", "--csv", ".\\t_1.txt"}, "", "t_1.txt", "--csv .\\t_1.txt is also a table (t_1.txt)"},
+        {{"trend", "t_1.txt", "--svg", "T_1.TXT"}, "", "t_1.txt", "--svg T_1.TXT is also a table"},
+        {{"trend", "t_1.txt", "--csv", forward + "/t_1.txt"}, "", "t_1.txt", "is also a table"},
+        {{"trend", "t_1.txt", "--csv", "r.csv", "--svg", "R.CSV"}, "", "", "--csv and --svg name the same file"},
+        {{"record", "--frame", "1", "--seconds", "1", ".\\SITE.LGREC"}, "site.lgrec", "site.lgrec",
+         "is the recording the library plays"},
+        {{"record", "--frame", "1", "--seconds", "1", "site.lgrec"}, "bench.scn", "site.lgrec",
+         "is the recording the library plays"},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    if (!unixSpelling.empty()) all.push_back({{"trend", "t_1.txt", "--csv", unixSpelling}, "", "t_1.txt", "is also a table"});
+    for (const Case& c : all) {
+        put("t_1.txt", kTable);
+        put("site.lgrec", kRecording);
+        put("bench.scn", "[frame]\r\nrecording = site.lgrec\r\n");
+        e2e::Session session;
+        e2e::LaunchOptions options;
+        options.exeName = "LumagridCheck.exe";
+        options.folder = folder;
+        options.keepFolder = true;
+        if (!c.sim.empty()) options.scenarioFile = folder + "\\" + c.sim;
+        options.args = c.args;
+        ASSERT_TRUE(session.launch(options)) << session.lastError();
+        DWORD exitCode = 0;
+        ASSERT_TRUE(session.waitExit(30000, &exitCode));
+        std::string output;
+        for (const std::string& line : session.traceLines()) output += line + "\n";
+        const std::string what = c.args.back();
+        EXPECT_EQ(exitCode, 64u) << what << "\n" << output;
+        EXPECT_NE(output.find(c.inErr), std::string::npos) << what << "\n" << output;
+        EXPECT_NE(output.find("usage: LumagridCheck"), std::string::npos) << what << "\n" << output;
+        if (!c.kept.empty()) {
+            EXPECT_EQ(session.readFile(c.kept), c.kept == "t_1.txt" ? kTable : kRecording) << what;
+        }
+        for (const char* output : {"r.out", "r.json", "r.xml", "r.csv"})
+            EXPECT_EQ(::GetFileAttributesA((folder + "\\" + output).c_str()), INVALID_FILE_ATTRIBUTES) << what;
+    }
+    e2e::RemoveFolder(folder);
+}

@@ -1,12 +1,15 @@
 // The trend command over files in memory: exit codes, what it names, what it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "check/Trend.h"
 #include "check/TrendCommand.h"
 #include "check/TrendOutputs.h"
 
@@ -50,6 +53,16 @@ Outcome RunWith(const std::vector<std::string>& args, std::map<std::string, std:
                 names.push_back(path.substr(folder.size()));
         return true;
     };
+    // As Windows names files: "./" and case make no other file.
+    env.sameFile = [](const std::string& a, const std::string& b) {
+        auto fold = [](std::string s) {
+            if (s.compare(0, 2, "./") == 0) s.erase(0, 2);
+            for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return s;
+        };
+        return fold(a) == fold(b);
+    };
+    ParseTableDate("2026:12:10", env.today);
     std::ostringstream out, err;
     const int code = RunTrendCommand(args, env, out, err);
     return {code, out.str(), err.str(), files};
@@ -72,7 +85,11 @@ TEST(TrendCommand, ExitCodes) {
         {{"sound_2.txt", "--horizon"}, 64, "needs a value"},
         {{"sound_2.txt", "--frobnicate"}, 64, "unknown option --frobnicate"},
         {{}, 64, "no table"},
-        {{"sound_2.txt", "--csv", "sound_2.txt"}, 64, "also a table"},
+        {{"sound_2.txt", "--csv", "sound_2.txt"}, 64, "--csv sound_2.txt is also a table"},
+        {{"sound_2.txt", "--csv", "./sound_2.txt"}, 64, "--csv ./sound_2.txt is also a table (sound_2.txt)"},
+        {{"sound_2.txt", "--svg", "SOUND_2.TXT"}, 64, "--svg SOUND_2.TXT is also a table (sound_2.txt)"},
+        {{"sound_2.txt", "--csv", "t.out", "--svg", "./T.OUT"}, 64, "--csv and --svg name the same file"},
+        {{"*_?.txt", "--csv", "./Weak_1.txt"}, 0, ""},  // a pattern never takes an output as a table
         {{"weak_1.txt", "missing_3.txt"}, 2, "cannot read missing_3.txt: No such file or directory"},
         {{"notes.txt"}, 2, "cannot read notes.txt: no Date row"},
         {{"sound_2.txt", "--csv", "out.csv"}, 0, ""},
@@ -128,6 +145,100 @@ TEST(TrendCommand, CsvAndSvgBytes) {
     const std::string& svg = run.files.at("t.svg");
     EXPECT_NE(svg.find("a,&quot;b&quot; &lt;&amp;&gt;, row 4"), std::string::npos);
     EXPECT_EQ(svg.find("<&>"), std::string::npos);
+}
+
+// December 2026 up to the 11th (today is the 10th, a station may be a day
+// ahead): X1 fades by 50 a day from 1000, X0 and X2 hold 1000, after `extra`
+// Date cells with X1 at 1000.
+std::string FadingTable(const std::vector<std::string>& extra = {}) {
+    std::string date = "Date", x[3] = {"X0", "X1", "X2"};
+    for (int d = 1; d <= 11; ++d) {
+        date += FormatText("\t2026:12:%02d", d);
+        for (int r = 0; r < 3; ++r) x[r] += "\t" + std::to_string(r == 1 ? 1050 - 50 * d : 1000);
+    }
+    for (const std::string& cell : extra) {
+        date += "\t" + cell;
+        for (std::string& row : x) row += "\t1000";
+    }
+    return date + "\r\n" + x[0] + "\r\n" + x[1] + "\r\n" + x[2] + "\r\n";
+}
+
+TEST(TrendCommand, TablesAsEditorsAndClocksLeaveThem) {
+    struct Case {
+        const char* what;
+        std::string table;
+        int code;
+        std::vector<const char*> inOut;
+        const char* inErr;
+    } cases[] = {
+        {"as written", FadingTable(), 1, {"11 days from 2026:12:01 to 2026:12:11", "X1      R2      crossing"}, ""},
+        {"a byte-order mark", "\xEF\xBB\xBF" + FadingTable(), 1, {"X1      R2      crossing"}, ""},
+        {"dates no day can have",
+         FadingTable({"9999:12:31", "2026:13:01", "2026:12:12"}),
+         1,
+         {"11 days from 2026:12:01 to 2026:12:11", "X1      R2      crossing",
+          "warning: column 13 skipped: its date \"9999:12:31\" lies ahead of today",
+          "warning: column 14 skipped: its date \"2026:13:01\" is no calendar date",
+          "warning: column 15 skipped: its date \"2026:12:12\" lies ahead of today"},
+         ""},
+        {"only a Date row", "Date\t2026:12:01\t2026:12:02\r\n", 2, {}, "e_1.txt: not one receiver value above 0 on its 2 days"},
+        {"every day all zero", "Date\t2026:12:01\r\nX0\t0\r\nX1\t0\r\nXAvr\t0\r\nY0\t0\r\n", 2, {},
+         "e_1.txt: not one receiver value above 0 on its 1 day"},
+        {"only dates ahead", "Date\t9999:12:31\r\nX0\t5\r\n", 2, {}, "e_1.txt: its Date row holds no date"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = RunWith({"e_1.txt"}, {{"e_1.txt", c.table}});
+        EXPECT_EQ(run.code, c.code) << c.what << "\n" << run.out << run.err;
+        for (const char* text : c.inOut) EXPECT_NE(run.out.find(text), std::string::npos) << c.what << "\n" << run.out;
+        EXPECT_NE(run.err.find(c.inErr), std::string::npos) << c.what << "\n" << run.err;
+        if (c.code == 2) {
+            EXPECT_EQ(run.out, "") << c.what;
+        }
+    }
+}
+
+// Every CSV row has the header's fields, whatever the receiver's status: a
+// short or long row shifts every later column for a spreadsheet.
+TEST(TrendCommand, EveryCsvRowHasTheHeadersFields) {
+    std::string table = FadingTable();
+    table += "X3\t" + std::string(10, '\t') + "\r\n";  // no value
+    table += "X4";
+    for (int d = 1; d <= 11; ++d) table += "\t0";    // dead
+    table += "\r\nX5";
+    for (int d = 1; d <= 11; ++d) table += "\t200";  // below
+    table += "\r\nX6";
+    for (int d = 1; d <= 11; ++d) table += d <= 4 ? "\t1500" : "\t1000";  // dropped (quoted with crossing)
+    table += "\r\n";
+    const Outcome run = RunWith({"e_1.txt", "--csv", "e.csv", "--drop", "15"}, {{"e_1.txt", table}});
+    ASSERT_EQ(run.code, 1) << run.err;
+    const auto fields = [](const std::string& line) {
+        std::vector<std::string> result(1);
+        bool bQuoted = false;
+        for (const char c : line) {
+            if (c == '"')
+                bQuoted = !bQuoted;
+            else if (c == ',' && !bQuoted)
+                result.emplace_back();
+            else
+                result.back() += c;
+        }
+        return result;
+    };
+    const std::string& csv = run.files.at("e.csv");
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t at = 3, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
+        rows.push_back(fields(csv.substr(at, end - at)));
+    ASSERT_EQ(rows.size(), 1u + 7u);
+    const std::vector<std::string>& header = rows[0];
+    const std::size_t threshold = std::find(header.begin(), header.end(), "threshold_pct") - header.begin();
+    ASSERT_LT(threshold, header.size());
+    std::string statuses;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), header.size()) << rows[i][4] << " " << rows[i][6];
+        EXPECT_EQ(rows[i][threshold], "33") << rows[i][4];
+        statuses += rows[i][6] + "|";
+    }
+    EXPECT_EQ(statuses, "ok|crossing|ok|no value|dead|below|crossing, dropped|");
 }
 
 TEST(TrendCommand, XmlTextKeepsOnlyWhatXmlAllows) {

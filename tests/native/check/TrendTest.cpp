@@ -99,10 +99,11 @@ TEST(Trend, SlopeByCalendarDayAndCrossing) {
 
 // 20 days; with --days 14 the window is days 7..20. Its first seven levels are
 // 90 10 80 20 70 30 60 (median 60), its last seven 44 plus noise around it
-// (median 44 or 46): 26.7 % below 60 is dropped, 23.3 % is not. Days 1..6 at
-// 5 % would pull the first week's median down if the window ignored --days.
+// (median 44, 45 or 46): 26.7 % below 60 is dropped, exactly 25 % and 23.3 %
+// are not. Days 1..6 at 5 % would pull the first week's median down if the
+// window ignored --days.
 TEST(Trend, MedianWindowsAndDrop) {
-    for (const int last : {44, 46}) {
+    for (const int last : {44, 45, 46}) {
         std::vector<int> v(6, 50);
         for (const int p : {90, 10, 80, 20, 70, 30, 60}) v.push_back(p * 10);
         for (const int p : {last, 99, 2, last, 98, 1, last}) v.push_back(p * 10);
@@ -115,7 +116,14 @@ TEST(Trend, MedianWindowsAndDrop) {
         EXPECT_DOUBLE_EQ(x0.firstWeekMedian, 60.0);
         EXPECT_DOUBLE_EQ(x0.lastWeekMedian, last);
         EXPECT_EQ((x0.flags & kFlagDropped) != 0, last == 44) << last;
+        if (last != 45) continue;
+        options.dropPercent = 24.99;  // just below the 25 % drop
+        EXPECT_EQ(Trend(Table(Dates(1, 20), Balanced(v)), options).x.receivers[0].flags & kFlagDropped, kFlagDropped);
     }
+    // A window of an even number of days: the mean of the two middle levels (60 58 54 52: 56).
+    const ReceiverTrend even = Trend(Table(Dates(1, 4), Balanced({600, 580, 540, 520}))).x.receivers[0];
+    EXPECT_DOUBLE_EQ(even.firstWeekMedian, 56.0);
+    EXPECT_DOUBLE_EQ(even.lastWeekMedian, 56.0);
 }
 
 // The LED check's average is the sum over the nonzero values, cut to a whole
@@ -154,7 +162,10 @@ TEST(Trend, ReadsWhatTablesHold) {
     EXPECT_EQ(table.days[1].date, "2013:05:02");
     EXPECT_EQ(table.days[2].date, "2013:05:04");
     EXPECT_EQ(table.nRepeatedColumns, 1u);
-    EXPECT_EQ(table.nUndatedColumns, 2u);
+    EXPECT_EQ(table.nUndatedColumns, 1u);
+    ASSERT_EQ(table.badDates.size(), 1u);  // "2013:5:3", column 6 counting the labels
+    EXPECT_EQ(table.badDates[0].column, 6u);
+    EXPECT_FALSE(table.badDates[0].bAhead);
     EXPECT_EQ(table.nGarbageCells, 3u);  // -5, " 400", 4294967295; the others lie in skipped columns
     EXPECT_EQ(table.nForeignLines, 3u);  // the second X0, X07, note
     ASSERT_EQ(table.x.rows.size(), 2u);

@@ -248,6 +248,7 @@ TEST(Recording, DamagedOrHostileFilesGiveAClearMessage) {
         {"records miscounted", [&](Bytes& f) { f[a.block + 12] -= 1; recrcBlock(f, a.block); }, "its head says"},
         {"time going back", [&](Bytes& f) { PutLE(f, a.next + 4, 0, 8); recrcBlock(f, a.next); }, "before the previous block's last record"},
         {"end mark counts", [&](Bytes& f) { f[a.end + 20] += 1; Recrc(f, a.end, a.end + 28); }, "the end mark at byte"},
+        {"end mark checksum", [&](Bytes& f) { f[a.end + 31] ^= 0x80; }, "is damaged (checksum)"},
         {"trailing bytes", [](Bytes& f) { f.push_back(0); }, "data after the end mark"},
         {"no block", [&](Bytes& f) { f[a.block] = 'x'; }, "no block starts here"},
     };

@@ -189,6 +189,25 @@ def main():
             fail(f"the report does not list {line!r} of {name}")
     check_svg(svg_path, tables, flagged)
 
+    # A receiver without a value beside dead, below and fading ones, a byte-order
+    # mark in front: every row has the header's fields, as csv reads them.
+    odd = WORK / "odd_3.txt"
+    days = [f"2026:11:{d:02d}" for d in range(1, 11)]
+    rows = {"X0": ["1000"] * 10, "X1": [str(1000 - 60 * d) for d in range(10)], "X2": [""] * 10,
+            "X3": ["0"] * 10, "X4": ["100"] * 10}
+    odd.write_bytes(("\ufeffDate\t" + "\t".join(days) + "\r\n" +
+                     "".join(f"{label}\t" + "\t".join(cells) + "\r\n" for label, cells in rows.items())).encode())
+    odd_csv = WORK / "odd.csv"
+    run = subprocess.run([TREND, str(odd), "--csv", str(odd_csv)], capture_output=True, text=True)
+    with open(odd_csv, newline="", encoding="utf-8-sig") as f:
+        lines = list(csv.reader(f))
+    statuses = [line[6] for line in lines[1:]]
+    if run.returncode != 1 or any(len(line) != len(lines[0]) for line in lines) or \
+            {"ok", "no value", "dead", "below"} - set(statuses) or \
+            any(line[lines[0].index("threshold_pct")] != str(THRESHOLD) for line in lines[1:]):
+        fail(f"odd table: exit {run.returncode}, rows {lines}")
+    print(f"every status ({', '.join(sorted(set(statuses)))}): {len(lines[0])} fields in every row")
+
     missing = WORK / "gone_9.txt"
     run = subprocess.run([TREND, str(tables[0]), str(missing)], capture_output=True, text=True)
     if run.returncode != 2 or f"cannot read {missing}" not in run.stderr or tables[0].name not in run.stdout:

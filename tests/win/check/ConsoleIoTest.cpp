@@ -125,3 +125,53 @@ TEST(ConsoleOutput, LongTextGoesInPiecesThatKeepSurrogatePairsWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// The spellings a user gives one file: case, ".\", a detour through "..",
+// forward slashes, the full path, a file held open by another program; and
+// for a file not there yet the same, compared by where it would be.
+TEST(ConsoleSameFile, SpellingsOfOneFileAreOneFileAndNeighboursAreNot) {
+    char szTemp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szTemp);
+    const std::string folder = std::string(szTemp) + "lumagrid-same-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ::CreateDirectoryA((folder + "\\Sub").c_str(), nullptr);
+    const std::string table = folder + "\\Sub\\t_1.txt";
+    std::string error;
+    ASSERT_TRUE(console::WriteFileUtf8Path(table, "Date\t2026:12:01\r\n", error)) << error;
+    ASSERT_TRUE(console::WriteFileUtf8Path(folder + "\\Sub\\t_2.txt", "x", error)) << error;
+    char szCurrent[MAX_PATH];
+    ::GetCurrentDirectoryA(MAX_PATH, szCurrent);
+    ASSERT_TRUE(::SetCurrentDirectoryA((folder + "\\Sub").c_str()));
+    // Held without sharing reads: the identity is still there to compare.
+    HANDLE hHeld = ::CreateFileA(table.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    struct Case {
+        std::string a, b;
+        bool bSame;
+    } cases[] = {
+        {"t_1.txt", "t_1.txt", true},
+        {"t_1.txt", ".\\t_1.txt", true},
+        {"t_1.txt", "T_1.TXT", true},
+        {"t_1.txt", "../sub/./T_1.txt", true},
+        {"t_1.txt", table, true},
+        {"t_1.txt", folder + "/SUB/t_1.txt", true},
+        {"t_1.txt", "t_2.txt", false},
+        {"t_1.txt", "t_1.txt.csv", false},
+        {"new.csv", "NEW.CSV", true},  // neither there yet
+        {"new.csv", folder + "\\sub\\..\\SUB\\New.csv", true},
+        {"new.csv", "new.svg", false},
+        {"no-such\\new.csv", "No-Such\\NEW.csv", true},
+        {"no-such\\new.csv", "new.csv", false},
+        {"t_1.txt", "t_1.txt\\new.csv", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(console::SameFile(c.a, c.b), c.bSame) << c.a << " | " << c.b;
+    ::CloseHandle(hHeld);
+    ::SetCurrentDirectoryA(szCurrent);
+    ::DeleteFileA(table.c_str());
+    ::DeleteFileA((folder + "\\Sub\\t_2.txt").c_str());
+    ::RemoveDirectoryA((folder + "\\Sub").c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
