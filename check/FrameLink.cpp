@@ -55,8 +55,8 @@ void CFrameLink::InstallInterruptHandler() {
 bool CFrameLink::Open(std::string& error) {
     const quorvane::LoadedLibrary loaded = quorvane::LoadQuorvaneLibrary(m_lib);
     if (loaded.hLib == nullptr) {
-        // The loader's text is in the system code page (FormatMessageA); the
-        // console tool's texts are UTF-8.
+        // The system's words as characters, then UTF-8 like every text of
+        // the console tool: right on a Korean Windows too.
         error = Narrow(quorvane::RefusalTextWide(loaded).c_str(), CP_UTF8);
         return false;
     }
