@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "LumagridVersion.h"
-#include "link/RecordingIndex.h"
+#include "recording/RecordingIndex.h"
 #include "reports/FileErrors.h"
 
 namespace {
