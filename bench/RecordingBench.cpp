@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/Recording.h"
-#include "link/RecordingIndex.h"
+#include "recording/Recording.h"
+#include "recording/RecordingIndex.h"
 #include "sim/SimEngine.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "app/LumagridApp.h"
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
-#include "link/RecordingIndex.h"
+#include "recording/RecordingIndex.h"
 
 namespace {
 CLumagridApp g_app;

@@ -1,20 +1,14 @@
-// A recording of one frame's dump stream to a .lgrec file. The packet handler
-// only queues (a copy under a short lock); a writer thread of the recording's
-// own encodes, compresses and writes about every 100 ms, so neither zlib nor
-// a slow disk ever holds the window or the library's thread.
+// A recording of one frame's dump stream to a .lgrec file: the Windows side
+// of a recording::RecordWriter (the file, the clock, the notice to a window).
+// The window program and the console tool both record through it.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "link/Recording.h"
+#include "recording/RecordWriter.h"
 
 namespace scope {
 
@@ -24,8 +18,11 @@ public:
     typedef BOOL(WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
                                       LPOVERLAPPED pOverlapped);
 
+    // A steady clock for pfnNowMs where no test needs to set the time.
+    static double SteadyMs();
+
     // How often the writer takes the queued records.
-    static constexpr DWORD kDrainPeriodMs = 100;
+    static constexpr DWORD kDrainPeriodMs = static_cast<DWORD>(recording::RecordWriter::kDrainPeriod.count());
 
     DumpRecorder(const recording::Header& header, const recording::EncoderOptions& options, ClockFn pfnNowMs,
                  WriteFileFn pfnWrite);
@@ -34,7 +31,8 @@ public:
     DumpRecorder& operator=(const DumpRecorder&) = delete;
 
     // Creates the file (replacing one of that name), writes the header and
-    // starts the writer, which posts nMessage to hNotify should a write fail.
+    // starts the writer, which posts nMessage to hNotify should a write fail
+    // (no notice with a null hNotify: the caller polls Failed()).
     // 0, or the Windows error; then no file is left behind.
     DWORD Open(const std::wstring& path, HWND hNotify, UINT nMessage);
 
@@ -42,10 +40,10 @@ public:
     // a write failed.
     void AddRequest(std::uint8_t request);
     void AddPacket(std::uint8_t request, const std::uint8_t* bytes);
-    std::size_t PacketSize() const { return m_nPacketSize; }
+    std::size_t PacketSize() const { return m_writer.PacketSize(); }
 
     // A write failed: the writer stopped and the notice is on its way.
-    bool Failed() const { return m_bFailed.load(); }
+    bool Failed() const { return m_writer.Failed(); }
 
     // Ends the recording: the queued records, the open block and the end mark
     // go to the file (after a failed write nothing more does: the file stays
@@ -53,36 +51,29 @@ public:
     void Close();
 
     // Valid after Close.
-    DWORD WriteError() const { return m_nWriteError; }
-    std::uint64_t Packets() const { return m_encoder.PacketCount(); }
-    std::uint64_t Dropped() const { return m_queue.Dropped(); }
+    DWORD WriteError() const { return m_writer.WriteError(); }
+    std::uint64_t Packets() const { return m_writer.Packets(); }
+    std::uint64_t Dropped() const { return m_writer.Dropped(); }
+    std::uint64_t BytesWritten() const { return m_writer.BytesWritten(); }
 
 private:
+    // The open file as the writer's sink.
+    class FileSink : public recording::ByteSink {
+    public:
+        explicit FileSink(WriteFileFn pfnWrite) : m_pfnWrite(pfnWrite) {}
+        std::uint32_t Write(const std::uint8_t* bytes, std::size_t size) override;
+        HANDLE m_hFile = INVALID_HANDLE_VALUE;
+
+    private:
+        const WriteFileFn m_pfnWrite;
+    };
+
     std::uint64_t NowUs() const;
-    void Run();
-    // Moves the queued records into the encoder and its finished bytes to the
-    // file; false once a write failed.
-    bool WriteDue(bool bFinish);
-    DWORD WriteAll(const std::vector<std::uint8_t>& bytes);
 
-    const std::size_t m_nPacketSize;
     const ClockFn m_pfnNowMs;
-    const WriteFileFn m_pfnWrite;
     double m_dStartMs = 0.0;
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
-    HWND m_hNotify = nullptr;
-    UINT m_nMessage = 0;
-
-    recording::RecordQueue m_queue;
-    recording::Encoder m_encoder;  // the writer's, until Close joined it
-    std::vector<std::uint8_t> m_output;
-    DWORD m_nWriteError = 0;
-    std::atomic<bool> m_bFailed{false};
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_bStop = false;
-    std::thread m_writer;
+    FileSink m_file;
+    recording::RecordWriter m_writer;  // after m_file: it writes there until it is joined
 };
 
 }  // namespace scope

@@ -4,13 +4,11 @@
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
 #include "framework/FileDialog.h"
+#include "scope/RecordingHeader.h"
 #include "scope/RecordingName.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-
-#include "LumagridVersion.h"
 
 namespace {
 constexpr wchar_t kRecordTitle[] = L"Record Dump Stream As";
@@ -18,17 +16,6 @@ constexpr wchar_t kRecordTitle[] = L"Record Dump Stream As";
 constexpr wchar_t kRecordFilter[] = L"Dump recording (*.lgrec)\0*.lgrec\0All Files (*.*)\0*.*\0";
 constexpr COLORREF kRecordColour = RGB(0, 0, 0);
 
-recording::LocalTime ToLocalTime(const SYSTEMTIME& t) {
-    recording::LocalTime time;
-    time.year = t.wYear;
-    time.month = static_cast<std::uint8_t>(t.wMonth);
-    time.day = static_cast<std::uint8_t>(t.wDay);
-    time.hour = static_cast<std::uint8_t>(t.wHour);
-    time.minute = static_cast<std::uint8_t>(t.wMinute);
-    time.second = static_cast<std::uint8_t>(t.wSecond);
-    time.millisecond = t.wMilliseconds;
-    return time;
-}
 
 // The status box shows the system code page; the path was chosen in UTF-16.
 std::string DisplayName(const std::string& pathUtf8) { return Narrow(Widen(pathUtf8.c_str(), CP_UTF8).c_str()); }
@@ -100,18 +87,8 @@ void CLumagridDlg::StartRecording(int nRow, const std::wstring& chosenPath) {
     const quorvane::DeviceRecord& device = m_arrDeviceRecords[static_cast<std::size_t>(nRow)];
     const int nUsbIndexNo = device.nUsbIndexNo;
 
-    recording::Header header;
-    header.programVersion = LUMAGRID_VERSION_TEXT;
     SYSTEMTIME now{};
     m_pfnLocalTime(&now);
-    header.started = ToLocalTime(now);
-    header.frameName = device.name;
-    header.frameVersion = device.version;
-    header.deviceType = device.nDeviceType;
-    header.usbIndexNo = nUsbIndexNo;
-    header.deviceInfoStResult = device.nInfoSTResult;
-    std::memcpy(header.deviceInfoSt.data(), &device.infoST, sizeof device.infoST);
-
     quorvane::FrameSettings answer = m_SysInfoAnswer;
     int nSysInfoResult = m_nSysInfoResult;
     if (m_nSysInfoUsbIndex != nUsbIndexNo) {
@@ -120,23 +97,24 @@ void CLumagridDlg::StartRecording(int nRow, const std::wstring& chosenPath) {
         answer = quorvane::FrameSettings{};
         nSysInfoResult = m_lib.getSysInfo != nullptr ? m_lib.getSysInfo(nUsbIndexNo, &answer) : 0;
     }
-    header.sysInfoResult = nSysInfoResult;
-    std::memcpy(header.frameSettings.data(), &answer, sizeof answer);
 
     // The counts the frame's packets are read with: those in force when it is
     // the frame in force, else those a pass would give it (its row's, then
     // its answer's).
+    std::uint16_t nXCount = 0, nYCount = 0;
     if (m_nFrameUsbIndex == nUsbIndexNo) {
-        header.xCount = m_FrameSettings.m_nXTCount;
-        header.yCount = m_FrameSettings.m_nYTCount;
+        nXCount = m_FrameSettings.m_nXTCount;
+        nYCount = m_FrameSettings.m_nYTCount;
     } else {
-        header.xCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
-        header.yCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
-        if (header.xCount == 0 && header.yCount == 0 && nSysInfoResult) {
-            header.xCount = answer.m_nXTCount;
-            header.yCount = answer.m_nYTCount;
+        nXCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 1)));
+        nYCount = static_cast<std::uint16_t>(std::atoi(DeviceList.GetItemText(nRow, 2)));
+        if (nXCount == 0 && nYCount == 0 && nSysInfoResult) {
+            nXCount = answer.m_nXTCount;
+            nYCount = answer.m_nYTCount;
         }
     }
+    const recording::Header header =
+        scope::RecordingHeader(device, now, nSysInfoResult, answer, nXCount, nYCount);
 
     const std::string pathUtf8 = scope::WithRecordingExtension(Narrow(chosenPath.c_str(), CP_UTF8));
     auto recorder = std::make_unique<scope::DumpRecorder>(header, m_recordingOptions, m_pfnNowMs, m_pfnWriteFile);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "link/Recording.h"
-#include "link/RecordingIndex.h"
+#include "recording/Recording.h"
+#include "recording/RecordingIndex.h"
 
 using namespace recording;
 

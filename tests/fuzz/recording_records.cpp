@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "link/Recording.h"
+#include "recording/Recording.h"
 
 using namespace recording;
 

@@ -3,12 +3,14 @@
 // pause during an auto-save pass and a disk that fills up.
 #include "DialogFixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
 #include "LumagridVersion.h"
-#include "link/RecordingIndex.h"
+#include "recording/RecordingIndex.h"
 #include "reports/FileErrors.h"
+#include "scope/RecordingHeader.h"
 
 namespace {
 struct SaveDialog {
@@ -272,4 +274,66 @@ TEST_F(RecordingTest, WriteErrorEndsTheRecordingWithTheBoxAndKeepsWhatWasWritten
     const recording::RecordingIndex index = Index();
     EXPECT_EQ(index.status, recording::IndexStatus::CutShort) << index.message;
     EXPECT_EQ(Values(index, 0x01), (std::vector<int>{1, 2, 3}));
+}
+
+namespace {
+// A file that takes at most five bytes a call, as WriteFile may.
+BOOL WINAPI FiveBytesAtATime(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten, LPOVERLAPPED pOverlapped) {
+    return ::WriteFile(hFile, pData, std::min<DWORD>(nBytes, 5), pnWritten, pOverlapped);
+}
+double g_nowMs = 0;
+double NowMs() { return g_nowMs; }
+}  // namespace
+
+// The console tool's way: the header from the device record, the file
+// written with no window to notify. What the library returned is kept as it
+// returned it, and a short write is carried on, not taken for a full disk.
+TEST(RecordingHeader, KeepsTheLibrarysResultsAndIsWrittenWithoutAWindow) {
+    quorvane::DeviceRecord device;
+    device.name = "Quorvane \xB1\xA4";  // system code page bytes, kept as they are
+    device.version = "3.1";
+    device.nDeviceType = 2;
+    device.nUsbIndexNo = 11;
+    device.nInfoSTResult = -2;
+    device.infoST.nXCells = 0x0102;
+    quorvane::FrameSettings answer{};
+    answer.m_nXTCount = 8;
+    answer.m_nYTCount = 6;
+    const SYSTEMTIME started{2031, 12, 3, 31, 23, 59, 58, 7};
+    const recording::Header header = scope::RecordingHeader(device, started, 7, answer, 8, 6);
+    EXPECT_EQ(header.programVersion, LUMAGRID_VERSION_TEXT);
+    EXPECT_EQ(recording::ToText(header.started), "2031-12-31 23:59:58.007");
+    EXPECT_EQ(header.sysInfoResult, 7);  // not 1: the file says what getSysInfo returned
+    EXPECT_EQ(header.deviceInfoStResult, -2);
+    EXPECT_EQ(header.deviceInfoSt[2], 0x02);
+    EXPECT_EQ(header.deviceInfoSt[3], 0x01);
+    EXPECT_EQ(std::memcmp(header.frameSettings.data(), &answer, sizeof answer), 0);
+
+    wchar_t base[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, base);
+    const std::wstring path = std::wstring(base) + L"lumagrid-header-" + std::to_wstring(::GetCurrentProcessId()) +
+                              L".lgrec";
+    std::uint64_t nBytes = 0;
+    {
+        scope::DumpRecorder recorder(header, {}, &NowMs, &FiveBytesAtATime);
+        ASSERT_EQ(recorder.Open(path, nullptr, 0), 0u);
+        recorder.AddRequest(0x05);
+        const std::vector<std::uint8_t> packet(header.PacketSize(), 0x33);
+        for (int i = 0; i < 20; ++i) {
+            g_nowMs += 10;
+            recorder.AddPacket(0x05, packet.data());
+        }
+        recorder.Close();
+        EXPECT_EQ(recorder.WriteError(), 0u);
+        EXPECT_EQ(recorder.Packets(), 20u);
+        nBytes = recorder.BytesWritten();
+    }
+    const recording::RecordingIndex index = recording::IndexRecordingFile(Narrow(path.c_str()));
+    ::DeleteFileW(path.c_str());
+    ASSERT_EQ(index.status, recording::IndexStatus::Complete) << index.message;
+    EXPECT_TRUE(index.header == header);
+    ASSERT_TRUE(index.Find(0x05));
+    EXPECT_EQ(index.Find(0x05)->Count(), 20u);
+    EXPECT_EQ(index.endTimeUs, 200'000u);
+    EXPECT_GT(nBytes, header.PacketSize());
 }

@@ -1,4 +1,4 @@
-#include "link/RecordingIndex.h"
+#include "recording/RecordingIndex.h"
 
 #include <algorithm>
 #include <array>

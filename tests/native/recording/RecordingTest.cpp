@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/Recording.h"
-#include "link/RecordingIndex.h"
+#include "recording/Recording.h"
+#include "recording/RecordingIndex.h"
 #include "sim/SimEngine.h"
 
 namespace {
