@@ -102,20 +102,4 @@ TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
     EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected\r\n");
 }
 
-TEST(CheckReport, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {
-    const std::string r = "\xEF\xBF\xBD";
-    struct Case {
-        std::string in;
-        bool bXml;
-        std::string out;
-    };
-    for (const Case& c : {Case{"Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80", true, "Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80"},
-                          Case{"\xC0\x80", false, r + r}, Case{"\xED\xA0\x80", false, r + r + r},
-                          Case{"\xF4\x90\x80\x80", false, r + r + r + r}, Case{"ab\xE2\x82", false, "ab" + r + r},
-                          Case{"\xB7x", false, r + "x"}, Case{"\xEF\xBF\xBF", false, "\xEF\xBF\xBF"},
-                          Case{"\xEF\xBF\xBF", true, r + r + r}, Case{"a\x01\tb\x7F", true, "a" + r + "\tb\x7F"},
-                          Case{"a\x01", false, "a\x01"}})
-        EXPECT_EQ(ValidUtf8(c.in, c.bXml), c.out) << c.in;
-}
-
 }  // namespace
