@@ -102,4 +102,16 @@ TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
     EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected\r\n");
 }
 
+// Every text the JUnit file holds in an attribute is escaped for one: the
+// program's version went in as element text, so a quote in it ended the
+// attribute early and no reader could open the file.
+TEST(CheckReport, JunitEscapesTheVersionAsAnAttribute) {
+    RunInfo run;
+    run.programVersion = "1.0 \"rc\"\t<&>";
+    const std::string junit = JunitReport(run, {Frame("A")});
+    EXPECT_NE(junit.find("<testsuites name=\"LumagridCheck 1.0 &quot;rc&quot;&#9;&lt;&amp;&gt;\" tests=\""),
+              std::string::npos)
+        << junit;
+}
+
 }  // namespace

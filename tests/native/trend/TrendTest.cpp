@@ -10,6 +10,7 @@
 
 #include "reports/DailyTable.h"
 #include "reports/DailyTableReader.h"
+#include "reports/LedCheck.h"
 #include "tests/native/reports/DailyTableText.h"
 #include "trend/Trend.h"
 
@@ -160,6 +161,45 @@ TEST(Trend, TenThousandDays) {
     // Levels 50 on days 0..28, 40 on day 29: sum((x - 14.5)^2) = 30 (30^2 - 1) / 12 = 2247.5 and
     // sum((x - 14.5) y) = -10 (29 - 14.5), since the 50s add up to nothing around the mean.
     EXPECT_NEAR(x0.slope, -10.0 * 14.5 / 2247.5, 1e-9);
+}
+
+// "below" on the latest day is the LED check's own verdict on that day's
+// sample: the same average (a whole quotient, then float), the same cutline,
+// the same strict comparison at the line.
+TEST(Trend, BelowIsWhatTheLedCheckListsOnTheLatestDay) {
+    const std::vector<std::vector<std::uint32_t>> days = {
+        {330, 1672, 0},                        // average 1001, cutline 330: 330 stays
+        {329, 1673, 0},                        // 329 is listed
+        // A whole average of 33554433 is 33554432 as a float: at 99 % the
+        // cutline is 33218887, so 33218887 stays (33218888 unrounded).
+        {33218887, 33722206, 33722206},
+        {4294967294u, 4294967294u, 1},         // the largest values a table holds
+        {0, 0, 40},                            // one nonzero receiver: the others at 0 are listed
+    };
+    for (const int threshold : {1, 33, 99}) {
+        for (const std::vector<std::uint32_t>& sample : days) {
+            LedCheckInput input;
+            input.nThresholdPercent = threshold;
+            input.x.pSamples = sample.data();
+            input.x.nSamples = sample.size();
+            input.x.nCellCount = static_cast<unsigned>(sample.size());
+            const LedAxisResult led = AnalyseLedCheck(input).x;
+
+            std::vector<Row> rows;
+            for (std::size_t i = 0; i < sample.size(); ++i)
+                rows.push_back({"X" + std::to_string(i), {std::to_string(sample[i])}});
+            TrendOptions options;
+            options.thresholdPercent = threshold;
+            const TableTrend t = Trend(Table({"2013:05:01"}, rows), options);
+            EXPECT_EQ(t.x.average[0], static_cast<double>(led.fAverage));
+            std::vector<long long> below;
+            for (const ReceiverTrend& r : t.x.receivers)
+                if (r.flags & kFlagBelow || (r.flags & kFlagDead && led.nCutline > 0)) below.push_back(r.index + 1);
+            std::vector<long long> listed;
+            for (const LedFinding& f : led.low) listed.push_back(f.nReceiver);
+            EXPECT_EQ(below, listed) << threshold << "% of " << sample[0] << ", " << sample[1];
+        }
+    }
 }
 
 }  // namespace
