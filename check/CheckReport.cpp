@@ -46,6 +46,10 @@ std::string Attribute(const char* name, std::string_view value) {
     return std::string(" ") + name + "=\"" + XmlAttribute(value) + "\"";
 }
 
+// Text as every other output of the run holds it: nlohmann's own repair of
+// bytes that are no UTF-8 gives a cut-short sequence one U+FFFD, not one per byte.
+Json JsonText(const std::string& text) { return Json(ValidUtf8(text)); }
+
 Json Nullable(const std::optional<long long>& n) { return n ? Json(*n) : Json(nullptr); }
 
 bool IsListed(const FrameVerdict& frame) { return frame.nUsbIndexNo >= 0; }
@@ -54,11 +58,11 @@ std::string UsbIndexText(const FrameVerdict& frame) { return IsListed(frame) ? N
 
 Json FrameJson(const FrameVerdict& frame) {
     Json j;
-    j["name"] = frame.name;
+    j["name"] = JsonText(frame.name);
     j["usbindexNo"] = IsListed(frame) ? Json(frame.nUsbIndexNo) : Json(nullptr);
     j["verdict"] = VerdictName(frame.verdict());
-    j["error"] = frame.error.empty() ? Json(nullptr) : Json(frame.error);
-    j["reduced"] = frame.reduced.empty() ? Json(nullptr) : Json(frame.reduced);
+    j["error"] = frame.error.empty() ? Json(nullptr) : JsonText(frame.error);
+    j["reduced"] = frame.reduced.empty() ? Json(nullptr) : JsonText(frame.reduced);
     Json geometry;
     for (Axis axis : {Axis::X, Axis::Y}) {
         const AxisGeometry& g = frame.geometry[axis];
@@ -160,13 +164,15 @@ std::string JsonReport(const RunInfo& run, const std::vector<FrameVerdict>& fram
     Json axes = Json::array();
     for (BeamSet set : kBeamSets)
         if (o.nChosenSets & BeamSetBit(set)) axes.push_back(BeamSetName(set));
+    Json frameArguments = Json::array();
+    for (const std::string& frame : o.frames) frameArguments.push_back(JsonText(frame));
     Json j;
     j["version"] = kJsonSchemaVersion;
     j["program"] = "LumagridCheck";
-    j["programVersion"] = run.programVersion;
-    j["time"] = run.time;
+    j["programVersion"] = JsonText(run.programVersion);
+    j["time"] = JsonText(run.time);
     j["verdict"] = VerdictName(RunVerdict(frames, run.error));
-    j["error"] = run.error.empty() ? Json(nullptr) : Json(run.error);
+    j["error"] = run.error.empty() ? Json(nullptr) : JsonText(run.error);
     j["settings"] = {{"threshold", run.nThresholdPercent},
                      {"axes", axes},
                      {"packets", o.nPackets},
@@ -175,7 +181,7 @@ std::string JsonReport(const RunInfo& run, const std::vector<FrameVerdict>& fram
                      {"waitSeconds", o.nWaitSeconds},
                      {"flicker", o.flickerPercent ? Json(*o.flickerPercent) : Json(nullptr)},
                      {"minLevel", o.minLevel ? Json(*o.minLevel) : Json(nullptr)},
-                     {"frames", o.frames}};
+                     {"frames", frameArguments}};
     j["frames"] = Json::array();
     for (const FrameVerdict& frame : frames) j["frames"].push_back(FrameJson(frame));
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

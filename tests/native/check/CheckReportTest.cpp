@@ -114,4 +114,20 @@ TEST(CheckReport, JunitEscapesTheVersionAsAnAttribute) {
         << junit;
 }
 
+// A name cut inside a character reads alike in the JSON, the JUnit file and the
+// log: one U+FFFD per byte that is no UTF-8 (the JSON library's own repair gave
+// the cut-short sequence one).
+TEST(CheckReport, BadUtf8ReadsAlikeInEveryOutput) {
+    const std::string r = "\xEF\xBF\xBD";
+    RunInfo run;
+    run.options.frames = {"ab\xE2\x82"};
+    const std::vector<FrameVerdict> frames = {Frame("ab\xE2\x82", {}, "left\xF0\x9F")};
+    const std::string json = JsonReport(run, frames);
+    EXPECT_NE(json.find("\"name\": \"ab" + r + r + "\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"error\": \"left" + r + r + "\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"frames\": [\n      \"ab" + r + r + "\"\n    ]"), std::string::npos) << json;
+    EXPECT_NE(JunitReport(run, frames).find("name=\"ab" + r + r + " (usbindexNo 4)\""), std::string::npos);
+    EXPECT_EQ(LogLine("t", frames[0]), "t,ab" + r + r + ",4,error,,left" + r + r + "\r\n");
+}
+
 }  // namespace
