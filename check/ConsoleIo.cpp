@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "framework/Handle.h"
 #include "framework/String.h"
 #include "reports/WholeFile.h"
 
@@ -27,10 +28,6 @@ void Write(DWORD nStd, FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { ::CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 }  // namespace
 
 std::vector<std::string> Arguments() {
@@ -65,25 +62,10 @@ std::string FromCodePage(const std::string& text) {
 }
 
 bool ReadFileUtf8Path(const std::string& path, std::string& bytes, std::string& error) {
-    bytes.clear();
-    UniqueHandle file(::CreateFileW(WidePath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-        error = ErrorText(::GetLastError());
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        DWORD nRead = 0;
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &nRead, nullptr)) {
-            error = ErrorText(::GetLastError());
-            return false;
-        }
-        if (nRead == 0) return true;
-        bytes.append(buffer, nRead);
-    }
+    const DWORD nError = reports::ReadWholeFile(WidePath(path), bytes);
+    if (nError == ERROR_SUCCESS) return true;
+    error = ErrorText(nError);
+    return false;
 }
 
 bool WriteFileUtf8Path(const std::string& path, const std::string& bytes, std::string& error) {
@@ -99,9 +81,8 @@ HANDLE OpenLogFile(const std::wstring& path) {
 }
 
 bool AppendLine(const std::string& path, const std::string& line, std::string& error) {
-    UniqueHandle file(OpenLogFile(WidePath(path)));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    CHandle file(OpenLogFile(WidePath(path)));
+    if (!file) {
         error = ErrorText(::GetLastError());
         return false;
     }
@@ -221,11 +202,9 @@ check::FileIdentity IdentityOf(const std::string& path) {
     const std::wstring wide = WidePath(path);
     if (wide.empty()) return identity;
     // No access rights asked: the file's identity is metadata, readable even while another program holds it.
-    UniqueHandle file(::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-    } else {
+    CHandle file(::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file) {
         BY_HANDLE_FILE_INFORMATION info{};
         if (::GetFileInformationByHandle(file.get(), &info)) {
             identity.bExists = true;

@@ -12,12 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "link/DumpCodes.h"
 #include "link/QuorvaneTypes.h"
 #include "reports/LedCheck.h"
 
 namespace check {
 
-// Beam sets in request order; the value times 0x10 is the dump-axis code.
+// Beam sets in request order; the value times kDumpAxisStep is the dump-axis code.
 enum class BeamSet : int { OT = 0, TL1 = 1, TR1 = 2, TL2 = 3, TR2 = 4 };
 constexpr int kBeamSetCount = 5;
 constexpr BeamSet kBeamSets[kBeamSetCount] = {BeamSet::OT, BeamSet::TL1, BeamSet::TR1, BeamSet::TL2,
@@ -25,7 +26,8 @@ constexpr BeamSet kBeamSets[kBeamSetCount] = {BeamSet::OT, BeamSet::TL1, BeamSet
 constexpr unsigned BeamSetBit(BeamSet set) { return 1u << static_cast<int>(set); }
 constexpr unsigned kAllBeamSets = 0x1F;
 // The dump-axis code of the request byte (upper nibble), as the LED check numbers it.
-constexpr int DumpAxisCode(BeamSet set) { return static_cast<int>(set) * 0x10; }
+constexpr int DumpAxisCode(BeamSet set) { return static_cast<int>(set) * kDumpAxisStep; }
+static_assert(DumpAxisCode(BeamSet::TR2) == DUMP_AXIS_TR2, "beam sets follow the dump-axis codes");
 // "OT", "TL1", "TR1", "TL2", "TR2".
 const char* BeamSetName(BeamSet set);
 // The set of a name, upper or lower case; nothing for any other text.

@@ -36,11 +36,8 @@
 namespace {
 
 constexpr char kProgram[] = "LumagridCheck";
-constexpr std::uint8_t kMaximalIr = 5;
 
 std::wstring SettingsPath() { return settings::SettingsFilePath(dllsearch::ExecutableFolder()); }
-
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 // QUORVANE_SIM, which names what the substitute library plays; UTF-8.
 std::string SimulationVariable() {
@@ -119,7 +116,7 @@ bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& devi
         error = "the frame answered neither getDeviceInfoST nor getSysInfo";
         return false;
     }
-    const std::string section = settings::GetDeviceSectionName(device.name, &IsLeadByte);
+    const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);
     if (settings::ReadFrameSection(SettingsPath(), section, frame))
         reduced = "getSysInfo failed; modules and tilts from [" + console::FromCodePage(section) + "] of Lumagrid.ini";
     else
@@ -146,7 +143,7 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
         const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + frame.m_nXTCount + frame.m_nYTCount;
         std::vector<std::vector<std::uint8_t>> packets;
         for (check::BeamSet set : plan.error.empty() ? plan.requested : std::vector<check::BeamSet>{}) {
-            const auto byRequest = static_cast<std::uint8_t>(check::DumpAxisCode(set) | kMaximalIr);
+            const auto byRequest = static_cast<std::uint8_t>(check::DumpAxisCode(set) | SCOPE_MAXIMAL_IR);
             if (!link.Measure(device.nUsbIndexNo, byRequest, nPacketBytes, options.nPackets, options.nSettleMs,
                               options.nTimeoutSeconds * 1000, packets, error)) {
                 error = std::string(check::BeamSetName(set)) + ": " + error;

@@ -13,7 +13,13 @@
 namespace check {
 
 // Mode codes of the dump-request byte that a recording can ask for.
-enum class RecordMode : int { AmbientIr = 1, Ambient = 2, Ir = 3, Percent = 4, Maximal = 5 };
+enum class RecordMode : int {
+    AmbientIr = SCOPE_AMBIENT_IR,
+    Ambient = SCOPE_AMBIENT,
+    Ir = SCOPE_IR,
+    Percent = SCOPE_PERCENT,
+    Maximal = SCOPE_MAXIMAL_IR,
+};
 
 struct RecordOptions {
     std::string frame;  // --frame: usbindexNo or name

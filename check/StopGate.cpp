@@ -8,10 +8,6 @@ constexpr wchar_t kSessionClass[] = L"LumagridCheckSession";
 
 CStopGate::CStopGate() : m_hFinished(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-CStopGate::~CStopGate() {
-    if (m_hFinished != nullptr) ::CloseHandle(m_hFinished);
-}
-
 void CStopGate::Request(const char* pszReason) {
     const char* pszNone = nullptr;
     m_pszReason.compare_exchange_strong(pszNone, pszReason);
@@ -19,12 +15,12 @@ void CStopGate::Request(const char* pszReason) {
 
 bool CStopGate::RequestAndWait(const char* pszReason, DWORD nMs) {
     Request(pszReason);
-    return m_hFinished != nullptr && ::WaitForSingleObject(m_hFinished, nMs) == WAIT_OBJECT_0;
+    return m_hFinished && ::WaitForSingleObject(m_hFinished.get(), nMs) == WAIT_OBJECT_0;
 }
 
 void CStopGate::Finished(int nExitCode) {
     m_nExitCode = nExitCode;
-    if (m_hFinished != nullptr) ::SetEvent(m_hFinished);
+    if (m_hFinished) ::SetEvent(m_hFinished.get());
 }
 
 std::string CStopGate::Reason() const {
@@ -58,22 +54,18 @@ BOOL HandleConsoleControl(CStopGate& gate, DWORD nEvent, DWORD nWaitMs) {
 
 CSessionWindow::~CSessionWindow() {
     if (m_hWnd != nullptr) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-    if (m_hThread != nullptr) {
-        ::WaitForSingleObject(m_hThread, INFINITE);
-        ::CloseHandle(m_hThread);
-    }
-    if (m_hReady != nullptr) ::CloseHandle(m_hReady);
+    if (m_hThread) ::WaitForSingleObject(m_hThread.get(), INFINITE);
 }
 
 bool CSessionWindow::Start(CStopGate& gate, DWORD nWaitMs) {
-    if (m_hThread != nullptr) return m_hWnd != nullptr;
+    if (m_hThread) return m_hWnd != nullptr;
     m_pGate = &gate;
     m_nWaitMs = nWaitMs;
-    m_hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (m_hReady == nullptr) return false;
-    m_hThread = ::CreateThread(nullptr, 0, &CSessionWindow::ThreadMain, this, 0, nullptr);
-    if (m_hThread == nullptr) return false;
-    ::WaitForSingleObject(m_hReady, INFINITE);
+    m_hReady.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_hReady) return false;
+    m_hThread.reset(::CreateThread(nullptr, 0, &CSessionWindow::ThreadMain, this, 0, nullptr));
+    if (!m_hThread) return false;
+    ::WaitForSingleObject(m_hReady.get(), INFINITE);
     return m_hWnd != nullptr;
 }
 
@@ -89,7 +81,7 @@ DWORD WINAPI CSessionWindow::ThreadMain(LPVOID pParam) {
     const HWND hWnd = ::CreateWindowExW(0, kSessionClass, L"LumagridCheck", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                         wc.hInstance, pThis);
     pThis->m_hWnd = hWnd;
-    ::SetEvent(pThis->m_hReady);
+    ::SetEvent(pThis->m_hReady.get());
     if (hWnd == nullptr) return 1;
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <string>
 
+#include "framework/Handle.h"
+
 namespace check {
 
 // Windows allows a console control handler or WM_ENDSESSION 5 s; the rest is
@@ -19,7 +21,6 @@ constexpr DWORD kEndingWaitMs = 4000;
 class CStopGate {
 public:
     CStopGate();
-    ~CStopGate();
     CStopGate(const CStopGate&) = delete;
     CStopGate& operator=(const CStopGate&) = delete;
 
@@ -34,10 +35,10 @@ public:
     // "Ctrl+C", "console window closed", ...; empty while not requested.
     std::string Reason() const;
     int ExitCode() const { return m_nExitCode.load(); }
-    bool IsFinished() const { return m_hFinished != nullptr && ::WaitForSingleObject(m_hFinished, 0) == WAIT_OBJECT_0; }
+    bool IsFinished() const { return m_hFinished && ::WaitForSingleObject(m_hFinished.get(), 0) == WAIT_OBJECT_0; }
 
 private:
-    HANDLE m_hFinished;  // manual reset: every waiting request sees it
+    CHandle m_hFinished;  // manual reset: every waiting request sees it
     std::atomic<const char*> m_pszReason{nullptr};
     std::atomic<int> m_nExitCode{0};
 };
@@ -72,8 +73,8 @@ private:
 
     CStopGate* m_pGate = nullptr;
     DWORD m_nWaitMs = kEndingWaitMs;
-    HANDLE m_hThread = nullptr;
-    HANDLE m_hReady = nullptr;
+    CHandle m_hThread;
+    CHandle m_hReady;
     HWND m_hWnd = nullptr;
 };
 

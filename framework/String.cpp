@@ -43,3 +43,5 @@ std::string Narrow(const wchar_t* psz, UINT nCodePage) {
     out.resize(static_cast<size_t>(n - 1));
     return out;
 }
+
+bool IsCodePageLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }

@@ -46,3 +46,7 @@ private:
 // Converts between the system code page (the library's texts) and UTF-16 (the windows).
 std::wstring Widen(const char* psz, UINT nCodePage = CP_ACP);
 std::string Narrow(const wchar_t* psz, UINT nCodePage = CP_ACP);
+
+// Whether `byte` opens a two-byte character in the system code page (the
+// library's names are in it), so that a cut never splits a character.
+bool IsCodePageLeadByte(unsigned char byte);

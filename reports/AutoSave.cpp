@@ -4,6 +4,7 @@
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
 #include "reports/DailyTable.h"
+#include "reports/WholeFile.h"
 #include "scope/AxisModules.h"
 #include "scope/DumpRequest.h"
 
@@ -17,33 +18,6 @@ constexpr UINT kAutoSaveStepMs = 1000;
 constexpr UINT kAutoSaveSampleWaitMs = 5000;
 constexpr int kAutoSaveSampleWaitTicks = static_cast<int>(kAutoSaveSampleWaitMs / kAutoSaveStepMs);
 
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
-
-// The whole file, or the error that kept it from being read; a missing file
-// is an empty table.
-DWORD ReadWholeFile(const std::wstring& path, std::string& text) {
-    text.clear();
-    // A viewer that keeps the table open for writing must not fail the day's save.
-    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) {
-        DWORD nError = ::GetLastError();
-        return nError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : nError;
-    }
-    DWORD nError = ERROR_SUCCESS;
-    char buffer[65536];
-    for (;;) {
-        DWORD nRead = 0;
-        if (!::ReadFile(hFile, buffer, sizeof buffer, &nRead, nullptr)) {
-            nError = ::GetLastError();
-            break;
-        }
-        if (nRead == 0) break;
-        text.append(buffer, nRead);
-    }
-    ::CloseHandle(hFile);
-    return nError;
-}
 }  // namespace
 
 // Called when " Auto File Save" is clicked: ticking starts a pass at once
@@ -107,7 +81,7 @@ void CLumagridDlg::AutoSaveStep() {
     // frame prepared last: wait for it, within a bound.
     if (m_bAutoSaveDumpSent == 0 && m_FileSaveIndex > 0) {
         if (++m_nAutoSaveWaitTicks < kAutoSaveSampleWaitTicks) return;
-        const std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), m_FileSaveIndex, &IsLeadByte);
+        const std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), m_FileSaveIndex, &IsCodePageLeadByte);
         Trace("=>%s   no sample within %u s\n", name.c_str(), kAutoSaveSampleWaitMs / 1000);
     }
     m_nAutoSaveWaitTicks = 0;
@@ -131,7 +105,7 @@ void CLumagridDlg::AutoSaveStep() {
     if (m_bAutoSaveDumpSent == 0) {
         int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(n - 1));
         SelectDumpAxis(IDC_AXIS_OT);
-        BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | scope::SCOPE_MAXIMAL_IR);
+        BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | SCOPE_MAXIMAL_IR);
         SendDumpRequest(nUsbIndexNo, byRequest);
         // The previous frame's last packets go before its counts do, and so
         // does a sample it never sent: this frame's packets must not fill it.
@@ -193,7 +167,7 @@ void CLumagridDlg::WriteAutoSaveFile() {
     m_pfnLocalTime(&now);
     reports::DailySample sample{reports::DailyDateText(now.wYear, now.wMonth, now.wDay), m_arrXSamples,
                                 m_arrYSamples};
-    std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsLeadByte);
+    std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsCodePageLeadByte);
     Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
 
     const std::wstring wideName = Widen(name.c_str());
@@ -201,7 +175,8 @@ void CLumagridDlg::WriteAutoSaveFile() {
     const std::string nameUtf8 = Narrow(wideName.c_str(), CP_UTF8);
     std::string oldText;
     // An old table that cannot be read is never replaced by a first save.
-    DWORD nError = ReadWholeFile(path, oldText);
+    DWORD nError = reports::ReadWholeFile(path, oldText);
+    if (nError == ERROR_FILE_NOT_FOUND) nError = ERROR_SUCCESS;  // a new day: an empty table
     if (nError == ERROR_SUCCESS) {
         std::string newText = reports::MergeDailyTable(oldText, sample);
         nError = WriteWholeFile(path, std::vector<std::uint8_t>(newText.begin(), newText.end()));

@@ -6,8 +6,6 @@
 #include "reports/SettingsRules.h"
 
 namespace {
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
-
 // The executable's folder, from the application object when there is one.
 std::wstring ExeDir() {
     if (CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp())) {
@@ -23,7 +21,7 @@ std::wstring CLumagridDlg::SettingsPath() const { return settings::SettingsFileP
 
 CString CLumagridDlg::GetDeviceSectionName(int nRow) {
     if (nRow < 0 || nRow >= DeviceList.GetItemCount()) return CString();
-    return CString(settings::GetDeviceSectionName(DeviceList.GetItemText(nRow, 0).str(), &IsLeadByte));
+    return CString(settings::GetDeviceSectionName(DeviceList.GetItemText(nRow, 0).str(), &IsCodePageLeadByte));
 }
 
 void CLumagridDlg::LoadFrameSettings(const CString& strSection) {

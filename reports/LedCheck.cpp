@@ -1,5 +1,7 @@
 #include "reports/LedCheck.h"
 
+#include "link/DumpCodes.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -13,17 +15,12 @@ namespace {
 // pSamples holding nSamples values keeps every such number far below 2^63.
 using Number = long long;
 
-constexpr int kDumpAxisTl1 = 0x10;
-constexpr int kDumpAxisTr1 = 0x20;
-constexpr int kDumpAxisTl2 = 0x30;
-constexpr int kDumpAxisTr2 = 0x40;
-
 Number LedOf(Number nReceiver, int nDumpAxisMask, unsigned nTilt1, unsigned nTilt2) {
     switch (nDumpAxisMask) {
-        case kDumpAxisTl1: return nReceiver + nTilt1;
-        case kDumpAxisTr1: return nReceiver - nTilt1 - 1;
-        case kDumpAxisTl2: return nReceiver + nTilt2;
-        case kDumpAxisTr2: return nReceiver - nTilt2 - 1;
+        case DUMP_AXIS_TL1: return nReceiver + nTilt1;
+        case DUMP_AXIS_TR1: return nReceiver - nTilt1 - 1;
+        case DUMP_AXIS_TL2: return nReceiver + nTilt2;
+        case DUMP_AXIS_TR2: return nReceiver - nTilt2 - 1;
         default: return nReceiver;  // OT, and any mask not known here
     }
 }

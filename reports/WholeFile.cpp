@@ -1,4 +1,4 @@
-// Writing a file completely or not at all. A report or a daily table that a
+// Reading a file whole, and writing one completely or not at all. A report or a daily table that a
 // full disk cut short would look like a good one; an old table is days of
 // measurements.
 #include "reports/WholeFile.h"
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "reports/LongPath.h"
 
 namespace {
@@ -65,6 +66,20 @@ ReplacePaths ReplacePathsFor(const std::wstring& path, DWORD nProcessId) {
     }
     if (full.size() + suffix.size() <= kMaxPlainPathLength) return ReplacePaths{path + suffix, path};
     return ReplacePaths{ExtendedLengthPath(full + suffix), ExtendedLengthPath(full)};
+}
+
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError();
+    char buffer[65536];
+    for (;;) {
+        DWORD nRead = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &nRead, nullptr)) return ::GetLastError();
+        if (nRead == 0) return ERROR_SUCCESS;
+        bytes.append(buffer, nRead);
+    }
 }
 
 DWORD WriteWholeFile(const std::wstring& path, const void* pData, std::size_t nBytes, WriteFileFn pfnWrite) {

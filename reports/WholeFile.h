@@ -1,5 +1,6 @@
-// Writing a file completely or not at all: shared by the window program (the
-// report, the daily tables) and the console tool (its JSON and JUnit files).
+// Reading a file whole, and writing one completely or not at all: shared by the
+// window program (the report, the daily tables) and the console tool (its
+// JSON and JUnit files, the tables it reads).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,11 @@ constexpr DWORD kReplaceRetryStepMs = 50;
 // `pfnWrite` writes the bytes (tests make a disk fill up).
 DWORD WriteWholeFile(const std::wstring& path, const void* pData, std::size_t nBytes,
                      WriteFileFn pfnWrite = &::WriteFile);
+
+// Every byte of `path` into `bytes`: 0 or the Windows error (ERROR_FILE_NOT_FOUND
+// included; the caller decides what a missing file means). A program that
+// keeps the file open for writing, or is about to replace it, does not fail the read.
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
 
 // The temporary file of `path` for process `nProcessId`, and the name the
 // replace gives the target: both in the extended-length form when the

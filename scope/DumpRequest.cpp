@@ -4,7 +4,7 @@ namespace scope {
 
 std::optional<int> DumpAxisMaskForRadio(unsigned nID) {
     if (nID < kDumpAxisFirstRadioId || nID > kDumpAxisLastRadioId) return std::nullopt;
-    return static_cast<int>(nID - kDumpAxisFirstRadioId) * 0x10;
+    return static_cast<int>(nID - kDumpAxisFirstRadioId) * kDumpAxisStep;
 }
 
 DumpRequest ComposeDumpRequest(int nMode, int nAxisMask) {

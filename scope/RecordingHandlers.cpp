@@ -18,8 +18,6 @@ constexpr wchar_t kRecordTitle[] = L"Record Dump Stream As";
 constexpr wchar_t kRecordFilter[] = L"Dump recording (*.lgrec)\0*.lgrec\0All Files (*.*)\0*.*\0";
 constexpr COLORREF kRecordColour = RGB(0, 0, 0);
 
-bool IsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
-
 recording::LocalTime ToLocalTime(const SYSTEMTIME& t) {
     recording::LocalTime time;
     time.year = t.wYear;
@@ -79,7 +77,7 @@ void CLumagridDlg::OnRecordDumpStream() {
     m_pfnLocalTime(&now);
     const std::string name = scope::RecordingDefaultName(m_arrDeviceRecords[static_cast<std::size_t>(nSel)].name,
                                                          now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-                                                         now.wSecond, &IsLeadByte);
+                                                         now.wSecond, &IsCodePageLeadByte);
     CSaveAsDialog dialog;
     dialog.pszTitle = kRecordTitle;
     dialog.filter.assign(kRecordFilter, sizeof kRecordFilter / sizeof kRecordFilter[0]);

@@ -26,6 +26,7 @@
 
 #include "link/QuorvaneTypes.h"
 #include "reports/DailyTable.h"
+#include "link/DumpCodes.h"
 #include "reports/SettingsRules.h"
 #include "sim/Scenario.h"
 #include "sim/SimEngine.h"
@@ -35,7 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 using quorvane::sim::FrameSpec;
 
-constexpr int kMaximalIrOt = 0x05;
+constexpr int kMaximalIrOt = DUMP_AXIS_OT | SCOPE_MAXIMAL_IR;
 constexpr double kDimming = 0.08;
 constexpr double kFadeTo = 0.38;
 constexpr double kDropTo = 0.62;

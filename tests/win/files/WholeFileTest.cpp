@@ -125,3 +125,27 @@ TEST(WholeFile, TargetNearMaxPathIsWrittenThroughTheExtendedForm) {
     ::RemoveDirectoryW(deep.c_str());
     ::RemoveDirectoryW(folder.c_str());
 }
+
+// The one read both programs use: a table a viewer keeps open for writing
+// still reads whole (bigger than one read chunk), and a missing file is an
+// error the caller sees, not an empty file it could overwrite unknowingly.
+TEST(WholeFile, ReadsAFileHeldForWritingAndReportsAMissingOne) {
+    const std::wstring folder = TempFolder(L"lumagrid-read");
+    const std::wstring path = folder + L"table.csv";
+    std::string bytes(200000, 'x');
+    bytes[65535] = '\n';
+    bytes.back() = 'z';
+    WriteAll(path, bytes);
+    HANDLE hWriter = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hWriter, INVALID_HANDLE_VALUE);
+    std::string read = "stale";
+    EXPECT_EQ(reports::ReadWholeFile(path, read), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(read, bytes);
+    ::CloseHandle(hWriter);
+
+    EXPECT_EQ(reports::ReadWholeFile(folder + L"absent.csv", read), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(read.empty());
+    ::DeleteFileW(path.c_str());
+    ::RemoveDirectoryW(folder.c_str());
+}
