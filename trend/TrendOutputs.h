@@ -36,7 +36,11 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
 std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions& options);
 
 // printf into a string of at most 511 bytes, for the figures of the outputs.
-#if defined(__GNUC__)
+// MinGW's C++ library formats as C99 does (%zu included); plain "printf"
+// would check against the Microsoft runtime's rules instead.
+#if defined(__MINGW32__)
+__attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
 std::string FormatText(const char* format, ...);
