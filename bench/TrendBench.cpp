@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "check/Trend.h"
-#include "check/TrendOutputs.h"
 #include "reports/DailyTable.h"
+#include "reports/DailyTableReader.h"
+#include "trend/Trend.h"
+#include "trend/TrendOutputs.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const std::string& YearTable() {
     static const std::string table = [] {
         std::string text;
         for (int day = 0; day < 365; ++day) {
-            reports::DailySample sample{check::TableDateText(15706 + day), {}, {}};
+            reports::DailySample sample{reports::TableDateText(15706 + day), {}, {}};
             for (int j = 0; j < 512; ++j) {
                 const int fade = j == 300 ? day / 5 : 0;
                 sample.x.push_back(static_cast<std::uint32_t>(90 + (day * 7 + j) % 9 - fade) * 40);
@@ -33,12 +34,12 @@ const std::string& YearTable() {
 // What the command does per table without --csv and --svg: read, trend, report.
 void BM_TrendYear2x512(benchmark::State& state) {
     const std::string& text = YearTable();
-    const check::TrendOptions options;
+    const trend::TrendOptions options;
     for (auto _ : state) {
-        check::TrendedTable t;
-        t.table = check::ParseDailyTable(text);
-        t.trend = check::ComputeTrend(t.table, options);
-        benchmark::DoNotOptimize(check::TrendReport(t, options));
+        trend::TrendedTable t;
+        t.table = reports::ParseDailyTable(text);
+        t.trend = trend::ComputeTrend(t.table, options);
+        benchmark::DoNotOptimize(trend::TrendReport(t, options));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
@@ -46,13 +47,13 @@ BENCHMARK(BM_TrendYear2x512)->Unit(benchmark::kMillisecond);
 
 // The same table with both outputs as well.
 void BM_TrendYear2x512Outputs(benchmark::State& state) {
-    const check::TrendOptions options;
-    std::vector<check::TrendedTable> tables(1);
-    tables[0].table = check::ParseDailyTable(YearTable());
-    tables[0].trend = check::ComputeTrend(tables[0].table, options);
+    const trend::TrendOptions options;
+    std::vector<trend::TrendedTable> tables(1);
+    tables[0].table = reports::ParseDailyTable(YearTable());
+    tables[0].trend = trend::ComputeTrend(tables[0].table, options);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(check::TrendCsv(tables, options));
-        benchmark::DoNotOptimize(check::TrendSvg(tables, options));
+        benchmark::DoNotOptimize(trend::TrendCsv(tables, options));
+        benchmark::DoNotOptimize(trend::TrendSvg(tables, options));
     }
 }
 BENCHMARK(BM_TrendYear2x512Outputs)->Unit(benchmark::kMillisecond);
@@ -61,7 +62,7 @@ BENCHMARK(BM_TrendYear2x512Outputs)->Unit(benchmark::kMillisecond);
 void BM_TrendDays(benchmark::State& state) {
     const int nDays = static_cast<int>(state.range(0));
     std::string text = "Date";
-    for (int d = 0; d < nDays; ++d) text += "\t" + check::TableDateText(d);
+    for (int d = 0; d < nDays; ++d) text += "\t" + reports::TableDateText(d);
     text += "\r\n";
     for (const char axis : {'X', 'Y'})
         for (int j = 0; j < 32; ++j) {
@@ -70,7 +71,7 @@ void BM_TrendDays(benchmark::State& state) {
             text += "\r\n";
         }
     for (auto _ : state)
-        benchmark::DoNotOptimize(check::ComputeTrend(check::ParseDailyTable(text), check::TrendOptions{}));
+        benchmark::DoNotOptimize(trend::ComputeTrend(reports::ParseDailyTable(text), trend::TrendOptions{}));
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * nDays * 64);  // cells
 }
 BENCHMARK(BM_TrendDays)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -5,13 +5,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "text/Escape.h"
+
 namespace check {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+using text::CsvField;
+using text::ValidUtf8;
+using text::XmlAttribute;
+using text::XmlText;
 
 long long AverageOf(const SetResult& set) { return std::llround(static_cast<double>(set.fAverage)); }
 
@@ -38,39 +42,13 @@ std::vector<BeamSet> MeasuredSets(const FrameVerdict& frame) {
     return sets;
 }
 
-// Element text, or with bAttribute an attribute value in double quotes.
-std::string XmlText(std::string_view text, bool bAttribute = false) {
-    std::string out;
-    for (char c : ValidUtf8(text, true)) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += bAttribute ? "&quot;" : "\""; break;
-            // A reader turns a literal CR into LF, and blanks in an attribute value.
-            case '\r': out += "&#13;"; break;
-            case '\n': out += bAttribute ? "&#10;" : "\n"; break;
-            case '\t': out += bAttribute ? "&#9;" : "\t"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string Attribute(const char* name, std::string_view value) {
-    return std::string(" ") + name + "=\"" + XmlText(value, true) + "\"";
+    return std::string(" ") + name + "=\"" + XmlAttribute(value) + "\"";
 }
 
-std::string CsvField(std::string_view text) {
-    const std::string valid = ValidUtf8(text);
-    if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
-    std::string out = "\"";
-    for (char c : valid) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
+// Text as every other output of the run holds it: nlohmann's own repair of
+// bytes that are no UTF-8 gives a cut-short sequence one U+FFFD, not one per byte.
+Json JsonText(const std::string& text) { return Json(ValidUtf8(text)); }
 
 Json Nullable(const std::optional<long long>& n) { return n ? Json(*n) : Json(nullptr); }
 
@@ -80,11 +58,11 @@ std::string UsbIndexText(const FrameVerdict& frame) { return IsListed(frame) ? N
 
 Json FrameJson(const FrameVerdict& frame) {
     Json j;
-    j["name"] = frame.name;
+    j["name"] = JsonText(frame.name);
     j["usbindexNo"] = IsListed(frame) ? Json(frame.nUsbIndexNo) : Json(nullptr);
     j["verdict"] = VerdictName(frame.verdict());
-    j["error"] = frame.error.empty() ? Json(nullptr) : Json(frame.error);
-    j["reduced"] = frame.reduced.empty() ? Json(nullptr) : Json(frame.reduced);
+    j["error"] = frame.error.empty() ? Json(nullptr) : JsonText(frame.error);
+    j["reduced"] = frame.reduced.empty() ? Json(nullptr) : JsonText(frame.reduced);
     Json geometry;
     for (Axis axis : {Axis::X, Axis::Y}) {
         const AxisGeometry& g = frame.geometry[axis];
@@ -119,48 +97,6 @@ Json FrameJson(const FrameVerdict& frame) {
 }
 
 }  // namespace
-
-std::string ValidUtf8(std::string_view text, bool bXml) {
-    std::string out;
-    out.reserve(text.size());
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = byte(i);
-        if (c < 0x80) {
-            const bool bAllowed = !bXml || c >= 0x20 || c == '\t' || c == '\n' || c == '\r';
-            if (bAllowed) out += static_cast<char>(c);
-            else out += kReplacement;
-            ++i;
-            continue;
-        }
-        // Length and the allowed range of the second byte (no overlong forms,
-        // no surrogates, nothing past U+10FFFF).
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) length = 2;
-        else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        }
-        bool bValid = length > 0 && i + length <= text.size() && byte(i + 1) >= low && byte(i + 1) <= high;
-        for (std::size_t k = 2; bValid && k < length; ++k) bValid = byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
-        // XML 1.0 has no U+FFFE and U+FFFF.
-        if (bValid && bXml && length == 3 && c == 0xEF && byte(i + 1) == 0xBF && byte(i + 2) >= 0xBE) bValid = false;
-        if (!bValid) {
-            out += kReplacement;
-            ++i;
-            continue;
-        }
-        out.append(text.substr(i, length));
-        i += length;
-    }
-    return out;
-}
 
 Verdict RunVerdict(const std::vector<FrameVerdict>& frames, const std::string& runError) {
     if (!runError.empty() || frames.empty()) return Verdict::Error;
@@ -228,13 +164,15 @@ std::string JsonReport(const RunInfo& run, const std::vector<FrameVerdict>& fram
     Json axes = Json::array();
     for (BeamSet set : kBeamSets)
         if (o.nChosenSets & BeamSetBit(set)) axes.push_back(BeamSetName(set));
+    Json frameArguments = Json::array();
+    for (const std::string& frame : o.frames) frameArguments.push_back(JsonText(frame));
     Json j;
     j["version"] = kJsonSchemaVersion;
     j["program"] = "LumagridCheck";
-    j["programVersion"] = run.programVersion;
-    j["time"] = run.time;
+    j["programVersion"] = JsonText(run.programVersion);
+    j["time"] = JsonText(run.time);
     j["verdict"] = VerdictName(RunVerdict(frames, run.error));
-    j["error"] = run.error.empty() ? Json(nullptr) : Json(run.error);
+    j["error"] = run.error.empty() ? Json(nullptr) : JsonText(run.error);
     j["settings"] = {{"threshold", run.nThresholdPercent},
                      {"axes", axes},
                      {"packets", o.nPackets},
@@ -243,7 +181,7 @@ std::string JsonReport(const RunInfo& run, const std::vector<FrameVerdict>& fram
                      {"waitSeconds", o.nWaitSeconds},
                      {"flicker", o.flickerPercent ? Json(*o.flickerPercent) : Json(nullptr)},
                      {"minLevel", o.minLevel ? Json(*o.minLevel) : Json(nullptr)},
-                     {"frames", o.frames}};
+                     {"frames", frameArguments}};
     j["frames"] = Json::array();
     for (const FrameVerdict& frame : frames) j["frames"].push_back(FrameJson(frame));
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -334,7 +272,7 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
                   "</error>\n    </testcase>\n  </testsuite>\n";
     }
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"LumagridCheck " +
-           XmlText(run.programVersion) + "\" tests=\"" + Number(static_cast<long long>(tests)) + "\" failures=\"" +
+           XmlAttribute(run.programVersion) + "\" tests=\"" + Number(static_cast<long long>(tests)) + "\" failures=\"" +
            Number(static_cast<long long>(failures)) + "\" errors=\"" + Number(static_cast<long long>(errors)) +
            "\">\n" + suites + "</testsuites>\n";
 }

@@ -60,8 +60,4 @@ std::string LogLine(const std::string& localTime, const FrameVerdict& frame);
 // time, empty name and number, "error", no parts, the error text.
 std::string RunLogLine(const std::string& localTime, const std::string& runError);
 
-// The text with every byte sequence that is not UTF-8 replaced by U+FFFD; with
-// bXml also the characters XML 1.0 cannot hold (controls other than tab, CR, LF).
-std::string ValidUtf8(std::string_view text, bool bXml = false);
-
 }  // namespace check

@@ -1,48 +1,21 @@
-// What the trend command gives a technician: the report per table, the CSV for
-// a spreadsheet and the SVG picture. Portable, so every byte is tested natively.
+// Transitional: the console's trend command and its test still include this
+// path. The outputs live in trend/, the XML escaping in text/; this header
+// goes once those files include them.
 #pragma once
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "check/Trend.h"
+#include "text/Escape.h"
+#include "trend/TrendOutputs.h"
 
 namespace check {
 
-// The daily save names a table "<section>_<row>.txt": the frame and its device-list row + 1.
-struct TableName {
-    std::string frame;  // the file name without folder and extension when it has no "_<row>"
-    int row = 0;        // 0 when the name holds none
-};
-TableName ParseTableName(std::string_view path);
-
-struct TrendedTable {
-    std::string path;
-    TableName name;
-    DailyTable table;
-    TableTrend trend;
-};
-
-// The stdout report of one table, lines ended by "\n".
-std::string TrendReport(const TrendedTable& table, const TrendOptions& options);
-
-// One row per receiver and table (RFC 4180: CR LF, quoted where needed), UTF-8
-// with a byte-order mark so that spreadsheets take the frame names as UTF-8.
-std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions& options);
-
-// One self-contained SVG: a panel per table and axis with the axis average
-// over the days, the cutline and the values of the flagged receivers.
-std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions& options);
-
-// printf into a string of at most 511 bytes, for the figures of the outputs.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-std::string FormatText(const char* format, ...);
-
-// Text for XML: & < > " ' escaped, bytes that are no UTF-8 and characters XML
-// forbids replaced by U+FFFD.
-std::string XmlText(std::string_view text);
+using text::XmlText;
+using trend::FormatText;
+using trend::ParseTableName;
+using trend::TableName;
+using trend::TrendCsv;
+using trend::TrendedTable;
+using trend::TrendReport;
+using trend::TrendSvg;
 
 }  // namespace check

@@ -17,6 +17,65 @@ std::string DailyDateText(int nYear, int nMonth, int nDay) {
 
 namespace {
 
+// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+}  // namespace
+
+bool ParseTableDate(std::string_view text, std::int64_t& number) {
+    if (text.size() != 10 || text[4] != ':' || text[7] != ':') return false;
+    unsigned parts[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int i = 0; i < 3; ++i) {
+        for (std::size_t k = starts[i]; k < starts[i] + lengths[i]; ++k) {
+            if (text[k] < '0' || text[k] > '9') return false;
+            parts[i] = parts[i] * 10 + static_cast<unsigned>(text[k] - '0');
+        }
+    }
+    const unsigned year = parts[0], month = parts[1], day = parts[2];
+    static constexpr unsigned kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12 || day < 1) return false;
+    const bool bLeap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kMonthDays[month - 1] + (month == 2 && bLeap ? 1 : 0)) return false;
+    number = DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day));
+    return true;
+}
+
+std::string TableDateText(std::int64_t number) {
+    // The inverse of DaysFromCivil.
+    const std::int64_t z = number + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yoe + era * 400 + (month <= 2);
+    return DailyDateText(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day));
+}
+
+std::string_view NextDailyLine(std::string_view text, std::size_t& pos) {
+    const char* const pLine = text.data() + pos;
+    const std::size_t nRest = text.size() - pos;
+    const auto* pLf = static_cast<const char*>(std::memchr(pLine, '\n', nRest));
+    std::size_t nLength = pLf ? static_cast<std::size_t>(pLf - pLine) : nRest;
+    if (const auto* pCr = static_cast<const char*>(std::memchr(pLine, '\r', nLength)))
+        nLength = static_cast<std::size_t>(pCr - pLine);
+    pos += nLength + 1;
+    if (pos < text.size() && text[pos - 1] == '\r' && text[pos] == '\n') ++pos;
+    return {pLine, nLength};
+}
+
+namespace {
+
 bool IsForbiddenInFileName(unsigned char c) {
     return c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr;
 }
@@ -134,11 +193,11 @@ std::size_t CountTabs(std::string_view text) {
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
-        const std::uint64_t x = word ^ (kOnes * '\t');  // tab bytes become 0
+        const std::uint64_t x = word ^ (kOnes * kDailyCellSeparator);  // tab bytes become 0
         const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in each zero byte
         count += static_cast<std::size_t>(((zero >> 7) * kOnes) >> 56);
     }
-    for (; i < text.size(); ++i) count += text[i] == '\t';
+    for (; i < text.size(); ++i) count += text[i] == kDailyCellSeparator;
     return count;
 }
 
@@ -162,22 +221,12 @@ void AppendLabel(std::string& out, const Entry& entry) {
 }  // namespace
 
 std::string MergeDailyTable(std::string_view oldText, const DailySample& sample) {
-    // Lines end at CR LF, LF or a lone CR, as spreadsheets and Python read them;
-    // what follows the last line end is no line.
+    // What follows the last line end is no line.
     std::vector<OldLine> lines;
     std::size_t nWidth = 1, nFieldsTotal = 0;
     bool bAllBlank = true;
     for (std::size_t pos = 0; pos < oldText.size();) {
-        const char* const pLine = oldText.data() + pos;
-        const std::size_t nRest = oldText.size() - pos;
-        const auto* pLf = static_cast<const char*>(std::memchr(pLine, '\n', nRest));
-        std::size_t nLength = pLf ? static_cast<std::size_t>(pLf - pLine) : nRest;
-        if (const auto* pCr = static_cast<const char*>(std::memchr(pLine, '\r', nLength)))
-            nLength = static_cast<std::size_t>(pCr - pLine);
-        pos += nLength + 1;
-        if (pos < oldText.size() && oldText[pos - 1] == '\r' && oldText[pos] == '\n') ++pos;
-
-        const std::string_view text(pLine, nLength);
+        const std::string_view text = NextDailyLine(oldText, pos);
         const std::size_t nFields = CountTabs(text) + 1;
         nWidth = std::max(nWidth, nFields);
         nFieldsTotal += nFields;
@@ -195,7 +244,7 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     std::size_t dateLine = kNone;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = lines[i].text;
-        Entry entry = ParseDailyLabel(text.substr(0, text.find('\t')));
+        Entry entry = ParseDailyLabel(text.substr(0, text.find(kDailyCellSeparator)));
         if (entry.label == Label::kDate) {
             if (dateLine != kNone) continue;
             dateLine = i;
@@ -228,7 +277,7 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     out.reserve(oldText.size() + (lines.size() * nWidth - nFieldsTotal) + lines.size() * 3 +
                 (lines.size() + inserts.size()) * nValueMax + inserts.size() * (nWidth + 16));
     const auto appendCell = [&](const Entry& entry) {
-        out += '\t';
+        out += kDailyCellSeparator;
         switch (entry.label) {
         case Label::kDate: out += sample.date; break;
         case Label::kXIndex: AppendNumber(out, x.values[entry.index]); break;
@@ -243,14 +292,14 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     const auto insertUpTo = [&](std::size_t line) {
         for (; insert != inserts.end() && insert->first == line; ++insert) {
             AppendLabel(out, insert->second);
-            out.append(nWidth - 1, '\t');
+            out.append(nWidth - 1, kDailyCellSeparator);
             appendCell(insert->second);
         }
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         insertUpTo(i);
         out += lines[i].text;
-        out.append(nWidth - lines[i].nFields, '\t');
+        out.append(nWidth - lines[i].nFields, kDailyCellSeparator);
         appendCell(lines[i].entry);
     }
     insertUpTo(lines.size());

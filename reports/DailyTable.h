@@ -12,8 +12,23 @@
 
 namespace reports {
 
-// "%04d:%02d:%02d".
+// Cells of a line are separated by tabs; the first cell is the row's label.
+constexpr char kDailyCellSeparator = '\t';
+
+// The Date cell of a day: "%04d:%02d:%02d" of its year, month and day.
 std::string DailyDateText(int nYear, int nMonth, int nDay);
+
+// Day number (days since 1970-01-01) of a Date cell that holds a calendar date
+// "YYYY:MM:DD" (month 1-12, day within the month); false otherwise.
+bool ParseTableDate(std::string_view text, std::int64_t& number);
+
+// The Date cell of a day number (of a year that fits an int).
+std::string TableDateText(std::int64_t number);
+
+// The line that starts at pos, without its end; pos moves past that end. A line
+// ends at CR LF, LF or a lone CR, as spreadsheets and Python read a table; a
+// last line needs none. Call while pos < text.size().
+std::string_view NextDailyLine(std::string_view text, std::size_t& pos);
 
 // True for the first byte of a double-byte character in the system code page.
 using LeadByteFn = bool (*)(unsigned char);

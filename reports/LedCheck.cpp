@@ -73,11 +73,10 @@ LedAxisResult AnalyseAxis(const LedAxis& axis, int nThresholdPercent, int nDumpA
     if (sum == 0) return result;  // also leaves at least one nonzero value to divide by
 
     result.bSkipped = false;
-    result.fAverage = static_cast<float>(sum / (axis.nSamples - zeros));
-    // |T| <= 2^31 and average <= 2^32 keep the quotient within long long. The
-    // cutline is compared and printed whole: clamping it to int would list
-    // fewer receivers than the threshold asks for. A negative T lists none.
-    result.nCutline = static_cast<Number>(static_cast<double>(nThresholdPercent) * result.fAverage / 100.0);
+    result.fAverage = LedCheckAverage(sum, axis.nSamples - zeros);
+    // The cutline is compared and printed whole: clamping it to int would list
+    // fewer receivers than the threshold asks for.
+    result.nCutline = LedCheckCutline(nThresholdPercent, result.fAverage);
 
     for (std::size_t i = result.nFirstAnalysed; i < result.nEndAnalysed; ++i) {
         const std::uint32_t v = axis.pSamples[i];
@@ -105,6 +104,15 @@ void FormatAxis(const LedAxisResult& axis, char axisName, std::uint32_t colour, 
 }
 
 }  // namespace
+
+float LedCheckAverage(std::uint64_t sum, std::uint64_t nNonzero) {
+    if (sum == 0 || nNonzero == 0) return 0.0f;
+    return static_cast<float>(sum / nNonzero);
+}
+
+long long LedCheckCutline(int nThresholdPercent, float fAverage) {
+    return static_cast<long long>(static_cast<double>(nThresholdPercent) * fAverage / 100.0);
+}
 
 LedCheckResult AnalyseLedCheck(const LedCheckInput& input) {
     return {AnalyseAxis(input.x, input.nThresholdPercent, input.nDumpAxisMask),

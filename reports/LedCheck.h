@@ -67,6 +67,16 @@ struct LedCheckResult {
     LedAxisResult y;
 };
 
+// An axis' average as the check takes it: the sum over the count of the
+// nonzero samples, whole, as a float; 0 when no sample is nonzero. Every
+// program that predicts or repeats the check (the trend of the daily tables)
+// takes it from here, so both draw the line at the same level.
+float LedCheckAverage(std::uint64_t sum, std::uint64_t nNonzero);
+
+// The cutline: a level below it is listed. |T| <= 2^31 and an average up to
+// 2^32 keep it within long long; a negative T lists none.
+long long LedCheckCutline(int nThresholdPercent, float fAverage);
+
 // The analysis behind the status lines, for programs that act on it.
 LedCheckResult AnalyseLedCheck(const LedCheckInput& input);
 

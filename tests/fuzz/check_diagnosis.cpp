@@ -13,8 +13,10 @@
 
 #include "FuzzCheck.h"
 #include "check/CheckReport.h"
+#include "text/Escape.h"
 
 using namespace check;
+using text::ValidUtf8;
 
 namespace {
 

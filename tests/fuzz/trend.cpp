@@ -3,7 +3,7 @@
 // longer than asked; the flags agree with the figures; the report, the CSV
 // (one line per receiver) and the SVG (valid UTF-8, no character XML forbids)
 // are made without fault.
-#include "check/Trend.h"
+#include "trend/Trend.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -13,9 +13,13 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "check/TrendOutputs.h"
+#include "reports/DailyTableReader.h"
+#include "text/Escape.h"
+#include "trend/TrendOutputs.h"
 
-using namespace check;
+using namespace reports;
+using namespace text;
+using namespace trend;
 
 namespace {
 

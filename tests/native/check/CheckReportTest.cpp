@@ -102,20 +102,32 @@ TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
     EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected\r\n");
 }
 
-TEST(CheckReport, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {
+// Every text the JUnit file holds in an attribute is escaped for one: the
+// program's version went in as element text, so a quote in it ended the
+// attribute early and no reader could open the file.
+TEST(CheckReport, JunitEscapesTheVersionAsAnAttribute) {
+    RunInfo run;
+    run.programVersion = "1.0 \"rc\"\t<&>";
+    const std::string junit = JunitReport(run, {Frame("A")});
+    EXPECT_NE(junit.find("<testsuites name=\"LumagridCheck 1.0 &quot;rc&quot;&#9;&lt;&amp;&gt;\" tests=\""),
+              std::string::npos)
+        << junit;
+}
+
+// A name cut inside a character reads alike in the JSON, the JUnit file and the
+// log: one U+FFFD per byte that is no UTF-8 (the JSON library's own repair gave
+// the cut-short sequence one).
+TEST(CheckReport, BadUtf8ReadsAlikeInEveryOutput) {
     const std::string r = "\xEF\xBF\xBD";
-    struct Case {
-        std::string in;
-        bool bXml;
-        std::string out;
-    };
-    for (const Case& c : {Case{"Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80", true, "Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80"},
-                          Case{"\xC0\x80", false, r + r}, Case{"\xED\xA0\x80", false, r + r + r},
-                          Case{"\xF4\x90\x80\x80", false, r + r + r + r}, Case{"ab\xE2\x82", false, "ab" + r + r},
-                          Case{"\xB7x", false, r + "x"}, Case{"\xEF\xBF\xBF", false, "\xEF\xBF\xBF"},
-                          Case{"\xEF\xBF\xBF", true, r + r + r}, Case{"a\x01\tb\x7F", true, "a" + r + "\tb\x7F"},
-                          Case{"a\x01", false, "a\x01"}})
-        EXPECT_EQ(ValidUtf8(c.in, c.bXml), c.out) << c.in;
+    RunInfo run;
+    run.options.frames = {"ab\xE2\x82"};
+    const std::vector<FrameVerdict> frames = {Frame("ab\xE2\x82", {}, "left\xF0\x9F")};
+    const std::string json = JsonReport(run, frames);
+    EXPECT_NE(json.find("\"name\": \"ab" + r + r + "\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"error\": \"left" + r + r + "\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"frames\": [\n      \"ab" + r + r + "\"\n    ]"), std::string::npos) << json;
+    EXPECT_NE(JunitReport(run, frames).find("name=\"ab" + r + r + " (usbindexNo 4)\""), std::string::npos);
+    EXPECT_EQ(LogLine("t", frames[0]), "t,ab" + r + r + ",4,error,,left" + r + r + "\r\n");
 }
 
 }  // namespace

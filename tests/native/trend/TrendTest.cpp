@@ -8,28 +8,17 @@
 #include <utility>
 #include <vector>
 
-#include "check/Trend.h"
+#include "reports/DailyTable.h"
+#include "reports/DailyTableReader.h"
+#include "reports/LedCheck.h"
+#include "tests/native/reports/DailyTableText.h"
+#include "trend/Trend.h"
 
 namespace {
 
-using namespace check;
-
-struct Row {
-    std::string label;
-    std::vector<std::string> cells;
-};
-
-std::string Table(const std::vector<std::string>& dates, const std::vector<Row>& rows, const char* eol = "\r\n") {
-    std::string text = "Date";
-    for (const std::string& d : dates) text += "\t" + d;
-    text += eol;
-    for (const Row& row : rows) {
-        text += row.label;
-        for (const std::string& c : row.cells) text += "\t" + c;
-        text += eol;
-    }
-    return text;
-}
+using namespace reports;
+using namespace trend;
+using namespace dailytext;
 
 // X0..X3 as in the header comment, one cell per day ("" for a day without X).
 std::vector<Row> Balanced(const std::vector<int>& v) {
@@ -44,30 +33,8 @@ std::vector<Row> Balanced(const std::vector<int>& v) {
     return rows;
 }
 
-std::vector<std::string> Dates(int first, int count) {  // May 2013
-    std::vector<std::string> dates;
-    for (int d = first; d < first + count; ++d)
-        dates.push_back("2013:05:" + std::string(d < 10 ? "0" : "") + std::to_string(d));
-    return dates;
-}
-
 TableTrend Trend(const std::string& text, TrendOptions options = {}) {
     return ComputeTrend(ParseDailyTable(text), options);
-}
-
-TEST(Trend, DatesAreCalendarDays) {
-    std::int64_t n = -1;
-    EXPECT_TRUE(ParseTableDate("1970:01:01", n));
-    EXPECT_EQ(n, 0);
-    EXPECT_TRUE(ParseTableDate("2000:03:01", n));  // 10957 days to 2000-01-01, then 31 + 29
-    EXPECT_EQ(n, 11017);
-    EXPECT_TRUE(ParseTableDate("2012:02:29", n));
-    for (const char* bad : {"2013:02:29", "1900:02:29", "2013:13:01", "2013:04:31", "2013:00:10", "2013-05-01",
-                            "2013:5:01", " 2013:05:01", "", "2013:05:01x"})
-        EXPECT_FALSE(ParseTableDate(bad, n)) << bad;
-    EXPECT_EQ(TableDateText(0), "1970:01:01");
-    EXPECT_EQ(TableDateText(11017), "2000:03:01");
-    EXPECT_EQ(TableDateText(-1), "1969:12:31");
 }
 
 // Relative levels 60, 58, -, 54, 52 on 1, 2, (3 missing), 4, 5 May: a line of
@@ -144,44 +111,6 @@ TEST(Trend, BelowAndDeadFollowTheLedCheck) {
     }
 }
 
-// What a table may hold besides clean rows, each with what must come of it.
-TEST(Trend, ReadsWhatTablesHold) {
-    // A second pass on 2 May (its last column counts), columns out of date order,
-    // an undated column, LF line ends, garbage cells and foreign or repeated labels.
-    const std::string text = Table({"2013:05:04", "2013:05:01", "2013:05:02", "", "2013:5:3", "2013:05:02"},
-                                   {{"X0", {"400", "300", "100", "7", "7", "200"}},
-                                    {"X0", {"999", "999", "999", "999", "999", "999"}},
-                                    {"X07", {"5", "5", "5", "5", "5", "5"}},
-                                    {"X1", {"-5", " 400", "1e3", "", "x", "4294967295"}},
-                                    {"note", {}},
-                                    {"XAvr", {"1", "2", "3", "", "", "4"}}},
-                                   "\n");
-    const DailyTable table = ParseDailyTable(text);
-    ASSERT_EQ(table.days.size(), 3u);
-    EXPECT_EQ(table.days[0].date, "2013:05:01");
-    EXPECT_EQ(table.days[1].date, "2013:05:02");
-    EXPECT_EQ(table.days[2].date, "2013:05:04");
-    EXPECT_EQ(table.nRepeatedColumns, 1u);
-    EXPECT_EQ(table.nUndatedColumns, 1u);
-    ASSERT_EQ(table.badDates.size(), 1u);  // "2013:5:3", column 6 counting the labels
-    EXPECT_EQ(table.badDates[0].column, 6u);
-    EXPECT_FALSE(table.badDates[0].bAhead);
-    EXPECT_EQ(table.nGarbageCells, 3u);  // -5, " 400", 4294967295; the others lie in skipped columns
-    EXPECT_EQ(table.nForeignLines, 3u);  // the second X0, X07, note
-    ASSERT_EQ(table.x.rows.size(), 2u);
-    const std::vector<DayValue>& x0 = table.x.rows[0].values;
-    ASSERT_EQ(x0.size(), 3u);  // in date order, 2 May from its last column
-    EXPECT_EQ(x0[0].value, 300u);
-    EXPECT_EQ(x0[1].value, 200u);
-    EXPECT_EQ(x0[2].value, 400u);
-    EXPECT_TRUE(table.x.rows[1].values.empty());
-    EXPECT_EQ(table.x.avr, (std::vector<std::uint32_t>{2, 4, 1}));
-    // CR line ends and a last line without one read alike.
-    std::string cr = Table(Dates(1, 2), {{"X0", {"1", "2"}}}, "\r");
-    cr.pop_back();
-    EXPECT_EQ(ParseDailyTable(cr).x.rows[0].values.size(), 2u);
-}
-
 // A dark axis day (empty cells, or only zeros) is a gap, not fewer rows; rows
 // that appear later are a change; a receiver is trended over its own days.
 TEST(Trend, GapsAndRowsThatComeAndGo) {
@@ -232,6 +161,45 @@ TEST(Trend, TenThousandDays) {
     // Levels 50 on days 0..28, 40 on day 29: sum((x - 14.5)^2) = 30 (30^2 - 1) / 12 = 2247.5 and
     // sum((x - 14.5) y) = -10 (29 - 14.5), since the 50s add up to nothing around the mean.
     EXPECT_NEAR(x0.slope, -10.0 * 14.5 / 2247.5, 1e-9);
+}
+
+// "below" on the latest day is the LED check's own verdict on that day's
+// sample: the same average (a whole quotient, then float), the same cutline,
+// the same strict comparison at the line.
+TEST(Trend, BelowIsWhatTheLedCheckListsOnTheLatestDay) {
+    const std::vector<std::vector<std::uint32_t>> days = {
+        {330, 1672, 0},                        // average 1001, cutline 330: 330 stays
+        {329, 1673, 0},                        // 329 is listed
+        // A whole average of 33554433 is 33554432 as a float: at 99 % the
+        // cutline is 33218887, so 33218887 stays (33218888 unrounded).
+        {33218887, 33722206, 33722206},
+        {4294967294u, 4294967294u, 1},         // the largest values a table holds
+        {0, 0, 40},                            // one nonzero receiver: the others at 0 are listed
+    };
+    for (const int threshold : {1, 33, 99}) {
+        for (const std::vector<std::uint32_t>& sample : days) {
+            LedCheckInput input;
+            input.nThresholdPercent = threshold;
+            input.x.pSamples = sample.data();
+            input.x.nSamples = sample.size();
+            input.x.nCellCount = static_cast<unsigned>(sample.size());
+            const LedAxisResult led = AnalyseLedCheck(input).x;
+
+            std::vector<Row> rows;
+            for (std::size_t i = 0; i < sample.size(); ++i)
+                rows.push_back({"X" + std::to_string(i), {std::to_string(sample[i])}});
+            TrendOptions options;
+            options.thresholdPercent = threshold;
+            const TableTrend t = Trend(Table({"2013:05:01"}, rows), options);
+            EXPECT_EQ(t.x.average[0], static_cast<double>(led.fAverage));
+            std::vector<long long> below;
+            for (const ReceiverTrend& r : t.x.receivers)
+                if (r.flags & kFlagBelow || (r.flags & kFlagDead && led.nCutline > 0)) below.push_back(r.index + 1);
+            std::vector<long long> listed;
+            for (const LedFinding& f : led.low) listed.push_back(f.nReceiver);
+            EXPECT_EQ(below, listed) << threshold << "% of " << sample[0] << ", " << sample[1];
+        }
+    }
 }
 
 }  // namespace

@@ -5,9 +5,15 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "check/TrendOutputs.h"
+#include "reports/DailyTable.h"
+#include "reports/LedCheck.h"
+#include "text/Escape.h"
+#include "trend/TrendOutputs.h"
 
-namespace check {
+namespace trend {
+
+using reports::TableDateText;
+using text::XmlText;
 
 namespace {
 
@@ -178,8 +184,8 @@ private:
         for (std::size_t d = first_; d <= last_; ++d) {
             if (axis_.average[d] <= 0) continue;
             average.emplace_back(X(d), Y(axis_.average[d]));
-            cutline.emplace_back(X(d),
-                                 Y(static_cast<double>(LedCheckCutline(options_.thresholdPercent, axis_.average[d]))));
+            const auto fAverage = static_cast<float>(axis_.average[d]);  // the check's own float
+            cutline.emplace_back(X(d), Y(static_cast<double>(reports::LedCheckCutline(options_.thresholdPercent, fAverage))));
         }
         if (n1_ > nLast_) {
             // Ahead of the last day: the cutline held where it is, each crossing receiver's trend down to it.
@@ -302,4 +308,4 @@ std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions
     return svg;
 }
 
-}  // namespace check
+}  // namespace trend

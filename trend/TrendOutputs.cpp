@@ -1,11 +1,16 @@
-#include "check/TrendOutputs.h"
+#include "trend/TrendOutputs.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
-namespace check {
+#include "reports/LedCheck.h"
+#include "text/Escape.h"
+
+namespace trend {
+
+using text::CsvField;
 
 std::string FormatText(const char* format, ...) {
     char text[512];
@@ -15,7 +20,6 @@ std::string FormatText(const char* format, ...) {
     va_end(args);
     return std::string(text, n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
 }
-
 
 namespace {
 
@@ -68,16 +72,6 @@ std::string ReceiverLine(const TrendedTable& t, const ReceiverTrend& r) {
                               r.lastWeekMedian, slope.c_str(), to.c_str());
     if (r.lastDay + 1 != t.table.days.size()) line += "  (latest " + t.table.days[r.lastDay].date + ")";
     return line + "\n";
-}
-
-std::string CsvField(const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-    std::string quoted = "\"";
-    for (const char c : field) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
 }
 
 }  // namespace
@@ -179,10 +173,11 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
                     line += "no value,0,,,,,,,,,,,";  // empty up to days_to_threshold
                 } else {
                     const bool bTrended = !(r.flags & kFlagDead);
+                    const auto fAverage = static_cast<float>(r.latestAverage);  // the check's own float
                     line += CsvField(r.flags ? FlagText(r.flags) : "ok") + FormatText(",%zu,", r.nDays) +
                             t.table.days[r.firstDay].date + "," + t.table.days[r.lastDay].date +
                             FormatText(",%u,%.0f,%lld,", r.latestValue, r.latestAverage,
-                                   LedCheckCutline(options.thresholdPercent, r.latestAverage));
+                                       reports::LedCheckCutline(options.thresholdPercent, fAverage));
                     if (bTrended)
                         line += Number(r.latestPercent, 2) + "," + Number(r.firstWeekMedian, 2) + "," +
                                 Number(r.lastWeekMedian, 2) + "," + Number(r.slope, 3) + "," + Number(r.fittedLast, 2) +
@@ -199,59 +194,4 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
     return csv;
 }
 
-std::string XmlText(std::string_view text) {
-    static const char kReplacement[] = "\xEF\xBF\xBD";
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                    out += kReplacement;
-                else
-                    out += static_cast<char>(c);
-            }
-            ++i;
-            continue;
-        }
-        // A well-formed UTF-8 sequence of a character XML allows, or one U+FFFD per bad byte.
-        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-        std::uint32_t cp = n == 4 ? c & 0x07u : n == 3 ? c & 0x0Fu : c & 0x1Fu;
-        bool bGood = n != 0 && c <= 0xF4 && i + n <= text.size();
-        for (std::size_t k = 1; bGood && k < n; ++k) {
-            const auto t = static_cast<unsigned char>(text[i + k]);
-            bGood = (t & 0xC0) == 0x80;
-            cp = cp << 6 | (t & 0x3Fu);
-        }
-        static constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        bGood =
-            bGood && cp >= kMin[n] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
-        if (bGood) {
-            out.append(text.substr(i, n));
-            i += n;
-        } else {
-            out += kReplacement;
-            ++i;
-        }
-    }
-    return out;
-}
-
-}  // namespace check
+}  // namespace trend

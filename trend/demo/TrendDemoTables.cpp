@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "check/Trend.h"
 #include "link/QuorvaneTypes.h"
 #include "reports/DailyTable.h"
 #include "link/DumpCodes.h"
@@ -93,7 +92,7 @@ int main(int argc, char** argv) {
         }
     }
     std::int64_t firstDay = 0;
-    if (!check::ParseTableDate(start, firstDay)) return Usage("--start wants YYYY:MM:DD");
+    if (!reports::ParseTableDate(start, firstDay)) return Usage("--start wants YYYY:MM:DD");
 
     quorvane::sim::Scenario scenario = quorvane::sim::DefaultScenario();
     if (!scenarioFile.empty()) {
@@ -136,7 +135,7 @@ int main(int argc, char** argv) {
     for (int day = 0; day < nDays; ++day) {
         if (day == kOffDay && nDays > 25) continue;
         const double progress = nDays > 1 ? static_cast<double>(day) / (nDays - 1) : 0.0;
-        const std::string date = check::TableDateText(firstDay + day);
+        const std::string date = reports::TableDateText(firstDay + day);
         for (std::size_t k = 0; k < frames.size(); ++k) {
             FrameSpec frame = frames[k];
             if (static_cast<int>(k) == fadeFrame && fadeReceiver >= 0)
