@@ -5,8 +5,6 @@
 
 CLumagridApp::CLumagridApp() : CWinApp(nullptr) {}
 
-CLumagridApp* LumagridApp() { return static_cast<CLumagridApp*>(AfxGetApp()); }
-
 void CLumagridApp::GetExeDir(std::wstring& strExeDir) { strExeDir = dllsearch::ExecutableFolder(); }
 
 std::wstring CLumagridApp::GetCurrentDir() {

@@ -21,5 +21,3 @@ public:
     static void GetExeDir(std::wstring& strExeDir);
     static std::wstring GetCurrentDir();
 };
-
-CLumagridApp* LumagridApp();

@@ -18,6 +18,7 @@
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
 #include "link/Recording.h"
+#include "reports/AutoSavePass.h"
 #include "reports/DailyTrigger.h"
 #include "reports/StatusBox.h"
 #include "reports/XlsReport.h"
@@ -45,7 +46,8 @@ constexpr UINT WM_LUMAGRID_FILE_ERROR = WM_APP + 0x101;
 // A recording's writer met a write error: the recording ends on this thread.
 constexpr UINT WM_LUMAGRID_RECORDING_FAILED = WM_APP + 0x102;
 
-class CLumagridDlg : public CDialog {
+// The dialog runs the daily automatic-save pass: it is the pass's window.
+class CLumagridDlg : public CDialog, public reports::AutoSavePass {
 public:
     explicit CLumagridDlg(CWnd* pParent = nullptr);
     ~CLumagridDlg() override;
@@ -162,7 +164,6 @@ public:
     std::vector<std::uint32_t> m_arrXSamples;  // ReportSamples: b * 40 of the X window
     std::vector<std::uint32_t> m_arrYSamples;
     int m_nLedCheckPending = 0;
-    int m_FileSaveIndex = 0;
     scope::RepaintPacer m_repaintPacer;
 
     // ---- Settings file
@@ -208,28 +209,25 @@ public:
     // Replaceable so that tests can have blocks written at once.
     recording::EncoderOptions m_recordingOptions;
 
-    // ---- Daily automatic save
-    void PrepareAutoSave(int nRow);
+    // ---- Daily automatic save (the pass's state and steps: reports::AutoSavePass)
+    void PrepareAutoSave(int nRow) override;
     void WriteAutoSaveFile();
-    void AutoSaveStep();
     void StartAutoSavePass();
     void DailyTriggerTick();
     void UseCountsOfRow(int nRow);
-    void EndAutoSavePass();
-    int m_nAutoSaveRemain = 0;
-    int m_bAutoSaveDumpSent = 0;
+    void EndAutoSavePass() override;
+    bool AutoSaveHeld() override;
+    int AutoSaveRowCount() override;
+    int AutoSaveUsbIndexOfRow(int nRow) override;
+    std::uint8_t SendAutoSaveRequest(int nUsbIndexNo) override;
+    void ReadFrameOfRow(int nRow, int nUsbIndexNo, std::uint8_t byRequest) override;
+    void AutoSaveSampleMissed() override;
     // The daily timer's tick before this one, whatever the box and the list
     // were then: a tick after a skipped 23:00:00 starts the day's pass.
     reports::ClockTick m_lastDailyTick;
     bool m_bDailyTickSeen = false;
-    int m_nAutoSaveWaitTicks = 0;
     // While the report's Save As dialog is open a pass takes no step.
-    bool m_bReportDialogOpen = false;  // ticks since the prepare step while its sample is awaited
-    // The frames the pass has asked, the last one last, and its request: a
-    // user's request in between, or a reconnect that moves a frame to a row
-    // still ahead, must not give a column of the wrong mode or a second table.
-    std::vector<int> m_arrAutoSaveAsked;
-    BYTE m_byAutoSaveRequest = 0;
+    bool m_bReportDialogOpen = false;
     std::vector<std::pair<DWORD, std::string>> m_arrAutoSaveErrors;
     LRESULT OnAutoSaveFileError(WPARAM wParam, LPARAM lParam);
     // The daily tables' folder: the start folder, taken once (a Save As

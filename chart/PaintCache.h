@@ -10,6 +10,9 @@
 
 namespace chart {
 
+// A series marker: an Ellipse of this radius around the point.
+constexpr int kMarkerRadius = 5;
+
 // Bits per pixel of what a DC draws into: its bitmap, or the device.
 int TargetBitsPixel(HDC hdc);
 

@@ -61,8 +61,6 @@ protected:                                         \
     {WM_QUERYDRAGICON, 0, 0, 0, AFX_THUNK { (void)wParam; (void)lParam; lResult = reinterpret_cast<LRESULT>(AFX_SELF->OnQueryDragIcon()); return true; }},
 #define ON_WM_HSCROLL() \
     {WM_HSCROLL, 0, 0, 0, AFX_THUNK { (void)lResult; AFX_SELF->OnHScroll(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return true; }},
-#define ON_WM_ERASEBKGND() \
-    {WM_ERASEBKGND, 0, 0, 0, AFX_THUNK { (void)lParam; lResult = AFX_SELF->OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true; }},
 #define ON_WM_PRINTCLIENT() \
     {WM_PRINTCLIENT, 0, 0, 0, AFX_THUNK { (void)lResult; AFX_SELF->OnPrintClient(reinterpret_cast<HDC>(wParam), static_cast<UINT>(lParam)); return true; }},
 

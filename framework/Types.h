@@ -25,9 +25,6 @@ public:
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    CPoint TopLeft() const { return CPoint(left, top); }
-    CPoint BottomRight() const { return CPoint(right, bottom); }
-    void DeflateRect(int dx, int dy) { left += dx; top += dy; right -= dx; bottom -= dy; }
     bool operator==(const CRect& o) const {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
     }

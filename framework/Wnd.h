@@ -37,7 +37,6 @@ public:
 
     HWND m_hWnd = nullptr;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // Binding. Attach only wraps a handle; SubclassWindow also routes the

@@ -3,6 +3,7 @@
 // the last row up, and its sample becomes a new column of its own table.
 #include "app/LumagridDlg.h"
 #include "app/resource.h"
+#include "reports/AutoSavePass.h"
 #include "reports/DailyTable.h"
 #include "reports/WholeFile.h"
 #include "scope/AxisModules.h"
@@ -10,15 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-
-namespace {
-constexpr UINT kAutoSaveStepMs = 1000;
-// How long a pass waits for a prepared frame's sample before it asks the next
-// frame: a slow frame still gets its column, a silent one does not hold the pass.
-constexpr UINT kAutoSaveSampleWaitMs = 5000;
-constexpr int kAutoSaveSampleWaitTicks = static_cast<int>(kAutoSaveSampleWaitMs / kAutoSaveStepMs);
-
-}  // namespace
 
 // Called when " Auto File Save" is clicked: ticking starts a pass at once
 // (a running one starts over); unticking lets a running pass finish.
@@ -28,12 +20,8 @@ void CLumagridDlg::OnAutoFileSave() {
 }
 
 void CLumagridDlg::StartAutoSavePass() {
-    m_nAutoSaveRemain = DeviceList.GetItemCount();
-    m_bAutoSaveDumpSent = 0;
-    m_arrAutoSaveAsked.clear();
-    m_nAutoSaveWaitTicks = 0;
-    m_FileSaveIndex = 0;  // a new pass asks every frame again
-    SetTimer(kTimerAutoSave, kAutoSaveStepMs);
+    BeginAutoSavePass(DeviceList.GetItemCount());
+    SetTimer(kTimerAutoSave, reports::kAutoSaveStepMs);
 }
 
 // Timer 1: the daily trigger, at 23:00:00 or at the first tick after a
@@ -71,66 +59,40 @@ void CLumagridDlg::UseCountsOfRow(int nRow) {
     m_yWindow = scope::WholeAxisWindow(m_FrameSettings.m_nYTCount);
 }
 
-// Timer 2: one step of a pass; two per frame, then one that ends the pass.
-void CLumagridDlg::AutoSaveStep() {
-    // The open report dialog reads the sample buffers when it closes; a pass
-    // would refill them with every frame's sample meanwhile. A pass started
-    // or running then waits for the dialog: deferred, never skipped.
-    if (m_bReportDialogOpen) return;
-    // Asking the next frame (or ending the pass) would drop the sample of the
-    // frame prepared last: wait for it, within a bound.
-    if (m_bAutoSaveDumpSent == 0 && m_FileSaveIndex > 0) {
-        if (++m_nAutoSaveWaitTicks < kAutoSaveSampleWaitTicks) return;
-        const std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), m_FileSaveIndex, &IsCodePageLeadByte);
-        Trace("=>%s   no sample within %u s\n", name.c_str(), kAutoSaveSampleWaitMs / 1000);
-    }
-    m_nAutoSaveWaitTicks = 0;
-    // Rows that went away with a reconnect during the pass are not measured,
-    // nor is a frame a reconnect moved to a row still ahead a second time.
-    m_nAutoSaveRemain = std::min(m_nAutoSaveRemain, DeviceList.GetItemCount());
-    if (m_bAutoSaveDumpSent == 0) {
-        auto asked = [this](int nRow) {
-            const int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nRow));
-            return std::find(m_arrAutoSaveAsked.begin(), m_arrAutoSaveAsked.end(), nUsbIndexNo) !=
-                   m_arrAutoSaveAsked.end();
-        };
-        while (m_nAutoSaveRemain >= 1 && asked(m_nAutoSaveRemain - 1)) --m_nAutoSaveRemain;
-    }
-    if (m_nAutoSaveRemain < 1) {
-        KillTimer(kTimerAutoSave);
-        EndAutoSavePass();
-        return;
-    }
-    const int n = m_nAutoSaveRemain;
-    if (m_bAutoSaveDumpSent == 0) {
-        int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(n - 1));
-        SelectDumpAxis(IDC_AXIS_OT);
-        BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | SCOPE_MAXIMAL_IR);
-        SendDumpRequest(nUsbIndexNo, byRequest);
-        // The previous frame's last packets go before its counts do, and so
-        // does a sample it never sent: this frame's packets must not fill it.
-        DiscardWaitingPackets();
-        m_FileSaveIndex = 0;
-        UseCountsOfRow(n - 1);
-        m_nDumpUsbIndex = nUsbIndexNo;
-        m_byDumpRequest = byRequest;
-        m_byAutoSaveRequest = byRequest;
-        m_arrAutoSaveAsked.push_back(nUsbIndexNo);
-        m_bAutoSaveDumpSent = 1;
-        Trace("usbindexNo => %d\n", nUsbIndexNo);
-    } else {
-        PrepareAutoSave(n);
-        m_nAutoSaveRemain = n - 1;
-        m_bAutoSaveDumpSent = 0;
-    }
+// The steps of a pass (timer 2) are AutoSavePass's; what follows is what they
+// have the window do.
+
+bool CLumagridDlg::AutoSaveHeld() { return m_bReportDialogOpen; }
+
+int CLumagridDlg::AutoSaveRowCount() { return DeviceList.GetItemCount(); }
+
+int CLumagridDlg::AutoSaveUsbIndexOfRow(int nRow) { return static_cast<int>(DeviceList.GetItemData(nRow)); }
+
+void CLumagridDlg::AutoSaveSampleMissed() {
+    const std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), m_FileSaveIndex, &IsCodePageLeadByte);
+    Trace("=>%s   no sample within %u s\n", name.c_str(), reports::kAutoSaveSampleWaitMs / 1000);
+}
+
+std::uint8_t CLumagridDlg::SendAutoSaveRequest(int nUsbIndexNo) {
+    SelectDumpAxis(IDC_AXIS_OT);
+    BYTE byRequest = static_cast<BYTE>(m_nDumpAxisMask | SCOPE_MAXIMAL_IR);
+    SendDumpRequest(nUsbIndexNo, byRequest);
+    // The previous frame's last packets go before its counts do.
+    DiscardWaitingPackets();
+    return byRequest;
+}
+
+void CLumagridDlg::ReadFrameOfRow(int nRow, int nUsbIndexNo, std::uint8_t byRequest) {
+    UseCountsOfRow(nRow);
+    m_nDumpUsbIndex = nUsbIndexNo;
+    m_byDumpRequest = byRequest;
+    Trace("usbindexNo => %d\n", nUsbIndexNo);
 }
 
 void CLumagridDlg::PrepareAutoSave(int nRow) {
     // A click or a mode button since the request has the frame dump something
     // else now: no column rather than one of another mode or frame.
-    if (m_arrAutoSaveAsked.empty() || m_nDumpUsbIndex != m_arrAutoSaveAsked.back() ||
-        m_byDumpRequest != m_byAutoSaveRequest)
-        return;
+    if (!IsAutoSaveRequest(m_nDumpUsbIndex, m_byDumpRequest)) return;
     // Again: should a reconnect have given the row to another frame, the
     // requested frame's packets are kept out rather than saved as its.
     UseCountsOfRow(nRow - 1);
@@ -148,6 +110,7 @@ void CLumagridDlg::PrepareAutoSave(int nRow) {
 // scope never reads one frame's packets with another frame's counts. With no
 // row marked the scope stays on the frame measured last.
 void CLumagridDlg::EndAutoSavePass() {
+    KillTimer(kTimerAutoSave);
     int nSel = DeviceList.GetSelectionMark();
     if (nSel < 0 || nSel >= DeviceList.GetItemCount()) return;
     UseCountsOfRow(nSel);

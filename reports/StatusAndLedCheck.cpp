@@ -30,9 +30,8 @@ void CLumagridDlg::AppendStatusBlock(const std::string& strBlock, int nLines, CO
     if (nLines <= 0) return;
     m_richStatus.MakeRoomForLines(nLines);
     m_richStatus.SetSel(-1, -1);
-    CHARFORMATW cf{};
+    CHARFORMATW cf{};  // no effects: automatic colour off
     cf.dwMask = CFM_COLOR;
-    cf.dwEffects = 0;  // automatic colour off
     cf.crTextColor = crColour;
     m_richStatus.SetSelectionCharFormat(cf);
     m_richStatus.ReplaceSel(strBlock.c_str(), FALSE);
