@@ -84,7 +84,8 @@ struct Library {
     bool deviceInfoRead = false;    // WM_READ_DEVICE_INFO due
     bool parametersRead = false;    // WM_SYSTEM_PARAMETER due
     unsigned streamGeneration = 0;  // counts started streams, so the worker restarts its clock
-    LARGE_INTEGER registeredAt{};
+    LARGE_INTEGER loadedAt{};   // origin of LibraryMs
+    double registeredMs = 0.0;  // when the worker started, on LibraryMs
     double dumpCountMs = 0.0;  // >0: the worker logs its delivered packets this often
     // Calls a fail_every frame has answered, by usbindexNo, per entry point.
     std::map<int, unsigned> infoStCalls;
@@ -104,6 +105,7 @@ Library g;
 // not in DllMain, where file access is unsafe. Caller holds the lock.
 void EnsureLoadedLocked() {
     if (g.engine) return;
+    QueryPerformanceCounter(&g.loadedAt);
     Scenario scenario = DefaultScenario();
     std::wstring path = EnvironmentValue(L"QUORVANE_SIM");
     if (!path.empty()) {
@@ -158,7 +160,9 @@ void LogLocked(const std::string& line) {
     std::fflush(g.log);
 }
 
-double MillisecondsSince(const LARGE_INTEGER& start) {
+// The library's one clock, in milliseconds since it was loaded: the timeline
+// counts from registration on it, a frame's stylus from its first IR request.
+double LibraryMs() {
     static LARGE_INTEGER frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
@@ -166,7 +170,7 @@ double MillisecondsSince(const LARGE_INTEGER& start) {
     }();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - g.loadedAt.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 // The guard span of the live strict packet: [begin, end), begin = packet end.
@@ -293,7 +297,8 @@ public:
             g.workerRunning = false;  // a later registration starts a new worker
             return d;
         }
-        const double now = MillisecondsSince(g.registeredAt);
+        const double clock = LibraryMs();
+        const double now = clock - g.registeredMs;  // the timeline's and the schedule's time
         SimEngine& engine = *g.engine;
         strict_ = engine.scenario().strictPackets;
         if (engine.AdvanceTo(static_cast<std::int64_t>(now)) || g.announce) {
@@ -318,7 +323,7 @@ public:
                 // a program that kept us waiting longer gets no backlog: the stream slows down.
                 if (now - nextPacket_ > std::max(2 * lastGap_, kMaxCatchUpMs)) nextPacket_ = now;
                 if (now >= nextPacket_ - 0.5) {
-                    d.packet = engine.NextPacket(packet_);
+                    d.packet = engine.NextPacket(packet_, clock);
                     // Each packet says when the next is due: a recording keeps its own pace.
                     const double gap = engine.NextGapMs();
                     due_ = d.packet && gap >= 0.0;
@@ -417,7 +422,7 @@ bool StartWorkerLocked() {
                                                reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
         return false;
     g.workerRunning = true;
-    QueryPerformanceCounter(&g.registeredAt);
+    g.registeredMs = LibraryMs();
     HANDLE thread = CreateThread(nullptr, 0, WorkerMain, nullptr, 0, nullptr);
     if (!thread) {
         g.workerRunning = false;
@@ -510,7 +515,7 @@ int QUORVANE_CALL getSysInfo(int usbindexNo, FrameSettings* settings) {
 int QUORVANE_CALL setDump(int usbindexNo, int request) {
     LockGuard guard(g.lock);
     EnsureLoadedLocked();
-    SimEngine::DumpOutcome outcome = g.engine->SetDump(usbindexNo, request);
+    SimEngine::DumpOutcome outcome = g.engine->SetDump(usbindexNo, request, LibraryMs());
     if (outcome == SimEngine::DumpOutcome::Started) ++g.streamGeneration;
     if (g.wake) SetEvent(g.wake);
     LogLocked(LogSetDump(usbindexNo, request));

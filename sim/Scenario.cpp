@@ -229,7 +229,8 @@ private:
             "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "fail_every", "level_ambient",
             "level_ir", "level_ambient_ir", "level_percent", "level_maximal", "noise",
             "weak_x", "weak_y", "dead_x", "dead_y", "connected", "rate",
-            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y", "recording", "replay_loop"};
+            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y", "recording", "replay_loop",
+            "sweep", "sweep_repeat", "stylus_cells", "touch_percent", "stuck_x", "stuck_y"};
         return keys.count(key) != 0;
     }
 
@@ -294,8 +295,19 @@ private:
         }
         if (key == "weak_x") return WeakKey(f.x, key, value, no);
         if (key == "weak_y") return WeakKey(f.y, key, value, no);
-        if (key == "dead_x") return DeadKey(f.x, key, value, no);
-        if (key == "dead_y") return DeadKey(f.y, key, value, no);
+        if (key == "dead_x") return ReceiversKey(f.x.dead, key, value, no);
+        if (key == "dead_y") return ReceiversKey(f.y.dead, key, value, no);
+        if (key == "stuck_x") return ReceiversKey(f.x.stuck, key, value, no);
+        if (key == "stuck_y") return ReceiversKey(f.y.stuck, key, value, no);
+        if (key == "sweep") return SweepKey(f.sweep, value, no);
+        if (key == "sweep_repeat") return boolKey(f.sweep.repeat);
+        if (key == "stylus_cells") return intKey(f.sweep.stylusCells, 1, kMaxCells);
+        if (key == "touch_percent") {
+            auto v = ToDouble(value, 0.0, 100.0);
+            if (!v) return Fail(no, "touch_percent needs a percentage between 0 and 100");
+            f.sweep.touchPercent = *v;
+            return true;
+        }
         if (key == "weak_led_x") return WeakLedKey(f.x, key, value, no);
         if (key == "weak_led_y") return WeakLedKey(f.y, key, value, no);
         if (key == "dead_led_x") return DeadLedKey(f.x, key, value, no);
@@ -336,12 +348,27 @@ private:
         return true;
     }
 
-    bool DeadKey(AxisSpec& axis, const std::string& key, const std::string& value, int no) {
+    // "dead_x = 3 41"; indices are checked once the cell count is known.
+    bool ReceiversKey(std::vector<int>& out, const std::string& key, const std::string& value, int no) {
         for (const std::string& item : SplitList(value)) {
             auto idx = ToInt(item, 0, kMaxCells - 1);
             if (!idx) return Fail(no, key + " needs receiver indices, not '" + item + "'");
-            axis.dead.push_back(static_cast<int>(*idx));
+            out.push_back(static_cast<int>(*idx));
         }
+        return true;
+    }
+
+    // "sweep = START DURATION", seconds with decimals.
+    bool SweepKey(SweepSpec& sweep, const std::string& value, int no) {
+        std::vector<std::string> parts = SplitList(value);
+        const std::string usage = "sweep needs 'START DURATION' in seconds: START 0 to 86400, DURATION above 0 up to 86400";
+        if (parts.size() != 2) return Fail(no, usage);
+        auto start = ToDouble(parts[0], 0.0, kMaxSweepSeconds);
+        auto duration = ToDouble(parts[1], 0.0, kMaxSweepSeconds);
+        if (!start || !duration || *duration <= 0.0) return Fail(no, usage);
+        sweep.enabled = true;
+        sweep.startSeconds = *start;
+        sweep.durationSeconds = *duration;
         return true;
     }
 
@@ -381,6 +408,13 @@ private:
             if (d >= axis.cells) {
                 return Fail(lineOf(std::string("dead_") + axisName),
                             "dead receiver " + std::to_string(d) + " beyond the " +
+                                std::to_string(axis.cells) + " cells of " + axisName);
+            }
+        }
+        for (int d : axis.stuck) {
+            if (d >= axis.cells) {
+                return Fail(lineOf(std::string("stuck_") + axisName),
+                            "stuck receiver " + std::to_string(d) + " beyond the " +
                                 std::to_string(axis.cells) + " cells of " + axisName);
             }
         }
@@ -437,6 +471,10 @@ private:
         } else {
             if (keyLines_.count("replay_loop"))
                 return Fail(keyLines_["replay_loop"], "replay_loop needs 'recording' in the same frame");
+            // The stylus' own keys say nothing without a sweep: most likely a typo of it.
+            for (const char* k : {"sweep_repeat", "stylus_cells", "touch_percent"})
+                if (keyLines_.count(k) && !frame_.sweep.enabled)
+                    return Fail(keyLines_[k], std::string(k) + " needs 'sweep' in the same frame");
             if (frame_.name.empty()) return Fail(at, "frame without a name");
             if (!keyLines_.count("usbindex")) return Fail(at, "frame '" + frame_.name + "' lacks usbindex");
             if (!keyLines_.count("x_cells") || !keyLines_.count("y_cells"))

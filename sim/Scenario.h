@@ -40,6 +40,18 @@ struct AxisSpec {
     std::vector<int> dead;       // 0-based receivers that read 0
     std::vector<WeakLed> weakLeds;
     std::vector<int> deadLeds;   // LED numbers (S) whose beams read 0 on every beam set
+    std::vector<int> stuck;      // 0-based receivers that read their level whatever covers them
+};
+
+// A stylus passed along the frame's edges: X from its first cell to its last
+// in the first half of the pass, then Y in the second half.
+struct SweepSpec {
+    bool enabled = false;
+    double startSeconds = 0.0;     // after the frame's first IR request
+    double durationSeconds = 0.0;  // of one pass over both axes
+    bool repeat = false;           // a new pass starts when one ends
+    int stylusCells = 2;           // cells of an axis it covers at once
+    double touchPercent = 3.0;     // what a covered receiver reads of its level
 };
 
 // Levels each mode code produces on a sound receiver (receiver bytes 0..255).
@@ -66,6 +78,7 @@ struct FrameSpec {
     int failEvery = 0;
     Levels levels;
     int noise = 0;  // receiver bytes vary by up to +-noise
+    SweepSpec sweep;
     double rate = 0.0;  // packets per second while it streams; 0: the library's rate
     bool connectedAtStart = true;
     int line = 0;   // where the frame starts in its scenario text
@@ -110,6 +123,7 @@ constexpr int kMaxCells = 4096;
 constexpr int kMaxTextBytes = 127;
 constexpr double kMinRate = 0.1;
 constexpr double kMaxRate = 10000.0;
+constexpr double kMaxSweepSeconds = 86400.0;
 
 // Parses a scenario text; `file` names the source in errors, and its folder
 // is where relative `recording` paths start. Returns std::nullopt and fills

@@ -115,18 +115,39 @@ double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver,
     }
 }
 
+StylusCover StylusAt(const FrameSpec& frame, double seconds) {
+    const SweepSpec& sweep = frame.sweep;
+    double t = seconds - sweep.startSeconds;
+    if (!sweep.enabled || !(t >= 0.0) || sweep.durationSeconds <= 0.0) return {};
+    if (t >= sweep.durationSeconds) {
+        if (!sweep.repeat) return {};
+        t = std::fmod(t, sweep.durationSeconds);
+    }
+    const double half = sweep.durationSeconds / 2.0;
+    const int axisNo = t < half ? 0 : 1;
+    const double fraction = std::clamp((axisNo == 0 ? t : t - half) / half, 0.0, 1.0);
+    const int cells = axisNo == 0 ? frame.x.cells : frame.y.cells;
+    const int width = std::min(sweep.stylusCells, cells);
+    const int positions = cells - width + 1;
+    const int first = std::min(static_cast<int>(fraction * positions), positions - 1);
+    return {axisNo, first, width};
+}
+
 std::size_t PacketSize(const FrameSpec& frame) {
     return kDumpHeaderBytes + static_cast<std::size_t>(frame.x.cells) + static_cast<std::size_t>(frame.y.cells);
 }
 
 void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std::uint32_t packetNo,
-                    std::vector<std::uint8_t>& out) {
+                    std::vector<std::uint8_t>& out, const StylusCover& cover) {
     out.assign(PacketSize(frame), 0);
     DumpRequest req;
     if (!DecodeRequest(request, req)) req = DumpRequest{};
     unsigned sum = 0;
     std::size_t pos = kDumpHeaderBytes;
     const AxisSpec* axes[2] = {&frame.x, &frame.y};
+    // A stylus blocks beams, not ambient light; Stop (0) has no packets.
+    const bool blocks = cover.axis >= 0 && req.mode != 2 && req.mode != 0;
+    const double touch = frame.sweep.touchPercent / 100.0;
     for (int a = 0; a < 2; ++a) {
         const AxisSpec& axis = *axes[a];
         for (int r = 0; r < axis.cells; ++r, ++pos) {
@@ -140,6 +161,9 @@ void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std
                     break;
                 }
             }
+            if (blocks && cover.Covers(a, r) &&
+                std::find(axis.stuck.begin(), axis.stuck.end(), r) == axis.stuck.end())
+                level *= touch;
             int v = static_cast<int>(std::lround(level)) + Noise(frame.noise, seed, frame, request, packetNo, a, r);
             v = std::clamp(v, 0, 255);
             out[pos] = static_cast<std::uint8_t>(v);
@@ -255,7 +279,10 @@ std::int64_t Timeline::NextChangeAfter(std::int64_t ms) const {
 }
 
 SimEngine::SimEngine(Scenario scenario)
-    : scenario_(std::move(scenario)), timeline_(scenario_), connected_(timeline_.ConnectedAt(0)) {}
+    : scenario_(std::move(scenario)),
+      timeline_(scenario_),
+      connected_(timeline_.ConnectedAt(0)),
+      sweepOriginMs_(scenario_.frames.size(), std::nan("")) {}
 
 int SimEngine::ConnectedCount() const {
     return static_cast<int>(std::count(connected_.begin(), connected_.end(), true));
@@ -287,7 +314,7 @@ bool SimEngine::AdvanceTo(std::int64_t ms) {
     return true;
 }
 
-SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request) {
+SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request, double atMs) {
     int frame = -1;
     for (std::size_t i = 0; i < scenario_.frames.size(); ++i) {
         if (scenario_.frames[i].usbIndexNo == usbIndexNo) frame = static_cast<int>(i);
@@ -303,6 +330,10 @@ SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request) {
         streamingRequest_ = 0;
         return DumpOutcome::Stopped;
     }
+    // Only the first IR request counts: a sweep test's baseline request starts
+    // the clock, whatever the frame was asked before it or is asked later.
+    double& origin = sweepOriginMs_[static_cast<std::size_t>(frame)];
+    if (req.mode == 3 && std::isnan(origin)) origin = atMs;
     streamingFrame_ = frame;
     streamingRequest_ = request;
     packetNo_ = 0;
@@ -336,7 +367,7 @@ double SimEngine::StreamingRate() const {
     return own > 0.0 ? own : scenario_.rate;
 }
 
-bool SimEngine::NextPacket(std::vector<std::uint8_t>& out) {
+bool SimEngine::NextPacket(std::vector<std::uint8_t>& out, double atMs) {
     nextGapMs_ = -1.0;
     if (streamingFrame_ < 0) return false;
     const FrameSpec& frame = scenario_.frames[static_cast<std::size_t>(streamingFrame_)];
@@ -347,7 +378,9 @@ bool SimEngine::NextPacket(std::vector<std::uint8_t>& out) {
             logLines_.push_back(LogReplayEnded(frame.usbIndexNo, streamingRequest_, replay_.Sent()));
         return true;
     }
-    GeneratePacket(frame, streamingRequest_, scenario_.seed, packetNo_++, out);
+    const double origin = sweepOriginMs_[static_cast<std::size_t>(streamingFrame_)];
+    const StylusCover cover = std::isnan(origin) ? StylusCover{} : StylusAt(frame, (atMs - origin) / 1000.0);
+    GeneratePacket(frame, streamingRequest_, scenario_.seed, packetNo_++, out, cover);
     nextGapMs_ = 1000.0 / StreamingRate();
     return true;
 }

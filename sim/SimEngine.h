@@ -50,10 +50,28 @@ double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver,
 
 std::size_t PacketSize(const FrameSpec& frame);
 
-// Packet number `packetNo` of a stream of `frame` started with `request`.
-// Depends on nothing else, so a scenario always yields the same packets.
+// The cells a stylus covers at one moment: `count` cells of one axis from `first`.
+struct StylusCover {
+    int axis = -1;  // -1 none, 0 X, 1 Y
+    int first = 0;  // 0-based receiver
+    int count = 0;
+    bool Covers(int axisNo, int receiver) const {
+        return axisNo == axis && receiver >= first && receiver < first + count;
+    }
+};
+
+// Where the frame's stylus is `seconds` after the frame's first IR request:
+// nowhere before the sweep's start, after a pass without repeat, or for a
+// frame without a sweep. Within each half of a pass it moves at constant
+// speed: every position from the first cells to the last gets an equal share
+// of the half.
+StylusCover StylusAt(const FrameSpec& frame, double seconds);
+
+// Packet number `packetNo` of a stream of `frame` started with `request`,
+// with the stylus where `cover` says. Depends on nothing else, so a scenario
+// always yields the same packets.
 void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std::uint32_t packetNo,
-                    std::vector<std::uint8_t>& out);
+                    std::vector<std::uint8_t>& out, const StylusCover& cover = {});
 
 // What getDeviceInfoST and getSysInfo answer for a frame that succeeds: its
 // result, and the record filled (a recorded frame: the bytes as recorded).
@@ -100,7 +118,9 @@ public:
     std::int64_t NextTimelineChange(std::int64_t ms) const { return timeline_.NextChangeAfter(ms); }
 
     enum class DumpOutcome { UnknownFrame, NotConnected, BadRequest, Started, Stopped, Unchanged };
-    DumpOutcome SetDump(int usbIndexNo, int request);
+    // `atMs` is the library's clock (milliseconds, any fixed origin): a frame's
+    // first IR request (mode code 3) starts its stylus' clock.
+    DumpOutcome SetDump(int usbIndexNo, int request, double atMs = 0.0);
     // What setDump returns for an outcome: the scenario's value when the frame took it.
     int ResultOf(DumpOutcome outcome) const;
 
@@ -110,9 +130,11 @@ public:
     // Packets per second of the streaming frame: its own rate, else the library's.
     double StreamingRate() const;
 
-    // The next packet of the streaming frame; false when no frame streams, or
-    // its recording holds nothing for the request or has played to its end.
-    bool NextPacket(std::vector<std::uint8_t>& out);
+    // The next packet of the streaming frame, sent at `atMs` on the clock
+    // SetDump is given (the stylus is where it is then); false when no frame
+    // streams, or its recording holds nothing for the request or has played
+    // to its end.
+    bool NextPacket(std::vector<std::uint8_t>& out, double atMs = 0.0);
     // Milliseconds from the packet NextPacket gave last to the one after it:
     // the rate's interval, or a recording's own gap; < 0 when none follows.
     double NextGapMs() const { return nextGapMs_; }
@@ -127,6 +149,7 @@ private:
     int streamingFrame_ = -1;  // index into scenario_.frames
     int streamingRequest_ = 0;
     std::uint32_t packetNo_ = 0;
+    std::vector<double> sweepOriginMs_;  // per frame: its first IR request; NaN before it
     ReplayStream replay_;  // of a recorded streaming frame
     double nextGapMs_ = -1.0;
     std::vector<std::string> logLines_;

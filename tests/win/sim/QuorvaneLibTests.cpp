@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -550,6 +551,47 @@ TEST_F(QuorvaneLibTest, UnloadWhileStreamingKeepsDeliveringUntilTheWindowGoes) {
     DestroyWindow(window_);
     window_ = nullptr;
     EXPECT_TRUE(WaitUntilUnloaded(1000));
+}
+
+// The stylus runs on the library's clock from the frame's first IR request:
+// nothing before it (Maximal came first), X then Y at the scenario's times,
+// every receiver but the stuck one dropped, nothing after the pass.
+TEST_F(QuorvaneLibTest, StylusSweepsFromTheFirstIrRequest) {
+    Load("rate = 200\n[frame]\nname = S\nusbindex = 1\nx_cells = 12\ny_cells = 8\n"
+         "level_maximal = 96\nlevel_ir = 62\nsweep = 0.3 0.8\nstuck_x = 4\n");
+    g_received.packetSize = {{1, 7 + 20}};
+    ASSERT_EQ(reg_(window_), 1);
+    dump_(1, 0x05);
+    Pump(400);
+    const std::size_t mark = g_received.packets.size();
+    ASSERT_GE(mark, 20u);
+    for (std::size_t k = 0; k < mark; ++k)
+        for (std::size_t i = 7; i < 27; ++i) ASSERT_EQ(g_received.packets[k][i], 96) << k << " " << i;
+
+    const DWORD asked = GetTickCount();
+    dump_(1, 0x03);
+    Pump(1800);
+    std::set<int> x, y;
+    DWORD firstDrop = 0, lastX = 0, firstY = 0, lastDrop = 0;
+    for (std::size_t k = mark; k < g_received.packets.size(); ++k) {
+        const std::vector<std::uint8_t>& p = g_received.packets[k];
+        if (p[1] != 0x03) continue;
+        const DWORD at = g_received.packetTicks[k] - asked;
+        for (int i = 0; i < 20; ++i) {
+            if (p[7 + i] == 62) continue;
+            EXPECT_LE(p[7 + i], 2) << "packet " << k << " receiver " << i;
+            (i < 12 ? x : y).insert(i < 12 ? i : i - 12);
+            if (!firstDrop) firstDrop = at;
+            if (i < 12) lastX = at;
+            if (i >= 12 && !firstY) firstY = at;
+            lastDrop = at;
+        }
+    }
+    EXPECT_EQ(x, (std::set<int>{0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(y.size(), 8u);
+    EXPECT_GE(firstDrop, 250u);  // START 0.3 s, give or take the tick's granularity
+    EXPECT_LE(lastX, firstY);
+    EXPECT_LE(lastDrop, 1400u);  // the pass ends at 1.1 s
 }
 
 TEST(QuorvaneLibExports, PartialLibraryLacksOnlyGetSysInfo) {
