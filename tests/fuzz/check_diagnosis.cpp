@@ -13,6 +13,7 @@
 
 #include "FuzzCheck.h"
 #include "check/CheckReport.h"
+#include "console/CheckOptions.h"
 
 using namespace check;
 
