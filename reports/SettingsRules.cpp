@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/Numbers.h"
+
 namespace settings {
 
 using quorvane::FrameSettings;
@@ -65,6 +67,12 @@ void SetField(FrameSettings& frame, const FrameSettingsKey& key, unsigned value)
     auto* bytes = reinterpret_cast<std::uint8_t*>(&frame) + key.nOffset;
     bytes[0] = static_cast<std::uint8_t>(value & 0xFF);
     if (key.nBytes == 2) bytes[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+std::optional<int> ParseThresholdPercent(std::string_view text) {
+    const std::optional<std::uint64_t> value = text::ParseWhole(text::TrimBlanks(text));
+    if (!value || *value < kThresholdLow || *value > kThresholdHigh) return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 }  // namespace settings

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,5 +60,14 @@ constexpr const char* kMinAdcOPerKey = "MIN_ADC_O_PER";
 constexpr const char* kMinAdcTPerKey = "MIN_ADC_T_PER";
 constexpr int kMinAdcOPerDefault = 33;
 constexpr int kMinAdcTPerDefault = 20;
+
+// MIN_ADC_O_PER as the console tool takes it: a whole number from 1 to 99,
+// blanks around it allowed. Nothing for anything else (empty, "abc", "33%",
+// "0", "300"): a threshold of 0 would pass every dead part, one of 100 or
+// more fail every sound one. (The window program reads it with
+// GetPrivateProfileInt, as it always has.)
+std::optional<int> ParseThresholdPercent(std::string_view text);
+constexpr int kThresholdLow = 1;
+constexpr int kThresholdHigh = 99;
 
 }  // namespace settings

@@ -14,6 +14,7 @@
 #include "FuzzCheck.h"
 #include "check/CheckReport.h"
 #include "text/Escape.h"
+#include "console/CheckOptions.h"
 
 using namespace check;
 using text::ValidUtf8;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "check/TrendCommand.h"
+#include "console/TrendCommand.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

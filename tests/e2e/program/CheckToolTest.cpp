@@ -274,6 +274,18 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
         {"reduced", mute, {}, nullptr, 0, {"  reduced: getSysInfo failed; no modules and tilts known, OT only", "  PASS"},
          {"\"reduced\": \"getSysInfo failed; no modules and tilts known, OT only\""}},
         {"reduced with --strict", mute, {"--strict"}, nullptr, 2, {"a reduced check with --strict", "  ERROR"}, {}},
+        // One grammar for the three commands: -h, a repeated option, "--".
+        {"check -h", three, {"-h", "--packets", "0"}, nullptr, 0, {"usage: LumagridCheck.exe [options]"}, {}},
+        {"record -h", three, {"record", "-h"}, nullptr, 0, {"usage: LumagridCheck.exe record --frame F"}, {}},
+        {"trend -h with a bad setting", three, {"trend", "-h"}, "abc", 0, {"usage: LumagridCheck trend"}, {}},
+        {"check option twice", three, {"--wait", "3", "--wait=3"}, nullptr, 64,
+         {"LumagridCheck: --wait is given twice", "usage: LumagridCheck.exe [options]"}, {}},
+        {"record option twice", three, {"record", "--frame", "3", "--seconds", "1", "--frame", "3", "x.lgrec"}, nullptr,
+         64, {"LumagridCheck record: --frame is given twice", "usage: LumagridCheck.exe record"}, {}},
+        {"trend option twice", three, {"trend", "none.txt", "--days", "3", "--days", "4"}, nullptr, 64,
+         {"trend: --days is given twice", "usage: LumagridCheck trend"}, {}},
+        {"trend table after --", three, {"trend", "--threshold", "40", "--", "--days"}, nullptr, 2,
+         {"trend: cannot read --days"}, {}},
         // The second frame leaves while the first is checked: no 5-s wait for it.
         {"left while another is checked",
          std::string(kFrameHeader) + "at = 300 disconnect 2\n"
@@ -293,7 +305,7 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
             ::WriteFile(h, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
             ::CloseHandle(h);
         }
-        const bool bFiles = c.args.empty() || c.args[0] != "trend";
+        const bool bFiles = c.args.empty() || (c.args[0] != "trend" && c.args[0] != "record");
         CheckRun run = RunCheck(c.scenario, c.args, bFiles, folder);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "reports/SettingsRules.h"
@@ -142,6 +143,18 @@ TEST(SettingsFile, PathAndThresholdDefaults) {
     EXPECT_STREQ(kSettingSection, "SETTING");
     EXPECT_EQ(kMinAdcOPerDefault, 33);
     EXPECT_EQ(kMinAdcTPerDefault, 20);
+}
+
+// A threshold of 0 passes every dead part; GetPrivateProfileInt reads "abc" as 0.
+TEST(SettingsFile, ConsoleThresholdIsAWholeNumberFrom1To99) {
+    struct Case {
+        const char* text;
+        std::optional<int> percent;
+    };
+    for (const Case& c : {Case{"33", 33}, Case{" 1\t", 1}, Case{"99", 99}, Case{"033", 33}, Case{"0", {}},
+                          Case{"100", {}}, Case{"300", {}}, Case{"-5", {}}, Case{"+5", {}}, Case{"abc", {}},
+                          Case{"", {}}, Case{"  ", {}}, Case{"33%", {}}, Case{"3 3", {}}, Case{"12.5", {}}})
+        EXPECT_EQ(ParseThresholdPercent(c.text), c.percent) << '"' << c.text << '"';
 }
 
 }  // namespace

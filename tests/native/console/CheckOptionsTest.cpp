@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
-#include "check/CheckOptions.h"
+#include "console/CheckOptions.h"
 
 namespace {
 
@@ -66,7 +67,9 @@ TEST(CheckOptions, CommandLines) {
         {{"--packets", "4", "--packets=5"}, "error: --packets is given twice"},
         {{"--verbose"}, "error: unknown option \"--verbose\""},
         {{"record"}, "error: unexpected argument \"record\": options start with --"},
-        {{"-h"}, "error: unexpected argument \"-h\": options start with --"},
+        {{"-h"}, defaults + " help"},
+        {{"--wait", "3", "--", "--help"}, "error: unexpected argument \"--help\": options start with --"},
+        {{"--wait", "0000000007"}, "wait=7 sets=31 settle=100 packets=8 timeout=5"},
     };
     for (const Case& c : cases) {
         std::string line;
@@ -75,16 +78,15 @@ TEST(CheckOptions, CommandLines) {
     }
 }
 
-// A threshold of 0 passes every dead part; GetPrivateProfileInt reads "abc" as 0.
-TEST(CheckOptions, ThresholdSettingIsAWholeNumberFrom1To99) {
-    struct Case {
-        const char* text;
-        std::optional<int> percent;
-    };
-    for (const Case& c : {Case{"33", 33}, Case{" 1\t", 1}, Case{"99", 99}, Case{"033", 33}, Case{"0", {}},
-                          Case{"100", {}}, Case{"300", {}}, Case{"-5", {}}, Case{"+5", {}}, Case{"abc", {}},
-                          Case{"", {}}, Case{"  ", {}}, Case{"33%", {}}, Case{"3 3", {}}, Case{"12.5", {}}})
-        EXPECT_EQ(ParseThresholdPercent(c.text), c.percent) << '"' << c.text << '"';
+// The JSON report repeats the limit and the diagnosis compares against it:
+// "0.3" must be the double nearest 0.3, not 3 x 0.1 (0.30000000000000004).
+TEST(CheckOptions, FlickerLimitIsTheNumberTyped) {
+    for (const auto& [text, value] : {std::pair{"0.3", 0.3}, std::pair{".7", 0.7}, std::pair{"999.9", 999.9},
+                                      std::pair{"5.", 5.0}}) {
+        const ParsedOptions parsed = ParseCheckOptions({"--flicker", text});
+        ASSERT_TRUE(parsed.options) << text << ": " << parsed.error;
+        EXPECT_EQ(*parsed.options->flickerPercent, value) << text;
+    }
 }
 
 TEST(CheckOptions, FrameSelectorIsANameOrAUsbIndex) {

@@ -1,7 +1,7 @@
 // The record subcommand's command line and the order of its requests.
 #include <gtest/gtest.h>
 
-#include "check/RecordOptions.h"
+#include "console/RecordOptions.h"
 
 using namespace check;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "check/OutputFiles.h"
+#include "console/OutputFiles.h"
 #include "link/Recording.h"
 
 namespace {

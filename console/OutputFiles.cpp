@@ -1,4 +1,4 @@
-#include "check/OutputFiles.h"
+#include "console/OutputFiles.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <future>
 
-#include "check/StopGate.h"
+#include "console/StopGate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "check/StopGate.h"
+#include "console/StopGate.h"
 
 namespace check {
 

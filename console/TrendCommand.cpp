@@ -1,4 +1,4 @@
-#include "check/TrendCommand.h"
+#include "console/TrendCommand.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +15,8 @@
 
 #include "check/Trend.h"
 #include "check/TrendOutputs.h"
+#include "console/CommandLine.h"
+#include "text/Numbers.h"
 
 namespace check {
 
@@ -27,83 +29,56 @@ struct CommandLine {
     bool bHelp = false;
 };
 
-bool ParseInteger(const std::string& text, long long low, long long high, long long& value) {
-    if (text.empty() || text.size() > 12) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0' && (std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '-') &&
-           value >= low && value <= high;
+const std::vector<console::OptionSpec> kOptionSpecs = {
+    {"--days", "N"}, {"--horizon", "D"}, {"--drop", "PCT"}, {"--threshold", "PCT"}, {"--csv", "FILE"}, {"--svg", "FILE"},
+};
+
+bool WholeIn(const std::string& text, std::uint64_t low, std::uint64_t high, int& value) {
+    const std::optional<std::uint64_t> v = text::ParseWhole(text);
+    if (!v || *v < low || *v > high) return false;
+    value = static_cast<int>(*v);
+    return true;
 }
 
-// A plain decimal number ("7", "12.5"): no exponent, no hex, no "nan".
-bool ParseDecimal(const std::string& text, double low, double high, double& value) {
-    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789.") != std::string::npos ||
-        text.find('.') != text.rfind('.') || text == ".")
-        return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return value >= low && value <= high;
+bool DecimalIn(const std::string& text, double low, double high, double& value) {
+    const std::optional<double> v = text::ParseDecimal(text);
+    if (!v || *v < low || *v > high) return false;
+    value = *v;
+    return true;
 }
 
 // The options' words; false with the reason for a bad command line.
 bool Parse(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
-    // Asking for help is never a bad command line.
-    for (const std::string& arg : args) {
-        if (arg == "--") break;
-        if (arg == "--help" || arg == "-h") {
-            line.bHelp = true;
-            return true;
-        }
-    }
-    bool bOptionsEnd = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (bOptionsEnd || arg.size() < 2 || arg[0] != '-') {
-            line.tables.push_back(arg);
+    const console::CommandLine words = console::ParseCommandLine(args, kOptionSpecs);
+    line.bHelp = words.Asks("--help");
+    if (line.bHelp) return true;
+    for (const console::CommandWord& word : words.words) {
+        if (word.IsOperand()) {
+            line.tables.push_back(word.value);
             continue;
         }
-        if (arg == "--") {
-            bOptionsEnd = true;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        std::string value;
-        if (name != "--days" && name != "--horizon" && name != "--drop" && name != "--threshold" && name != "--csv" &&
-            name != "--svg") {
-            error = "unknown option " + name;
-            return false;
-        }
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = name + " needs a value";
-            return false;
-        }
-        long long n = 0;
-        double x = 0;
+        const std::string& name = word.name;
+        const std::string& value = word.value;
         const auto bad = [&](const char* wants) {
             error = name + " wants " + wants + ", not \"" + value + "\"";
             return false;
         };
         if (name == "--days") {
-            if (!ParseInteger(value, 1, 100000, n)) return bad("a whole number of days from 1 to 100000");
-            line.options.days = static_cast<int>(n);
+            if (!WholeIn(value, 1, 100000, line.options.days)) return bad("a whole number of days from 1 to 100000");
         } else if (name == "--horizon") {
-            if (!ParseDecimal(value, 0, 100000, x)) return bad("a number of days from 0 to 100000");
-            line.options.horizonDays = x;
+            if (!DecimalIn(value, 0, 100000, line.options.horizonDays)) return bad("a number of days from 0 to 100000");
         } else if (name == "--drop") {
-            if (!ParseDecimal(value, 0, 100, x)) return bad("a percentage from 0 to 100");
-            line.options.dropPercent = x;
+            if (!DecimalIn(value, 0, 100, line.options.dropPercent)) return bad("a percentage from 0 to 100");
         } else if (name == "--threshold") {
-            if (!ParseInteger(value, 0, 100, n)) return bad("a whole percentage from 0 to 100");
-            line.options.thresholdPercent = static_cast<int>(n);
+            if (!WholeIn(value, 0, 100, line.options.thresholdPercent)) return bad("a whole percentage from 0 to 100");
         } else {
             if (value.empty()) return bad("a file name");
             (name == "--csv" ? line.csv : line.svg) = value;
         }
+    }
+    if (!words.error.empty()) {
+        error = words.error;
+        return false;
     }
     if (line.tables.empty()) {
         error = "no table given";
@@ -141,6 +116,14 @@ bool Write(const TrendEnvironment& env, const std::string& path, const std::stri
 }
 
 }  // namespace
+
+TrendSettingUse TrendSettingUseOf(const std::vector<std::string>& args) {
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    if (line.Asks("--help")) return TrendSettingUse::Shown;
+    for (const console::CommandWord& word : line.words)
+        if (word.name == "--threshold") return TrendSettingUse::Unused;
+    return TrendSettingUse::Default;
+}
 
 std::string TrendUsage(int defaultThreshold) {
     std::string text =

@@ -1,7 +1,7 @@
-#include "check/FrameLink.h"
+#include "console/FrameLink.h"
 
-#include "check/ConsoleIo.h"
-#include "check/StopGate.h"
+#include "console/ConsoleIo.h"
+#include "console/StopGate.h"
 #include "framework/DllSearch.h"
 #include "framework/String.h"
 #include "link/QuorvaneLoader.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "check/OutputFiles.h"
-#include "check/TablePatterns.h"
+#include "console/OutputFiles.h"
+#include "console/TablePatterns.h"
 
 namespace check {
 
@@ -42,6 +42,13 @@ constexpr int kTrendExitUsage = 64;
 
 // The usage text, ended by "\n".
 std::string TrendUsage(int defaultThreshold);
+
+// How a command line uses MIN_ADC_O_PER of the settings file: only shown in
+// the usage (read leniently, as the scope reads it), not at all (--threshold
+// given), or as the default of --threshold (then a value the check refuses is
+// a bad station, exit 64).
+enum class TrendSettingUse { Shown, Unused, Default };
+TrendSettingUse TrendSettingUseOf(const std::vector<std::string>& args);
 
 // args are the words after "trend", UTF-8. Results go to out, errors to err.
 int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment& env, std::ostream& out,

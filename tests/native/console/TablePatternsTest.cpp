@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "check/TablePatterns.h"
+#include "console/TablePatterns.h"
 
 namespace {
 

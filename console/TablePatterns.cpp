@@ -1,4 +1,4 @@
-#include "check/TablePatterns.h"
+#include "console/TablePatterns.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
-#include "check/RecordOptions.h"
+#include "console/RecordOptions.h"
 
-#include <cstdlib>
+#include "console/CommandLine.h"
+#include "text/Numbers.h"
 
 namespace check {
 
@@ -24,53 +25,47 @@ std::vector<std::string> Split(const std::string& text) {
     }
 }
 
-// A whole number within [low, high], plain digits only.
-bool ParseWhole(const std::string& text, unsigned low, unsigned high, unsigned& out) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    const unsigned long v = std::strtoul(text.c_str(), nullptr, 10);
-    if (v < low || v > high) return false;
-    out = static_cast<unsigned>(v);
+// A whole number within [low, high].
+bool WholeIn(const std::string& text, unsigned low, unsigned high, unsigned& out) {
+    const std::optional<std::uint64_t> v = text::ParseWhole(text);
+    if (!v || *v < low || *v > high) return false;
+    out = static_cast<unsigned>(*v);
     return true;
 }
+
+const std::vector<console::OptionSpec> kOptionSpecs = {
+    {"--frame", "F"}, {"--seconds", "S"}, {"--modes", "LIST"}, {"--axes", "LIST"}, {"--wait", "SECONDS"},
+    {"--timeout", "SECONDS"},
+};
 }  // namespace
 
 ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& args) {
     RecordOptions options;
     const auto refuse = [](const std::string& error) { return ParsedRecordOptions{std::nullopt, error}; };
-    for (const std::string& arg : args)
-        if (arg == "--help") options.bHelp = true;
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    options.bHelp = line.Asks("--help");
     if (options.bHelp) return {options, {}};
 
     bool bSeconds = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.compare(0, 2, "--") != 0) {
-            if (!options.file.empty()) return refuse("one recording file only: \"" + arg + "\" is a second");
-            options.file = arg;
+    for (const console::CommandWord& word : line.words) {
+        if (word.IsOperand()) {
+            if (!options.file.empty()) return refuse("one recording file only: \"" + word.value + "\" is a second");
+            options.file = word.value;
             continue;
         }
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            return refuse(name + " needs a value");
-        }
+        const std::string& name = word.name;
+        const std::string& value = word.value;
         if (name == "--frame") {
             if (value.empty()) return refuse("--frame needs a usbindexNo or a name");
             options.frame = value;
         } else if (name == "--seconds") {
-            if (!ParseWhole(value, 1, 86400, options.nSeconds)) return refuse("--seconds takes 1 to 86400");
+            if (!WholeIn(value, 1, 86400, options.nSeconds)) return refuse("--seconds takes 1 to 86400");
             bSeconds = true;
         } else if (name == "--wait") {
-            if (!ParseWhole(value, 1, 3600, options.nWaitSeconds)) return refuse("--wait takes 1 to 3600");
+            if (!WholeIn(value, 1, 3600, options.nWaitSeconds)) return refuse("--wait takes 1 to 3600");
         } else if (name == "--timeout") {
-            if (!ParseWhole(value, 1, 3600, options.nTimeoutSeconds)) return refuse("--timeout takes 1 to 3600");
+            if (!WholeIn(value, 1, 3600, options.nTimeoutSeconds)) return refuse("--timeout takes 1 to 3600");
         } else if (name == "--modes") {
-            options.modes.clear();
             for (const std::string& part : Split(value)) {
                 const ModeName* found = nullptr;
                 for (const ModeName& m : kModes)
@@ -79,17 +74,16 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& args) {
                     return refuse("--modes takes maximal, ir, ambient-ir, ambient and percent, not \"" + part + "\"");
                 options.modes.push_back(found->mode);
             }
-        } else if (name == "--axes") {
+        } else {  // --axes
             options.nChosenSets = 0;
             for (const std::string& part : Split(value)) {
                 const std::optional<BeamSet> set = BeamSetFromName(part);
                 if (!set) return refuse("--axes takes OT, TL1, TR1, TL2 and TR2, not \"" + part + "\"");
                 options.nChosenSets |= BeamSetBit(*set);
             }
-        } else {
-            return refuse("unknown option \"" + name + "\"");
         }
     }
+    if (!line.error.empty()) return refuse(line.error);
     if (options.frame.empty()) return refuse("--frame is required: the usbindexNo or the name of the frame");
     if (!bSeconds) return refuse("--seconds is required");
     if (options.file.empty()) return refuse("the recording file is missing");

@@ -1,4 +1,4 @@
-#include "check/ConsoleIo.h"
+#include "console/ConsoleIo.h"
 
 #include <shellapi.h>
 
@@ -55,6 +55,8 @@ bool WriteConsolePieces(const std::wstring& text, const ConsoleWriter& write) {
 
 void WriteOut(const std::string& text) { Write(STD_OUTPUT_HANDLE, stdout, text); }
 void WriteErr(const std::string& text) { Write(STD_ERROR_HANDLE, stderr, text); }
+
+void Progress(const std::string& text) { WriteErr(std::string(kProgram) + ": " + text + "\n"); }
 
 std::string FromCodePage(const std::string& text) {
     // Without MB_ERR_INVALID_CHARS a byte that does not convert becomes U+FFFD.

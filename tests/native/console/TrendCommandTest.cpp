@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "check/Trend.h"
-#include "check/TrendCommand.h"
+#include "console/TrendCommand.h"
 #include "check/TrendOutputs.h"
 
 namespace {
@@ -83,7 +83,7 @@ TEST(TrendCommand, ExitCodes) {
         {{"sound_2.txt", "--days", "0"}, 64, "--days"},
         {{"sound_2.txt", "--drop", "1e1"}, 64, "--drop"},
         {{"sound_2.txt", "--horizon"}, 64, "needs a value"},
-        {{"sound_2.txt", "--frobnicate"}, 64, "unknown option --frobnicate"},
+        {{"sound_2.txt", "--frobnicate"}, 64, "unknown option \"--frobnicate\""},
         {{}, 64, "no table"},
         {{"sound_2.txt", "--csv", "sound_2.txt"}, 64, "--csv sound_2.txt is also a table"},
         {{"sound_2.txt", "--csv", "./sound_2.txt"}, 64, "--csv ./sound_2.txt is also a table (sound_2.txt)"},

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "check/ConsoleIo.h"
+#include "console/ConsoleIo.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "check/OutputFiles.h"
+#include "console/OutputFiles.h"
 
 namespace console {
 
@@ -21,6 +21,11 @@ std::vector<std::string> Arguments();
 // its code page, a pipe or a file the bytes.
 void WriteOut(const std::string& text);
 void WriteErr(const std::string& text);
+
+// The program's name, as its progress and error lines begin.
+constexpr char kProgram[] = "LumagridCheck";
+// "LumagridCheck: text" and a line end on stderr.
+void Progress(const std::string& text);
 
 // One call of WriteConsoleW: false when it fails; nWritten the units it took.
 using ConsoleWriter = std::function<bool(const wchar_t* pText, DWORD nUnits, DWORD& nWritten)>;

@@ -1,0 +1,202 @@
+// The frame check: every listed frame (or those --frame names) measured on
+// each beam set of its plan, diagnosed, and the results written.
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "LumagridVersion.h"
+#include "check/CheckReport.h"
+#include "check/Diagnosis.h"
+#include "console/CheckOptions.h"
+#include "console/ConsoleIo.h"
+#include "console/FrameLink.h"
+#include "console/OutputFiles.h"
+#include "console/Runs.h"
+#include "console/StationSettings.h"
+#include "framework/String.h"
+#include "link/DumpCodes.h"
+#include "link/QuorvaneTypes.h"
+#include "reports/SettingsFile.h"
+#include "reports/SettingsRules.h"
+
+namespace console {
+
+namespace {
+
+// The frame's geometry as a click on it in the scope would give it: the
+// counts of the device record, then the library's settings answer; without
+// that answer the modules and tilts an earlier run of the scope stored.
+// `reduced` says why the geometry is not the frame's own answer.
+bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device,
+                     quorvane::FrameSettings& frame, std::string& error, std::string& reduced) {
+    frame = quorvane::FrameSettings{};
+    frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
+    frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
+    if (link.SysInfo(device.nUsbIndexNo, frame)) return true;
+    if (!device.bInfoST) {
+        error = "the frame answered neither getDeviceInfoST nor getSysInfo";
+        return false;
+    }
+    const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);
+    if (settings::ReadFrameSection(SettingsPath(), section, frame))
+        reduced = "getSysInfo failed; modules and tilts from [" + FromCodePage(section) + "] of Lumagrid.ini";
+    else
+        reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    Progress(reduced);
+    return true;
+}
+
+check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRecord& device,
+                               const check::CheckOptions& options, const check::DiagnosisSettings& diagnosis) {
+    const std::string name = FromCodePage(device.name);
+    Progress("checking " + name + " (usbindexNo " + std::to_string(device.nUsbIndexNo) + ")");
+    const auto started = std::chrono::steady_clock::now();
+    quorvane::FrameSettings frame{};
+    std::string error;
+    std::string reduced;
+    check::FrameGeometry geometry{};
+    std::vector<check::SetMeasurement> measured;
+    if (!link.StillListed(device.nUsbIndexNo)) {
+        error = "the frame left before its check";
+    } else if (FrameSettingsOf(link, device, frame, error, reduced)) {
+        geometry = check::GeometryOf(frame);
+        const check::BeamSetPlan plan = check::PlanBeamSets(geometry, diagnosis.nChosenSets);
+        const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + frame.m_nXTCount + frame.m_nYTCount;
+        std::vector<std::vector<std::uint8_t>> packets;
+        for (check::BeamSet set : plan.error.empty() ? plan.requested : std::vector<check::BeamSet>{}) {
+            const auto byRequest = static_cast<std::uint8_t>(check::DumpAxisCode(set) | SCOPE_MAXIMAL_IR);
+            if (!link.Measure(device.nUsbIndexNo, byRequest, nPacketBytes, options.nPackets, options.nSettleMs,
+                              options.nTimeoutSeconds * 1000, packets, error)) {
+                error = std::string(check::BeamSetName(set)) + ": " + error;
+                break;
+            }
+            check::SetMeasurement m;
+            m.set = set;
+            for (const auto& packet : packets)
+                m.packets.emplace_back(packet.begin() + quorvane::kDumpHeaderBytes, packet.end());
+            measured.push_back(std::move(m));
+            Progress("  " + std::string(check::BeamSetName(set)) + ": " + std::to_string(packets.size()) +
+                     " packets");
+        }
+        link.Stop(device.nUsbIndexNo);
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    Progress("  checked in " + std::to_string(took.count()) + " ms");
+    check::FrameVerdict verdict = check::Diagnose(name, device.nUsbIndexNo, geometry, diagnosis, measured);
+    if (!error.empty()) verdict.error = error;
+    verdict.reduced = reduced;
+    if (options.bStrict && !reduced.empty() && verdict.error.empty())
+        verdict.error = "a reduced check with --strict: " + reduced;
+    return verdict;
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& args) {
+    const check::ParsedOptions parsed = check::ParseCheckOptions(args);
+    if (!parsed.options) {
+        WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" +
+                          check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
+    }
+    const check::CheckOptions& options = *parsed.options;
+    if (options.bHelp) {
+        WriteOut(check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitPass;
+    }
+    if (options.bVersion) {
+        WriteOut(std::string(kProgram) + " " + LUMAGRID_VERSION_TEXT + "\n");
+        return check::kExitPass;
+    }
+    const std::string shared = check::SharedFileError(
+        {{"--json", options.jsonPath}, {"--junit", options.junitPath}, {"--log", options.logPath}}, &SameFile);
+    if (!shared.empty()) {
+        WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        return check::kExitUsage;
+    }
+
+    check::RunInfo run;
+    run.programVersion = LUMAGRID_VERSION_TEXT;
+    run.time = LocalTimeText();
+    if (!ThresholdSetting(run.nThresholdPercent)) return check::kExitUsage;
+    run.options = options;
+    const check::DiagnosisSettings diagnosis = check::SettingsOf(options, run.nThresholdPercent);
+
+    std::vector<check::FrameVerdict> frames;
+    check::CFrameLink::InstallInterruptHandler();
+    // Alive until every result is written: the maker's library is never
+    // unloaded before them (see CFrameLink).
+    check::CFrameLink link;
+    std::string error;
+    if (!link.Open(error)) {
+        run.error = error;
+    } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
+        run.error = check::CFrameLink::Interrupted()
+                        ? check::CFrameLink::InterruptedText()
+                        : "no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) +
+                              " s";
+    } else {
+        const std::vector<quorvane::DeviceRecord> devices = link.Devices();
+        // A --frame that matches nothing is a frame missing from the fixture.
+        std::vector<check::FrameVerdict> unmatched;
+        for (const std::string& selector : options.frames) {
+            bool bFound = false;
+            for (const quorvane::DeviceRecord& device : devices)
+                bFound = bFound || (device.bListed && check::FrameMatches(selector, FromCodePage(device.name),
+                                                                           device.nUsbIndexNo));
+            if (bFound) continue;
+            check::FrameVerdict missing;
+            missing.name = selector;
+            missing.error = "no listed frame matches --frame " + selector;
+            unmatched.push_back(missing);
+        }
+        for (const quorvane::DeviceRecord& device : devices) {
+            if (!device.bListed) continue;
+            bool bChosen = options.frames.empty();
+            for (const std::string& selector : options.frames)
+                bChosen = bChosen ||
+                          check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo);
+            if (!bChosen) continue;
+            if (check::CFrameLink::Interrupted()) {
+                run.error = check::CFrameLink::InterruptedText();
+                break;
+            }
+            frames.push_back(CheckFrame(link, device, options, diagnosis));
+            WriteOut(check::FrameReportText(frames.back()));
+        }
+        for (const check::FrameVerdict& missing : unmatched) {
+            frames.push_back(missing);
+            WriteOut(check::FrameReportText(missing));
+        }
+        if (frames.empty() && run.error.empty()) run.error = "no frame connected";
+    }
+    if (!run.error.empty()) Progress(run.error);
+
+    bool bFileError = false;
+    auto writeOut = [&](const std::string& path, const std::string& bytes) {
+        std::string error;
+        if (path.empty() || WriteFileUtf8Path(path, bytes, error)) return;
+        Progress("cannot write " + path + ": " + error);
+        bFileError = true;
+    };
+    writeOut(options.jsonPath, check::JsonReport(run, frames));
+    writeOut(options.junitPath, check::JunitReport(run, frames));
+    if (!options.logPath.empty()) {
+        std::vector<std::string> lines;
+        for (const check::FrameVerdict& frame : frames) lines.push_back(check::LogLine(run.time, frame));
+        // A run that checked nothing or was cut short still shows in the log.
+        if (!run.error.empty()) lines.push_back(check::RunLogLine(run.time, run.error));
+        for (const std::string& line : lines) {
+            std::string error;
+            if (AppendLine(options.logPath, line, error)) continue;
+            Progress("cannot append to " + options.logPath + ": " + error);
+            bFileError = true;
+            break;
+        }
+    }
+    return check::ExitCode(frames, run.error, bFileError);
+}
+
+}  // namespace console
