@@ -17,7 +17,7 @@
 #include "link/DeviceRecords.h"
 #include "link/QuorvaneBinding.h"
 #include "link/QuorvaneTypes.h"
-#include "link/Recording.h"
+#include "recording/Recording.h"
 #include "reports/AutoSavePass.h"
 #include "reports/DailyTrigger.h"
 #include "reports/StatusBox.h"

@@ -21,10 +21,6 @@ long long AverageOf(const SetResult& set) { return std::llround(static_cast<doub
 
 std::string Number(long long n) { return std::to_string(n); }
 
-std::string Place(const char* what, const std::optional<long long>& module, const std::optional<long long>& position) {
-    return std::string(what) + " module " + Number(module.value_or(0)) + " position " + Number(position.value_or(0));
-}
-
 std::string GeometryText(const AxisGeometry& g) {
     return Number(g.nCells) + " cells, " + (g.nModuleCell ? "modules of " + Number(g.nModuleCell) : "no modules") +
            ", tilts " + Number(g.nTilt1) + " " + Number(g.nTilt2);
@@ -98,6 +94,10 @@ Json FrameJson(const FrameVerdict& frame) {
 
 }  // namespace
 
+std::string PlaceText(const char* what, long long nModule, long long nPosition) {
+    return std::string(what) + " module " + Number(nModule) + " position " + Number(nPosition);
+}
+
 Verdict RunVerdict(const std::vector<FrameVerdict>& frames, const std::string& runError) {
     if (!runError.empty() || frames.empty()) return Verdict::Error;
     Verdict verdict = Verdict::Pass;
@@ -147,8 +147,8 @@ std::string FrameReportText(const FrameVerdict& frame) {
     if (!frame.faults.empty()) out += "  faulty parts:\n";
     for (const Fault& f : frame.faults) {
         out += "    " + PartText(f);
-        if (f.ledModule) out += "  " + Place("S", f.ledModule, f.ledPosition);
-        if (f.receiverModule) out += "  " + Place("R", f.receiverModule, f.receiverPosition);
+        if (f.ledModule) out += "  " + PlaceText("S", *f.ledModule, f.ledPosition.value_or(0));
+        if (f.receiverModule) out += "  " + PlaceText("R", *f.receiverModule, f.receiverPosition.value_or(0));
         if (f.part != Part::AxisDark) out += "  level " + Number(f.level);
         if (f.part == Part::Flicker) out += "  spread " + Number(f.spread);
         out += "\n";

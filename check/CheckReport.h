@@ -39,6 +39,9 @@ int ExitCode(const std::vector<FrameVerdict>& frames, const std::string& runErro
 // "X beam TL1 S:20 R:17", "Y axis-dark TR2".
 std::string PartText(const Fault& fault);
 
+// Where a part sits, in the words every report uses: "R module 4 position 4".
+std::string PlaceText(const char* what, long long nModule, long long nPosition);
+
 // The block for stdout: name, usbindexNo, geometry, per beam set the average
 // and cutline, each faulty part with its modules and positions, PASS, FAIL or
 // ERROR. Lines end with "\n".

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "scope/PacketEvaluation.h"
+
 namespace check {
 
 namespace {
@@ -11,7 +13,7 @@ namespace {
 constexpr const char* kBeamSetNames[kBeamSetCount] = {"OT", "TL1", "TR1", "TL2", "TR2"};
 // A frame's record holds 16-bit counts: more cells than that are no frame's.
 constexpr unsigned kMaxCells = 65535;
-constexpr long long kSignalPerByte = 40;
+constexpr long long kSignalPerByte = static_cast<long long>(scope::kSignalPerByte);
 
 unsigned TiltOf(const AxisGeometry& axis, BeamSet set) {
     switch (set) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "check/CheckReport.h"
 #include "scope/PacketEvaluation.h"
 
 namespace check {
@@ -263,8 +264,7 @@ std::string SweepFaultText(const SweepFault& f, bool bPlace) {
         case SweepPart::Stuck:
         case SweepPart::Low:
             text += " R:" + Number(f.from);
-            // The LED check's words for where a receiver sits.
-            if (bPlace) text += "  R module " + Number(f.module) + " position " + Number(f.position);
+            if (bPlace) text += "  " + PlaceText("R", f.module, f.position);
             break;
         case SweepPart::NoSweep: break;
     }

@@ -139,8 +139,8 @@ std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
     return devices;
 }
 
-bool CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
-    return m_lib.getSysInfo(nUsbIndexNo, &settings) != 0;
+int CFrameLink::SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings) {
+    return m_lib.getSysInfo(nUsbIndexNo, &settings);
 }
 
 bool CFrameLink::StillListed(int nUsbIndexNo) {

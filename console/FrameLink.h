@@ -39,8 +39,9 @@ public:
     // frame that left is known to have left.
     bool StillListed(int nUsbIndexNo);
 
-    // The library's geometry answer for a frame (getSysInfo).
-    bool SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
+    // The library's geometry answer for a frame: getSysInfo's result, as
+    // returned (0: no answer), for the recording's header to keep.
+    int SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, lets
     // nSettleMs of packets pass unread (a frame may take a moment to switch),

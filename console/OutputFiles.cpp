@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "link/Recording.h"
+#include "recording/Recording.h"
 
 namespace check {
 

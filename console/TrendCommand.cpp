@@ -13,10 +13,12 @@
 #include <ostream>
 #include <string_view>
 
-#include "check/Trend.h"
-#include "check/TrendOutputs.h"
 #include "console/CommandLine.h"
+#include "reports/DailyTable.h"
+#include "reports/DailyTableReader.h"
 #include "text/Numbers.h"
+#include "trend/Trend.h"
+#include "trend/TrendOutputs.h"
 
 namespace check {
 
@@ -24,7 +26,7 @@ namespace {
 
 struct CommandLine {
     std::vector<std::string> tables;
-    TrendOptions options;
+    trend::TrendOptions options;
     std::string csv, svg;
     bool bHelp = false;
 };
@@ -190,7 +192,7 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
                          expanded.paths.end());
     for (const std::string& message : expanded.errors) err << "trend: " << message << "\n";
     bFileError = !expanded.errors.empty();
-    std::vector<TrendedTable> tables;
+    std::vector<trend::TrendedTable> tables;
     for (const std::string& path : expanded.paths) {
         try {
             std::string bytes;
@@ -200,10 +202,10 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
                 bFileError = true;
                 continue;
             }
-            TrendedTable t;
+            trend::TrendedTable t;
             t.path = path;
-            t.name = ParseTableName(path);
-            t.table = ParseDailyTable(bytes, env.today == INT64_MAX ? INT64_MAX : env.today + 1);
+            t.name = trend::ParseTableName(path);
+            t.table = reports::ParseDailyTable(bytes, env.today == INT64_MAX ? INT64_MAX : env.today + 1);
             if (t.table.days.empty()) {
                 err << "trend: cannot read " << path << ": "
                     << (t.table.bDateRow ? "its Date row holds no date (YYYY:MM:DD) up to today"
@@ -212,9 +214,9 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
                 bFileError = true;
                 continue;
             }
-            t.trend = ComputeTrend(t.table, line.options);
+            t.trend = trend::ComputeTrend(t.table, line.options);
             // Nothing to judge is no verdict of "nothing flagged".
-            const auto lit = [](const AxisTrend& a) {
+            const auto lit = [](const trend::AxisTrend& a) {
                 return std::any_of(a.average.begin(), a.average.end(), [](double v) { return v > 0; });
             };
             if (!lit(t.trend.x) && !lit(t.trend.y)) {
@@ -223,7 +225,7 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
                 bFileError = true;
                 continue;
             }
-            out << TrendReport(t, line.options) << std::flush;
+            out << trend::TrendReport(t, line.options) << std::flush;
             bFlagged = bFlagged || t.trend.nFlagged > 0;
             tables.push_back(std::move(t));
         } catch (const std::bad_alloc&) {
@@ -231,8 +233,8 @@ int RunTrendCommand(const std::vector<std::string>& args, const TrendEnvironment
             bFileError = true;
         }
     }
-    if (!line.csv.empty() && !Write(env, line.csv, TrendCsv(tables, line.options), err)) bFileError = true;
-    if (!line.svg.empty() && !Write(env, line.svg, TrendSvg(tables, line.options), err)) bFileError = true;
+    if (!line.csv.empty() && !Write(env, line.csv, trend::TrendCsv(tables, line.options), err)) bFileError = true;
+    if (!line.svg.empty() && !Write(env, line.svg, trend::TrendSvg(tables, line.options), err)) bFileError = true;
     if (bFileError) return kTrendExitFileError;
     return bFlagged ? kTrendExitFlagged : kTrendExitNothingFlagged;
 }
@@ -243,7 +245,7 @@ TrendEnvironment PortableTrendEnvironment() {
     if (const std::tm* local = std::localtime(&now)) {
         char date[16];
         std::strftime(date, sizeof date, "%Y:%m:%d", local);
-        ParseTableDate(date, env.today);
+        reports::ParseTableDate(date, env.today);
     }
     env.readFile = [](const std::string& path, std::string& bytes, std::string& error) {
         bytes.clear();

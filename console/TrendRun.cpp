@@ -9,9 +9,9 @@
 #include "console/ConsoleIo.h"
 #include "console/Runs.h"
 #include "console/StationSettings.h"
-#include "check/Trend.h"
 #include "console/TrendCommand.h"
 #include "reports/DailyTable.h"
+#include "reports/DailyTableReader.h"
 #include "reports/SettingsFile.h"
 
 namespace console {
@@ -24,7 +24,7 @@ int RunTrend(const std::vector<std::string>& args) {
     env.sameFile = &SameFile;
     SYSTEMTIME today{};
     ::GetLocalTime(&today);
-    check::ParseTableDate(reports::DailyDateText(today.wYear, today.wMonth, today.wDay), env.today);
+    reports::ParseTableDate(reports::DailyDateText(today.wYear, today.wMonth, today.wDay), env.today);
     // The settings file gives only the default of --threshold.
     const check::TrendSettingUse use = check::TrendSettingUseOf(args);
     if (use == check::TrendSettingUse::Shown)

@@ -56,7 +56,7 @@ LedAxisResult AnalyseAxis(const LedAxis& axis, int nThresholdPercent, int nDumpA
     // Sample i is receiver nStart + i + 1; its LED lies on the axis when
     // 0 <= nStart + i + 1 + offset <= cell count. Every term stays within +-2^34.
     const Number base = static_cast<Number>(axis.nStart) + 1 + LedOffset(nDumpAxisMask, axis.nTilt1, axis.nTilt2);
-    const Number samples = static_cast<Number>(std::min<std::size_t>(axis.nSamples, LLONG_MAX / 2));
+    const Number samples = static_cast<Number>(std::min<unsigned long long>(axis.nSamples, LLONG_MAX / 2));
     const Number first = std::clamp<Number>(-base, 0, samples);
     result.nFirstAnalysed = static_cast<std::size_t>(first);
     result.nEndAnalysed =

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/RecordingIndex.h"
+#include "recording/RecordingIndex.h"
 #include "sim/Scenario.h"
 
 namespace quorvane::sim {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "console/OutputFiles.h"
-#include "link/Recording.h"
+#include "recording/Recording.h"
 
 namespace {
 

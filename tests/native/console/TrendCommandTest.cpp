@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "check/Trend.h"
 #include "console/TrendCommand.h"
-#include "check/TrendOutputs.h"
+#include "reports/DailyTable.h"
+#include "reports/DailyTableReader.h"
+#include "text/Escape.h"
+#include "trend/TrendOutputs.h"
 
 namespace {
 
@@ -62,7 +64,7 @@ Outcome RunWith(const std::vector<std::string>& args, std::map<std::string, std:
         };
         return fold(a) == fold(b);
     };
-    ParseTableDate("2026:12:10", env.today);
+    reports::ParseTableDate("2026:12:10", env.today);
     std::ostringstream out, err;
     const int code = RunTrendCommand(args, env, out, err);
     return {code, out.str(), err.str(), files};
@@ -153,7 +155,7 @@ TEST(TrendCommand, CsvAndSvgBytes) {
 std::string FadingTable(const std::vector<std::string>& extra = {}) {
     std::string date = "Date", x[3] = {"X0", "X1", "X2"};
     for (int d = 1; d <= 11; ++d) {
-        date += FormatText("\t2026:12:%02d", d);
+        date += trend::FormatText("\t2026:12:%02d", d);
         for (int r = 0; r < 3; ++r) x[r] += "\t" + std::to_string(r == 1 ? 1050 - 50 * d : 1000);
     }
     for (const std::string& cell : extra) {
@@ -242,21 +244,21 @@ TEST(TrendCommand, EveryCsvRowHasTheHeadersFields) {
 }
 
 TEST(TrendCommand, XmlTextKeepsOnlyWhatXmlAllows) {
-    EXPECT_EQ(XmlText("R&D <x> \"q\" 'a'"), "R&amp;D &lt;x&gt; &quot;q&quot; &apos;a&apos;");
-    EXPECT_EQ(XmlText("\xEA\xB0\x80 \xC3\xA9"), "\xEA\xB0\x80 \xC3\xA9");  // Hangul and Latin kept
+    EXPECT_EQ(text::XmlText("R&D <x> \"q\" 'a'"), "R&amp;D &lt;x&gt; &quot;q&quot; &apos;a&apos;");
+    EXPECT_EQ(text::XmlText("\xEA\xB0\x80 \xC3\xA9"), "\xEA\xB0\x80 \xC3\xA9");  // Hangul and Latin kept
     const std::string kBad = "\xEF\xBF\xBD";
-    EXPECT_EQ(XmlText(std::string("a\x01"
+    EXPECT_EQ(text::XmlText(std::string("a\x01"
                                   "b",
                                   3)),
               "a" + kBad + "b");                             // control character
-    EXPECT_EQ(XmlText("\xB0\xA1"), kBad + kBad);             // CP949 bytes, not UTF-8
-    EXPECT_EQ(XmlText("\xC0\xAF"), kBad + kBad);             // overlong "/"
-    EXPECT_EQ(XmlText("\xED\xA0\x80"), kBad + kBad + kBad);  // a surrogate
-    EXPECT_EQ(XmlText("\xE2\x82"), kBad + kBad);             // cut short
+    EXPECT_EQ(text::XmlText("\xB0\xA1"), kBad + kBad);             // CP949 bytes, not UTF-8
+    EXPECT_EQ(text::XmlText("\xC0\xAF"), kBad + kBad);             // overlong "/"
+    EXPECT_EQ(text::XmlText("\xED\xA0\x80"), kBad + kBad + kBad);  // a surrogate
+    EXPECT_EQ(text::XmlText("\xE2\x82"), kBad + kBad);             // cut short
 }
 
 TEST(TrendCommand, TableNames) {
-    const std::pair<const char*, TableName> cases[] = {
+    const std::pair<const char*, trend::TableName> cases[] = {
         {"FRAME-A_1.txt", {"FRAME-A", 1}},
         {"C:\\tables\\My_Frame_12.txt", {"My_Frame", 12}},
         {"dir/table.txt", {"table", 0}},
@@ -265,7 +267,7 @@ TEST(TrendCommand, TableNames) {
         {"Quorvane IR96_1", {"Quorvane IR96", 1}},
     };
     for (const auto& [path, expected] : cases) {
-        const TableName name = ParseTableName(path);
+        const trend::TableName name = trend::ParseTableName(path);
         EXPECT_EQ(name.frame, expected.frame) << path;
         EXPECT_EQ(name.row, expected.row) << path;
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Recording.h"
+#include "recording/Recording.h"
 #include "sim/SimEngine.h"
 
 using namespace quorvane::sim;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "link/QuorvaneApi.h"
-#include "link/Recording.h"
+#include "recording/Recording.h"
 
 using namespace quorvane;
 
