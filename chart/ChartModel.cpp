@@ -169,7 +169,14 @@ bool ChartModel::SetPointCount(int nPoints) {
 }
 
 const double* ChartModel::LimitedValues(const ByteValueTable& table) {
-    const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    // The same bits, not the same value: the cached values must be bit for bit
+    // what AddPoint gives, and -0 and 0 compare equal.
+    const auto same = [](double a, double b) {
+        std::uint64_t bitsA = 0, bitsB = 0;
+        std::memcpy(&bitsA, &a, sizeof a);
+        std::memcpy(&bitsB, &b, sizeof b);
+        return bitsA == bitsB;
+    };
     if (table.nId != m_nLimitedId || !same(m_dYMin, m_dLimitedYMin) || !same(m_dYMax, m_dLimitedYMax)) {
         // The very expressions of AddPoint, so every limited value has the same bits.
         for (int b = 0; b < 256; ++b) m_adLimited[b] = std::max(std::min(table.pValues[b], m_dYMax), m_dYMin);

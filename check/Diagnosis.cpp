@@ -287,6 +287,7 @@ ReceiverStats MedianOverPackets(const std::vector<std::vector<std::uint8_t>>& pa
         // smallest byte. Each step is a min/max over two whole rows, which the
         // compiler turns into vector instructions.
         std::vector<std::vector<std::uint8_t>> rows;
+        rows.reserve(packets.size());
         for (const std::vector<std::uint8_t>& packet : packets)
             rows.emplace_back(packet.begin() + static_cast<std::ptrdiff_t>(nFirst),
                               packet.begin() + static_cast<std::ptrdiff_t>(nFirst + nCount));

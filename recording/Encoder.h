@@ -16,7 +16,7 @@ struct EncoderOptions {
     // half of kMaxBlockRawBytes), or once it spans this time; then it can be
     // taken out. Bigger blocks compress better; what a killed program loses is
     // the open block: at most a second.
-    std::size_t blockBytes = 64 * 1024;
+    std::size_t blockBytes = std::size_t{64} * 1024;
     std::uint64_t blockSpanUs = 1'000'000;
 };
 

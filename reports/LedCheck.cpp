@@ -107,7 +107,8 @@ void FormatAxis(const LedAxisResult& axis, char axisName, std::uint32_t colour, 
 
 float LedCheckAverage(std::uint64_t sum, std::uint64_t nNonzero) {
     if (sum == 0 || nNonzero == 0) return 0.0f;
-    return static_cast<float>(sum / nNonzero);
+    const std::uint64_t average = sum / nNonzero;  // integer division, as the LED check has always done
+    return static_cast<float>(average);
 }
 
 long long LedCheckCutline(int nThresholdPercent, float fAverage) {

@@ -56,7 +56,12 @@ ShownValues MakeShownValues(DisplayScale scale) {
     return shown;
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+    std::uint64_t bitsA = 0, bitsB = 0;
+    std::memcpy(&bitsA, &a, sizeof a);
+    std::memcpy(&bitsB, &b, sizeof b);
+    return bitsA == bitsB;
+}
 }  // namespace
 
 const ShownValues& ShownValueTable(DisplayScale scale) {

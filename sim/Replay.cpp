@@ -55,7 +55,7 @@ std::string CountsBeyondPackets(const recording::Header& h) {
         quorvane::DeviceInfoST st{};
         static_assert(sizeof st == recording::kDeviceInfoStBytes, "the recorded record is the library's");
         std::memcpy(&st, h.deviceInfoSt.data(), sizeof st);
-        const std::string text = beyond("getDeviceInfoST", st.nXCells, st.nYCells);
+        std::string text = beyond("getDeviceInfoST", st.nXCells, st.nYCells);
         if (!text.empty()) return text;
     }
     if (h.sysInfoResult != 0) {

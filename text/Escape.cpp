@@ -75,7 +75,7 @@ std::string XmlText(std::string_view text) { return Xml(text, false); }
 std::string XmlAttribute(std::string_view text) { return Xml(text, true); }
 
 std::string CsvField(std::string_view text) {
-    const std::string valid = ValidUtf8(text);
+    std::string valid = ValidUtf8(text);
     if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
     std::string out = "\"";
     for (const char c : valid) {

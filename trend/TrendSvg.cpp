@@ -125,14 +125,21 @@ private:
                 "</text>\n";
     }
 
+    // Grid lines above 0: top_value_ is a whole number of steps.
+    int GridSteps() const { return static_cast<int>(std::lround(top_value_ / step_)); }
+
     void Grid() {
         svg_ += "<g stroke=\"#ddd\" stroke-width=\"1\">\n";
-        for (double v = 0; v <= top_value_ + step_ / 2; v += step_)
+        for (int i = 0; i <= GridSteps(); ++i) {
+            const double v = i * step_;
             svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", PlotLeft(), Y(v), PlotRight(),
-                           Y(v));
+                               Y(v));
+        }
         svg_ += "</g>\n<g font-size=\"11\" text-anchor=\"end\" fill=\"#333\">\n";
-        for (double v = 0; v <= top_value_ + step_ / 2; v += step_)
+        for (int i = 0; i <= GridSteps(); ++i) {
+            const double v = i * step_;
             svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\">%.0f</text>\n", PlotLeft() - 6, Y(v) + 4, v);
+        }
         svg_ += "</g>\n";
         svg_ += FormatText(
             "<text transform=\"translate(%.1f %.1f) rotate(-90)\" text-anchor=\"middle\" font-size=\"12\" "
@@ -280,7 +287,7 @@ bool HasData(const AxisTrend& axis) {
 std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions& options) {
     std::size_t nPanels = 0;
     for (const TrendedTable& t : tables) nPanels += HasData(t.trend.x) + HasData(t.trend.y);
-    const double height = std::max<std::size_t>(nPanels, 1) * kPanelHeight;
+    const double height = static_cast<double>(std::max<std::size_t>(nPanels, 1)) * kPanelHeight;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += FormatText(
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\" "

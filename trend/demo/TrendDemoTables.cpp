@@ -20,23 +20,25 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "link/DumpCodes.h"
 #include "link/QuorvaneTypes.h"
 #include "reports/DailyTable.h"
-#include "link/DumpCodes.h"
 #include "reports/SettingsRules.h"
 #include "sim/Scenario.h"
 #include "sim/SimEngine.h"
+#include "text/Numbers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using quorvane::sim::FrameSpec;
 
-constexpr int kMaximalIrOt = DUMP_AXIS_OT | SCOPE_MAXIMAL_IR;
+constexpr int kMaximalIrOt = static_cast<int>(DUMP_AXIS_OT) | static_cast<int>(SCOPE_MAXIMAL_IR);
 constexpr double kDimming = 0.08;
 constexpr double kFadeTo = 0.38;
 constexpr double kDropTo = 0.62;
@@ -81,8 +83,9 @@ int main(int argc, char** argv) {
         if (i + 1 >= argc) return Usage(("missing value of " + arg).c_str());
         const std::string value = argv[++i];
         if (arg == "--days") {
-            nDays = std::atoi(value.c_str());
-            if (nDays < 1 || nDays > 100000) return Usage("--days wants 1 to 100000");
+            const std::optional<std::uint64_t> days = text::ParseWhole(value);
+            if (!days || *days < 1 || *days > 100000) return Usage("--days wants 1 to 100000");
+            nDays = static_cast<int>(*days);
         } else if (arg == "--start") {
             start = value;
         } else if (arg == "--scenario") {
