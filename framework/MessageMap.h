@@ -24,6 +24,8 @@ struct AFX_MSGMAP {
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
+// The entry macros stay laid out as the table they form.
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                      \
 protected:                                         \
     static const AFX_MSGMAP* GetThisMessageMap();  \
@@ -79,3 +81,4 @@ protected:                                         \
 // WM_NOTIFY: void handler(NMHDR*, LRESULT*).
 #define ON_NOTIFY(code, id, memberFxn) \
     {WM_NOTIFY, static_cast<UINT>(code), id, id, AFX_THUNK { (void)wParam; AFX_SELF->memberFxn(reinterpret_cast<NMHDR*>(lParam), &lResult); return true; }},
+// clang-format on
