@@ -14,23 +14,21 @@ struct RowSlot {
     int x;
 };
 
-constexpr RowSlot kDumpAxisRow[] = {
-    {IDC_DUMP_AXIS_LABEL, 15}, {IDC_AXIS_OT, 96}, {IDC_AXIS_TL1, 177},
-    {IDC_AXIS_TR1, 258},      {IDC_AXIS_TL2, 339}, {IDC_AXIS_TR2, 420}};
+constexpr RowSlot kDumpAxisRow[] = {{IDC_DUMP_AXIS_LABEL, 15}, {IDC_AXIS_OT, 96},   {IDC_AXIS_TL1, 177},
+                                    {IDC_AXIS_TR1, 258},       {IDC_AXIS_TL2, 339}, {IDC_AXIS_TR2, 420}};
 
-constexpr RowSlot kButtonRow[] = {
-    {IDC_SCOPE_STOP, 15},
-    {IDC_SCOPE_AMBIENT_IR, 88},
-    {IDC_SCOPE_AMBIENT, 161},
-    {IDC_SCOPE_IR, 234},
-    {IDC_SCOPE_PERCENT, 307},
-    {IDC_SCOPE_MAXIMAL_IR, 380},
-    {IDC_SCOPE_LEFT_TILT_PERCENT, 453},
-    {IDC_SCOPE_LEFT_TILT_MAXIMAL, 526},
-    {IDC_SCOPE_RIGHT_TILT_PERCENT, 599},
-    {IDC_SCOPE_RIGHT_TILT_MAXIMAL, 672},
-    {IDC_LED_CHECK, 764},
-    {IDC_FILE_REPORT, 837}};
+constexpr RowSlot kButtonRow[] = {{IDC_SCOPE_STOP, 15},
+                                  {IDC_SCOPE_AMBIENT_IR, 88},
+                                  {IDC_SCOPE_AMBIENT, 161},
+                                  {IDC_SCOPE_IR, 234},
+                                  {IDC_SCOPE_PERCENT, 307},
+                                  {IDC_SCOPE_MAXIMAL_IR, 380},
+                                  {IDC_SCOPE_LEFT_TILT_PERCENT, 453},
+                                  {IDC_SCOPE_LEFT_TILT_MAXIMAL, 526},
+                                  {IDC_SCOPE_RIGHT_TILT_PERCENT, 599},
+                                  {IDC_SCOPE_RIGHT_TILT_MAXIMAL, 672},
+                                  {IDC_LED_CHECK, 764},
+                                  {IDC_FILE_REPORT, 837}};
 }  // namespace
 
 // The window's DPI: GetDpiForWindow where the system has it (Windows 10 1607

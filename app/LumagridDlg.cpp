@@ -49,8 +49,8 @@ CLumagridDlg::CLumagridDlg(CWnd* pParent)
     // The application took it at start-up; a dialog without that application
     // (tests, benchmarks) takes the folder current at its construction.
     CLumagridApp* pApp = dynamic_cast<CLumagridApp*>(AfxGetApp());
-    m_strDailyDir = pApp != nullptr && !pApp->m_strStartDir.empty() ? pApp->m_strStartDir
-                                                                    : CLumagridApp::GetCurrentDir();
+    m_strDailyDir =
+        pApp != nullptr && !pApp->m_strStartDir.empty() ? pApp->m_strStartDir : CLumagridApp::GetCurrentDir();
 }
 
 // A library that answered the shutdown stop with nonzero stays loaded until
@@ -74,10 +74,10 @@ void CLumagridDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_SCOPE_RIGHT_TILT_MAXIMAL, m_btnScopeRightTiltMaximal);
     DDX_Control(pDX, IDC_LED_CHECK, m_btnLedCheck);
     DDX_Control(pDX, IDC_FILE_REPORT, m_btnFileReport);
-    static const int kXModuleIds[11] = {IDC_X_TOTAL, 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027,
-                                        IDC_X_MODULE9, IDC_X_MODULE10};
-    static const int kYModuleIds[11] = {IDC_Y_TOTAL, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036,
-                                        IDC_Y_MODULE9, IDC_Y_MODULE10};
+    static const int kXModuleIds[11] = {IDC_X_TOTAL, 1020, 1021, 1022,          1023,          1024,
+                                        1025,        1026, 1027, IDC_X_MODULE9, IDC_X_MODULE10};
+    static const int kYModuleIds[11] = {IDC_Y_TOTAL, 1029, 1030, 1031,          1032,          1033,
+                                        1034,        1035, 1036, IDC_Y_MODULE9, IDC_Y_MODULE10};
     for (int i = 0; i < 11; ++i) DDX_Control(pDX, kXModuleIds[i], m_btnXModule[i]);
     for (int i = 0; i < 11; ++i) DDX_Control(pDX, kYModuleIds[i], m_btnYModule[i]);
     DDX_Control(pDX, IDC_FOOTER, m_staticFooter);

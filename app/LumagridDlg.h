@@ -67,12 +67,12 @@ public:
     typedef double (*ClockFn)();
     ClockFn m_pfnNowMs;
     // The local date and time (report stamp, daily trigger, daily file date).
-    typedef void (WINAPI* LocalTimeFn)(SYSTEMTIME* pTime);
+    typedef void(WINAPI* LocalTimeFn)(SYSTEMTIME* pTime);
     LocalTimeFn m_pfnLocalTime;
     // The Save As dialog of the report, the message box of file errors and the
     // write of a file's bytes: replaceable so that tests can answer the dialog,
     // read the box and make a disk fill up.
-    typedef BOOL (WINAPI* SaveFileNameFn)(OPENFILENAMEW* pOfn);
+    typedef BOOL(WINAPI* SaveFileNameFn)(OPENFILENAMEW* pOfn);
     SaveFileNameFn m_pfnGetSaveFileName;
     typedef int (*MessageBoxFn)(const wchar_t* pszText, UINT nType);
     MessageBoxFn m_pfnMessageBox;
@@ -81,8 +81,8 @@ public:
     typedef UINT (*WindowDpiFn)(HWND hWnd);
     WindowDpiFn m_pfnWindowDpi;
     static UINT WindowDpi(HWND hWnd);
-    typedef BOOL (WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
-                                       LPOVERLAPPED pOverlapped);
+    typedef BOOL(WINAPI* WriteFileFn)(HANDLE hFile, LPCVOID pData, DWORD nBytes, LPDWORD pnWritten,
+                                      LPOVERLAPPED pOverlapped);
     WriteFileFn m_pfnWriteFile;
 
     // ---- Application shell

@@ -161,7 +161,8 @@ int main(int argc, char** argv) {
         Feed(chart, c.nSeries, c.nStyle, c.bSmooth);
         if (c.dFar != 0.0) MakeFarOut(chart, c.nSeries, c.dFar);
         chart.m_bFastMarkers = c.bFast;
-        const Pair m = MeasureAgainst(blits, [&] { chart.PaintTo(&target); }, c.dFar != 0.0 ? 3 : 7);
+        const Pair m = MeasureAgainst(
+            blits, [&] { chart.PaintTo(&target); }, c.dFar != 0.0 ? 3 : 7);
         std::printf("paint %d points, %-32s %8.1f us vs baseline %5.1f us = %5.2f x\n", kPoints, c.name, m.subject,
                     m.baseline, m.subject / m.baseline);
     }

@@ -206,13 +206,13 @@ int main(int argc, char** argv) {
                  "%srate %d/s for %.1f s: packets handled %.1f/s (%.1f %% of offered), CPU %.1f %% of a core "
                  "(the dialog's thread %.1f %%), chart paints %.1f/s; "
                  "%.1f us in the packet handler per packet, %.1f us in a chart's paint handler\n",
-                 bHideCharts        ? "charts hidden, "
+                 bHideCharts         ? "charts hidden, "
                  : g_bSwallowPackets ? "packets only answered, "
                  : bRecord           ? "recording, "
                                      : "",
-                 nRate, wall,
-                 nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall, 100.0 * ui / wall,
-                 nPaints / wall, microsecondsEach(g_llHandlerTicks, nPackets), microsecondsEach(g_llPaintTicks, nPaints));
+                 nRate, wall, nPackets / wall, 100.0 * nPackets / (nRate * wall), 100.0 * cpu / wall, 100.0 * ui / wall,
+                 nPaints / wall, microsecondsEach(g_llHandlerTicks, nPackets),
+                 microsecondsEach(g_llPaintTicks, nPaints));
     dlg.DestroyWindow();
     PumpFor(200, nullptr, nullptr, nullptr);
     if (bRecord) {
@@ -224,7 +224,8 @@ int main(int argc, char** argv) {
         WIN32_FILE_ATTRIBUTE_DATA attributes{};
         ::GetFileAttributesExW(g_recordPath.c_str(), GetFileExInfoStandard, &attributes);
         const double raw = static_cast<double>(nRecorded) * static_cast<double>(index.header.PacketSize());
-        std::fprintf(stderr, "  the recording: %s, %llu packets over %.1f s, %lu bytes (%.1f %% of the packets' %.0f)\n",
+        std::fprintf(stderr,
+                     "  the recording: %s, %llu packets over %.1f s, %lu bytes (%.1f %% of the packets' %.0f)\n",
                      index.status == recording::IndexStatus::Complete ? "complete" : index.message.c_str(),
                      static_cast<unsigned long long>(nRecorded), index.endTimeUs / 1e6,
                      static_cast<unsigned long>(attributes.nFileSizeLow),

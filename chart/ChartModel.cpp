@@ -22,9 +22,7 @@ double ToCoordinate(double v) {
     return std::clamp(v, -static_cast<double>(kMaxCoordinate), static_cast<double>(kMaxCoordinate));
 }
 
-int ClampCoordinate(long long v) {
-    return static_cast<int>(std::clamp<long long>(v, -kMaxCoordinate, kMaxCoordinate));
-}
+int ClampCoordinate(long long v) { return static_cast<int>(std::clamp<long long>(v, -kMaxCoordinate, kMaxCoordinate)); }
 
 // Units per pixel, or 0 when the range cannot be spread over the pixels.
 double PerPixel(double dMin, double dMax, int nPixels) {
@@ -33,9 +31,7 @@ double PerPixel(double dMin, double dMax, int nPixels) {
     return std::isfinite(d) ? d : 0.0;
 }
 
-PixelPoint Whole(const PlotPoint& p) {
-    return PixelPoint{static_cast<int>(p.x), static_cast<int>(p.y)};
-}
+PixelPoint Whole(const PlotPoint& p) { return PixelPoint{static_cast<int>(p.x), static_cast<int>(p.y)}; }
 
 bool Cut(const PixelRect& band, PlotPoint a, PlotPoint b, PixelPoint& from, PixelPoint& to) {
     // Far enough for any direction, near enough that b - a stays finite.
@@ -102,9 +98,7 @@ long long MarkerThreshold(double dAverageLevel, int nPercent) {
     return static_cast<long long>(level) * nPercent / 100;
 }
 
-ChartModel::ChartModel() {
-    SetRange(-10.0, 10.0, 0.0, 400.0);
-}
+ChartModel::ChartModel() { SetRange(-10.0, 10.0, 0.0, 400.0); }
 
 ChartModel::~ChartModel() {
     // Every series that holds arrays, not only those below m_nSeriesCount: the

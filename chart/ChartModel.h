@@ -12,9 +12,7 @@ namespace chart {
 
 // Colour in the platform's COLORREF layout (0x00BBGGRR).
 using Color = std::uint32_t;
-constexpr Color Rgb(unsigned r, unsigned g, unsigned b) {
-    return static_cast<Color>(r | (g << 8) | (b << 16));
-}
+constexpr Color Rgb(unsigned r, unsigned g, unsigned b) { return static_cast<Color>(r | (g << 8) | (b << 16)); }
 
 constexpr Color kRed = Rgb(255, 0, 0);
 constexpr Color kYellow = Rgb(255, 255, 0);
@@ -135,8 +133,7 @@ public:
     // does, in one pass; valueAt must not change the chart. bNeverNaN: the caller knows
     // valueAt returns no NaN. Returns the points stored.
     template <typename ValueAt>
-    int AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
-                    bool bNeverNaN = false);
+    int AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt, bool bNeverNaN = false);
     // AddPointRun with valueAt(p) = table.pValues[pIndex[p]].
     int AddPointTableRun(int nCount, int nSeriesCount, int nSeries, int nStyle, const std::uint8_t* pIndex,
                          const ByteValueTable& table);
@@ -231,20 +228,17 @@ private:
         m_nDrawSeries = nSeriesCount;
         // The last drawn series is red, the ones before it yellow and magenta.
         switch (nSeriesCount) {
-        case 1:
-            m_aSeries[0].crColor = kRed;
-            break;
-        case 2:
-            m_aSeries[0].crColor = kYellow;
-            m_aSeries[1].crColor = kRed;
-            break;
-        case 3:
-            m_aSeries[0].crColor = kMagenta;
-            m_aSeries[1].crColor = kYellow;
-            m_aSeries[2].crColor = kRed;
-            break;
-        default:
-            break;
+            case 1: m_aSeries[0].crColor = kRed; break;
+            case 2:
+                m_aSeries[0].crColor = kYellow;
+                m_aSeries[1].crColor = kRed;
+                break;
+            case 3:
+                m_aSeries[0].crColor = kMagenta;
+                m_aSeries[1].crColor = kYellow;
+                m_aSeries[2].crColor = kRed;
+                break;
+            default: break;
         }
         m_nLastIndex = m_nPointCount - 1;
         m_nDrawStyle = nStyle;
@@ -278,8 +272,7 @@ inline bool ChartModel::AddPoint(double x, double y, int nSeriesCount, int nSeri
 }
 
 template <typename ValueAt>
-int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt,
-                            bool bNeverNaN) {
+int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyle, ValueAt&& valueAt, bool bNeverNaN) {
     if (nCount <= 0 || !AcceptsSeriesCall(nSeriesCount, nSeries)) return 0;
     // The leading x = p go in one pass, the rest through AddPoint.
     const int nPlain = PlainRunLength(nCount);
@@ -306,7 +299,8 @@ int ChartModel::AddPointRun(int nCount, int nSeriesCount, int nSeries, int nStyl
         }
     }
     if (nStored > 0) MarkStored(nSeriesCount, nStyle);
-    for (int p = nPlain; p < nCount; ++p) nStored += AddPoint(static_cast<double>(p), valueAt(p), nSeriesCount, nSeries, nStyle);
+    for (int p = nPlain; p < nCount; ++p)
+        nStored += AddPoint(static_cast<double>(p), valueAt(p), nSeriesCount, nSeries, nStyle);
     return nStored;
 }
 
@@ -314,8 +308,8 @@ inline int ChartModel::AddPointTableRun(int nCount, int nSeriesCount, int nSerie
                                         const std::uint8_t* pIndex, const ByteValueTable& table) {
     const double* const values = table.pValues;
     if (!table.bNoNaN || table.nId == 0)
-        return AddPointRun(nCount, nSeriesCount, nSeries, nStyle, [&](int p) { return values[pIndex[p]]; },
-                           table.bNoNaN);
+        return AddPointRun(
+            nCount, nSeriesCount, nSeries, nStyle, [&](int p) { return values[pIndex[p]]; }, table.bNoNaN);
     if (nCount <= 0 || !AcceptsSeriesCall(nSeriesCount, nSeries)) return 0;
     const int nPlain = PlainRunLength(nCount);
     const double* const limited = LimitedValues(table);
@@ -355,7 +349,8 @@ struct PointFeed {
     }
     void TableRun(int nCount, int nSeriesCount, int nSeries, const std::uint8_t* pIndex, const double* pValues,
                   std::uint64_t nTableId, bool bNoNaN) const {
-        model.AddPointTableRun(nCount, nSeriesCount, nSeries, nStyle, pIndex, ByteValueTable{pValues, nTableId, bNoNaN});
+        model.AddPointTableRun(nCount, nSeriesCount, nSeries, nStyle, pIndex,
+                               ByteValueTable{pValues, nTableId, bNoNaN});
     }
 };
 

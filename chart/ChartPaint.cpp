@@ -107,20 +107,19 @@ void CRealTimeChart::DrawAxes(CDC* pDC) {
     const double xMid = (m_dXMin + m_dXMax) * 0.5;
     const double yMid = (m_dYMax + m_dYMin) * 0.5;
     switch (m_nAxisStyle) {
-    case 0:
-        Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMax, m_dYMin));
-        Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMin, m_dYMax));
-        break;
-    case 1:
-        Line(pDC, Map(m_dXMin, yMid), Map(m_dXMax, yMid));
-        Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMin, m_dYMax));
-        break;
-    case 2:
-        Line(pDC, Map(xMid, m_dYMin), Map(xMid, m_dYMax));
-        Line(pDC, Map(m_dXMin, yMid), Map(m_dXMax, yMid));
-        break;
-    default:
-        break;
+        case 0:
+            Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMax, m_dYMin));
+            Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMin, m_dYMax));
+            break;
+        case 1:
+            Line(pDC, Map(m_dXMin, yMid), Map(m_dXMax, yMid));
+            Line(pDC, Map(m_dXMin, m_dYMin), Map(m_dXMin, m_dYMax));
+            break;
+        case 2:
+            Line(pDC, Map(xMid, m_dYMin), Map(xMid, m_dYMax));
+            Line(pDC, Map(m_dXMin, yMid), Map(m_dXMax, yMid));
+            break;
+        default: break;
     }
 }
 
@@ -202,9 +201,11 @@ void CRealTimeChart::DrawLabels(CDC* pDC) {
         };
         const int nLast = (m_nXDivisions - 1) / 10;
         if (m_nXDivisions <= kMaxLabelledDivisions)
-            chart::ForEachDistinct(nLast, [](int k) { return k; }, label);
+            chart::ForEachDistinct(
+                nLast, [](int k) { return k; }, label);
         else
-            chart::ForEachDistinct(nLast, [&](int k) { return MapPoint(at(k), m_dYMin).x; }, label);
+            chart::ForEachDistinct(
+                nLast, [&](int k) { return MapPoint(at(k), m_dYMin).x; }, label);
     }
 
     // The Y caption runs upwards, centred along the left edge, in the rotated
@@ -214,8 +215,8 @@ void CRealTimeChart::DrawLabels(CDC* pDC) {
     if (!m_strYTitle.IsEmpty()) {
         if (m_pVertFont) pDC->SelectObject(m_pVertFont);
         const CSize extent = pDC->GetTextExtent(m_strYTitle);
-        pDC->TextOut(m_rcClient.left + extent.cy / 2,
-                     (m_rcClient.top + m_rcClient.bottom) / 2 - extent.cx / 2, m_strYTitle);
+        pDC->TextOut(m_rcClient.left + extent.cy / 2, (m_rcClient.top + m_rcClient.bottom) / 2 - extent.cx / 2,
+                     m_strYTitle);
     }
 
     // Leave the DC as found; DrawTitle sets what it needs.
@@ -241,10 +242,8 @@ void CRealTimeChart::DrawSeries(CDC* pDC) {
     if (nLast <= 0) return;
     const int nSeries = DrawableSeriesCount();
     for (int s = 0; s < nSeries; ++s) {
-        if (m_nDrawStyle % 2 == 0)
-            DrawLineSeries(pDC, m_aSeries[s], nLast);
-        else
-            DrawBarSeries(pDC, m_aSeries[s], nLast);
+        if (m_nDrawStyle % 2 == 0) DrawLineSeries(pDC, m_aSeries[s], nLast);
+        else DrawBarSeries(pDC, m_aSeries[s], nLast);
     }
 }
 
@@ -312,10 +311,8 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
         if (bDirect) ::GdiFlush();  // the lines must be in the bits first
         for (int i = 0; i <= nLast; ++i) {
             if (!chart::PointInBand(band, points[static_cast<size_t>(i)], p)) continue;
-            if (bDirect)
-                m_pMarkers->Stamp(m_pBuffer->Pixels(), cells[kind(i)], p.x, p.y);
-            else
-                m_pMarkers->Stamp(pDC, cells[kind(i)], p.x, p.y);
+            if (bDirect) m_pMarkers->Stamp(m_pBuffer->Pixels(), cells[kind(i)], p.x, p.y);
+            else m_pMarkers->Stamp(pDC, cells[kind(i)], p.x, p.y);
         }
         return;
     }
@@ -325,7 +322,8 @@ void CRealTimeChart::DrawLineSeries(CDC* pDC, const chart::ChartSeries& series, 
         if (!chart::PointInBand(band, points[static_cast<size_t>(i)], p)) continue;
         const int k = kind(i);
         if (k != 0) pDC->SelectObject(pens[k]);
-        pDC->Ellipse(p.x - chart::kMarkerRadius, p.y - chart::kMarkerRadius, p.x + chart::kMarkerRadius, p.y + chart::kMarkerRadius);
+        pDC->Ellipse(p.x - chart::kMarkerRadius, p.y - chart::kMarkerRadius, p.x + chart::kMarkerRadius,
+                     p.y + chart::kMarkerRadius);
         if (k != 0) pDC->SelectObject(&penSeries);
     }
 }
@@ -361,12 +359,9 @@ void CRealTimeChart::DrawBarSeries(CDC* pDC, const chart::ChartSeries& series, i
         segment(&penLine, 1, series.crColor, from, p);
         const double y = series.pY[i];
         const chart::PlotPoint foot{p.x, static_cast<double>(m_rcPlot.bottom)};
-        if (y == 0.0)
-            segment(&penZero, 5, kBlack, foot, p);
-        else if (y > 0.0 && y < 15.0)
-            segment(&penLow, 5, kGrey, foot, p);
-        else
-            segment(&penBar, 5, series.crColor, foot, p);
+        if (y == 0.0) segment(&penZero, 5, kBlack, foot, p);
+        else if (y > 0.0 && y < 15.0) segment(&penLow, 5, kGrey, foot, p);
+        else segment(&penBar, 5, series.crColor, foot, p);
         from = p;
     }
     pDC->MoveTo(Map(series.pX[nLast], series.pY[nLast]));

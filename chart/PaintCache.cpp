@@ -198,7 +198,8 @@ void MarkerStamps::Stamp(const PixelBuffer& target, int nCell, int x, int y) con
         if (py < 0 || py >= target.nHeight) continue;
         const int xa = std::max(x + r.dx, 0);
         const int xb = std::min(x + r.dx + r.n, target.nWidth);
-        for (int px = xa; px < xb; ++px) target.pBits[static_cast<size_t>(py) * stride + static_cast<size_t>(px)] = r.px[px - x - r.dx];
+        for (int px = xa; px < xb; ++px)
+            target.pBits[static_cast<size_t>(py) * stride + static_cast<size_t>(px)] = r.px[px - x - r.dx];
     }
 }
 
@@ -222,8 +223,8 @@ bool LineStamps::Begin(CDC* pTarget, const PixelBuffer& target) {
     if (::GetROP2(hdc) != R2_COPYPEN || ::GetMapMode(hdc) != MM_TEXT || ::GetGraphicsMode(hdc) != GM_COMPATIBLE)
         return false;
     POINT viewport{1, 1}, window{1, 1};
-    if (!::GetViewportOrgEx(hdc, &viewport) || !::GetWindowOrgEx(hdc, &window) || viewport.x != 0 ||
-        viewport.y != 0 || window.x != 0 || window.y != 0)
+    if (!::GetViewportOrgEx(hdc, &viewport) || !::GetWindowOrgEx(hdc, &window) || viewport.x != 0 || viewport.y != 0 ||
+        window.x != 0 || window.y != 0)
         return false;
     // LineTo clips only at the bitmap's edges, as the stamps do.
     RECT clip{};
@@ -264,7 +265,8 @@ bool LineStamps::SetPen(int nWidth, COLORREF crPen) {
     const int dx = 4;
     const Shape probe = Draw(dx, 0, &value);
     const bool known = probe.usable && probe.count > 0;
-    std::int32_t& entry = m_widths[static_cast<size_t>(m_nWidthSlot)].index[static_cast<size_t>(kMaxDelta) * kSide + kMaxDelta + dx];
+    std::int32_t& entry =
+        m_widths[static_cast<size_t>(m_nWidthSlot)].index[static_cast<size_t>(kMaxDelta) * kSide + kMaxDelta + dx];
     if (entry == 0) {
         m_shapes.push_back(probe);
         entry = static_cast<std::int32_t>(m_shapes.size());

@@ -129,7 +129,7 @@ private:
     static constexpr int kMargin = 8;      // room for the caps of pens up to 8 pixels
     static constexpr int kHalf = kMaxDelta + 2 * kMargin + 1;
     static constexpr int kSide = 2 * kMaxDelta + 1;
-    static constexpr int kFar = 1 << 20;   // ends further out are left to LineTo
+    static constexpr int kFar = 1 << 20;  // ends further out are left to LineTo
     static constexpr std::size_t kMaxRuns = 1u << 21;
     static constexpr std::size_t kMaxColours = 64;
 

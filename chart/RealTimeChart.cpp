@@ -81,9 +81,7 @@ void CRealTimeChart::Resize() {
     InvalidateRect(nullptr, TRUE);
 }
 
-void CRealTimeChart::OnStorageFailure() {
-    AfxMessageBox("Can not allocate serie", MB_OK);
-}
+void CRealTimeChart::OnStorageFailure() { AfxMessageBox("Can not allocate serie", MB_OK); }
 
 CPoint CRealTimeChart::Map(double x, double y) const {
     const chart::PixelPoint p = MapPoint(x, y);

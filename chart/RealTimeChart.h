@@ -13,7 +13,7 @@ namespace chart {
 class LineStamps;
 class MarkerStamps;
 class PaintBuffer;
-}
+}  // namespace chart
 
 #define REALTIME_CHART_CLASSNAME L"Realtime_Chart_Class"
 

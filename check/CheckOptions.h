@@ -12,19 +12,19 @@
 namespace check {
 
 struct CheckOptions {
-    unsigned nWaitSeconds = 5;      // --wait: for the first connect message
-    std::vector<std::string> frames;  // --frame, in order given: usbindexNo or name
+    unsigned nWaitSeconds = 5;            // --wait: for the first connect message
+    std::vector<std::string> frames;      // --frame, in order given: usbindexNo or name
     unsigned nChosenSets = kAllBeamSets;  // --axes
     bool bAxesGiven = false;
-    unsigned nSettleMs = 100;       // --settle
-    unsigned nPackets = 8;          // --packets
-    unsigned nTimeoutSeconds = 5;   // --timeout
+    unsigned nSettleMs = 100;              // --settle
+    unsigned nPackets = 8;                 // --packets
+    unsigned nTimeoutSeconds = 5;          // --timeout
     std::optional<double> flickerPercent;  // --flicker
     std::optional<unsigned> minLevel;      // --min-level
-    std::string jsonPath;   // --json, empty = none
-    std::string junitPath;  // --junit
-    std::string logPath;    // --log
-    bool bStrict = false;   // --strict: a reduced check is an error
+    std::string jsonPath;                  // --json, empty = none
+    std::string junitPath;                 // --junit
+    std::string logPath;                   // --log
+    bool bStrict = false;                  // --strict: a reduced check is an error
     bool bHelp = false;
     bool bVersion = false;
 };

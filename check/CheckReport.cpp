@@ -227,8 +227,8 @@ std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& fra
                     message += (message.empty() ? "" : "; ") + axis + " dark";
                     body += axis + ": every receiver reads 0\n";
                 } else if (!s.low.empty()) {
-                    message += (message.empty() ? "" : "; ") + axis + " " + Number(static_cast<long long>(s.low.size())) +
-                               " below cutline " + Number(s.nCutline);
+                    message += (message.empty() ? "" : "; ") + axis + " " +
+                               Number(static_cast<long long>(s.low.size())) + " below cutline " + Number(s.nCutline);
                     for (const reports::LedFinding& f : s.low)
                         body += axis + " S:" + Number(f.nLed) + " R:" + Number(f.nReceiver) + " level " +
                                 Number(f.nValue) + "\n";

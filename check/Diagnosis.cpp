@@ -198,8 +198,7 @@ const char* BeamSetName(BeamSet set) {
 std::optional<BeamSet> BeamSetFromName(std::string_view name) {
     for (BeamSet set : kBeamSets) {
         const std::string_view known = BeamSetName(set);
-        if (known.size() == name.size() &&
-            std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
+        if (known.size() == name.size() && std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
                 return a == std::toupper(static_cast<unsigned char>(b));
             }))
             return set;
@@ -243,8 +242,8 @@ BeamSetPlan PlanBeamSets(const FrameGeometry& geometry, unsigned nChosenSets) {
     for (Axis axis : {Axis::X, Axis::Y}) {
         const AxisGeometry& g = geometry[axis];
         if (g.nCells == 0 || g.nCells > kMaxCells) {
-            plan.error = std::string("the frame reports ") + std::to_string(g.nCells) + " cells on " +
-                         AxisName(axis) + ": nothing to measure";
+            plan.error = std::string("the frame reports ") + std::to_string(g.nCells) + " cells on " + AxisName(axis) +
+                         ": nothing to measure";
             return plan;
         }
     }
@@ -329,8 +328,8 @@ FrameVerdict Diagnose(const std::string& name, int nUsbIndexNo, const FrameGeome
     // Statistics of every requested set that was measured whole, in plan order.
     std::vector<std::pair<BeamSet, ReceiverStats>> stats[2];
     for (BeamSet set : plan.requested) {
-        const auto it = std::find_if(measured.begin(), measured.end(),
-                                     [set](const SetMeasurement& m) { return m.set == set; });
+        const auto it =
+            std::find_if(measured.begin(), measured.end(), [set](const SetMeasurement& m) { return m.set == set; });
         if (it == measured.end() || it->packets.empty()) {
             if (verdict.error.empty()) verdict.error = std::string("no packet of beam set ") + BeamSetName(set);
             continue;
@@ -359,7 +358,8 @@ FrameVerdict Diagnose(const std::string& name, int nUsbIndexNo, const FrameGeome
             reports::LedCheckInput input;
             input.nThresholdPercent = settings.nThresholdPercent;
             input.nDumpAxisMask = DumpAxisCode(set);
-            input.x = reports::LedAxis{s.values.data(), s.values.size(), 0, g.nCells, g.nModuleCell, g.nTilt1, g.nTilt2};
+            input.x =
+                reports::LedAxis{s.values.data(), s.values.size(), 0, g.nCells, g.nModuleCell, g.nTilt1, g.nTilt2};
             s.result = reports::AnalyseLedCheck(input).x;
 
             SetResult shown{axis, set, s.result.bSkipped, s.result.fAverage, s.result.nCutline, s.result.low};

@@ -21,8 +21,7 @@ namespace check {
 // Beam sets in request order; the value times kDumpAxisStep is the dump-axis code.
 enum class BeamSet : int { OT = 0, TL1 = 1, TR1 = 2, TL2 = 3, TR2 = 4 };
 constexpr int kBeamSetCount = 5;
-constexpr BeamSet kBeamSets[kBeamSetCount] = {BeamSet::OT, BeamSet::TL1, BeamSet::TR1, BeamSet::TL2,
-                                              BeamSet::TR2};
+constexpr BeamSet kBeamSets[kBeamSetCount] = {BeamSet::OT, BeamSet::TL1, BeamSet::TR1, BeamSet::TL2, BeamSet::TR2};
 constexpr unsigned BeamSetBit(BeamSet set) { return 1u << static_cast<int>(set); }
 constexpr unsigned kAllBeamSets = 0x1F;
 // The dump-axis code of the request byte (upper nibble), as the LED check numbers it.
@@ -62,15 +61,13 @@ struct BeamSetPlan {
     // Not empty when the frame cannot be checked as asked (an axis of 0 cells,
     // or no chosen set applies to an axis): a measurement error, not a pass.
     std::string error;
-    bool IsAnalysed(Axis axis, BeamSet set) const {
-        return analysed[static_cast<int>(axis)][static_cast<int>(set)];
-    }
+    bool IsAnalysed(Axis axis, BeamSet set) const { return analysed[static_cast<int>(axis)][static_cast<int>(set)]; }
 };
 BeamSetPlan PlanBeamSets(const FrameGeometry& geometry, unsigned nChosenSets = kAllBeamSets);
 
 struct DiagnosisSettings {
-    int nThresholdPercent = 33;           // MIN_ADC_O_PER
-    unsigned nChosenSets = kAllBeamSets;  // --axes
+    int nThresholdPercent = 33;            // MIN_ADC_O_PER
+    unsigned nChosenSets = kAllBeamSets;   // --axes
     std::optional<double> flickerPercent;  // --flicker
     std::optional<unsigned> minLevel;      // --min-level, in signal units (byte x 40)
 };
@@ -104,7 +101,7 @@ struct Fault {
     Axis axis = Axis::X;
     Part part = Part::Beam;
     std::optional<BeamSet> set;
-    std::optional<long long> led;  // S
+    std::optional<long long> led;       // S
     std::optional<long long> receiver;  // R
     std::optional<long long> ledModule;
     std::optional<long long> ledPosition;
@@ -130,7 +127,7 @@ enum class Verdict { Pass, Fail, Error };
 const char* VerdictName(Verdict verdict);  // "pass", "fail", "error"
 
 struct FrameVerdict {
-    std::string name;  // UTF-8; for a --frame that matched no listed frame, its value
+    std::string name;      // UTF-8; for a --frame that matched no listed frame, its value
     int nUsbIndexNo = -1;  // -1: no listed frame matched (the verdict is then an error)
     FrameGeometry geometry;
     std::vector<SetResult> sets;  // analysed and measured, X sets first, each axis in set order

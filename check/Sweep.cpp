@@ -63,8 +63,8 @@ Sweep::Sweep(const FrameGeometry& geometry, BeamSet set, const SweepSettings& se
 void Sweep::AddBaselinePacket(const std::uint8_t* pReceivers, std::size_t nBytes) {
     if (!error_.empty() || bStarted_) return;
     if (nBytes < geometry_.x.nCells + geometry_.y.nCells) {
-        error_ = "a baseline packet holds " + Number(static_cast<long long>(nBytes)) + " receiver bytes, the frame has " +
-                 Number(geometry_.x.nCells) + " + " + Number(geometry_.y.nCells);
+        error_ = "a baseline packet holds " + Number(static_cast<long long>(nBytes)) +
+                 " receiver bytes, the frame has " + Number(geometry_.x.nCells) + " + " + Number(geometry_.y.nCells);
         return;
     }
     baselinePackets_.emplace_back(pReceivers, pReceivers + geometry_.x.nCells + geometry_.y.nCells);
@@ -163,8 +163,7 @@ bool Sweep::Ended(double now) const {
 SweepProgress Sweep::Progress(double now) const {
     SweepProgress p;
     p.set = set_;
-    for (int a = 0; a < 2; ++a)
-        p.axes[a] = {axes_[a].bMeasured, axes_[a].nExpected, axes_[a].nSeen, axes_[a].bPalm};
+    for (int a = 0; a < 2; ++a) p.axes[a] = {axes_[a].bMeasured, axes_[a].nExpected, axes_[a].nSeen, axes_[a].bPalm};
     const double elapsed = bStarted_ ? now - startedAt_ : 0.0;
     p.secondsLeft = std::max(0.0, settings_.timeLimitSeconds - elapsed);
     p.bComplete = bStarted_ && error_.empty() && Complete();

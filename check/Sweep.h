@@ -31,8 +31,8 @@ struct SweepFault {
     Axis axis = Axis::X;
     SweepPart part = SweepPart::Stuck;
     BeamSet set = BeamSet::OT;
-    long long from = 0;  // R of a stuck or low receiver, first R of a not-swept stretch; 0 for no-sweep
-    long long to = 0;    // last R of a not-swept stretch; == from otherwise
+    long long from = 0;    // R of a stuck or low receiver, first R of a not-swept stretch; 0 for no-sweep
+    long long to = 0;      // last R of a not-swept stretch; == from otherwise
     long long module = 0;  // of `from`
     long long position = 0;
 };

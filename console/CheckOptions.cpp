@@ -37,9 +37,18 @@ std::optional<double> DecimalIn(const std::string& text, Range range) {
 using console::Quoted;
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--wait", "SECONDS"},  {"--frame", "F", true}, {"--axes", "LIST"},    {"--settle", "MS"},
-    {"--packets", "N"},     {"--timeout", "SECONDS"}, {"--flicker", "PCT"}, {"--min-level", "L"},
-    {"--json", "FILE"},     {"--junit", "FILE"},    {"--log", "FILE"},     {"--strict", nullptr},
+    {"--wait", "SECONDS"},
+    {"--frame", "F", true},
+    {"--axes", "LIST"},
+    {"--settle", "MS"},
+    {"--packets", "N"},
+    {"--timeout", "SECONDS"},
+    {"--flicker", "PCT"},
+    {"--min-level", "L"},
+    {"--json", "FILE"},
+    {"--junit", "FILE"},
+    {"--log", "FILE"},
+    {"--strict", nullptr},
     {"--version", nullptr, false, true},
 };
 
@@ -133,16 +142,24 @@ std::string CheckUsage(const std::string& programVersion) {
            "                     (default: every frame the device list shows)\n"
            "  --axes LIST        beam sets, comma-separated from OT,TL1,TR1,TL2,TR2 (default: all;\n"
            "                     a tilted set is measured only on an axis whose tilt is above 0)\n"
-           "  --packets N        packets per beam set, " + RangeText(kPacketRange) + " (default 8)\n"
-           "  --settle MS        packets ignored after each request, " + RangeText(kSettleRange) +
+           "  --packets N        packets per beam set, " +
+           RangeText(kPacketRange) +
+           " (default 8)\n"
+           "  --settle MS        packets ignored after each request, " +
+           RangeText(kSettleRange) +
            " ms (default 100)\n"
-           "  --timeout SECONDS  no packet for this long is a measurement error, " + RangeText(kTimeoutRange) +
+           "  --timeout SECONDS  no packet for this long is a measurement error, " +
+           RangeText(kTimeoutRange) +
            " (default 5)\n"
-           "  --wait SECONDS     wait for the library's first connect message, " + RangeText(kWaitRange) +
+           "  --wait SECONDS     wait for the library's first connect message, " +
+           RangeText(kWaitRange) +
            " (default 5)\n"
            "  --flicker PCT      also fail a receiver whose packets vary by more than PCT % of its\n"
-           "                     median, " + RangeText(kFlickerRange) + " (default off)\n"
-           "  --min-level L      also fail a receiver whose median x 40 is below L, " + RangeText(kMinLevelRange) +
+           "                     median, " +
+           RangeText(kFlickerRange) +
+           " (default off)\n"
+           "  --min-level L      also fail a receiver whose median x 40 is below L, " +
+           RangeText(kMinLevelRange) +
            " (default off)\n"
            "  --json FILE        write the results as JSON\n"
            "  --junit FILE       write the results as JUnit XML\n"

@@ -29,8 +29,8 @@ namespace {
 // counts of the device record, then the library's settings answer; without
 // that answer the modules and tilts an earlier run of the scope stored.
 // `reduced` says why the geometry is not the frame's own answer.
-bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device,
-                     quorvane::FrameSettings& frame, std::string& error, std::string& reduced) {
+bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device, quorvane::FrameSettings& frame,
+                     std::string& error, std::string& reduced) {
     frame = quorvane::FrameSettings{};
     frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
     frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
@@ -42,8 +42,7 @@ bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& devi
     const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);
     if (settings::ReadFrameSection(SettingsPath(), section, frame))
         reduced = "getSysInfo failed; modules and tilts from [" + FromCodePage(section) + "] of Lumagrid.ini";
-    else
-        reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    else reduced = "getSysInfo failed; no modules and tilts known, OT only";
     Progress(reduced);
     return true;
 }
@@ -77,8 +76,7 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
             for (const auto& packet : packets)
                 m.packets.emplace_back(packet.begin() + quorvane::kDumpHeaderBytes, packet.end());
             measured.push_back(std::move(m));
-            Progress("  " + std::string(check::BeamSetName(set)) + ": " + std::to_string(packets.size()) +
-                     " packets");
+            Progress("  " + std::string(check::BeamSetName(set)) + ": " + std::to_string(packets.size()) + " packets");
         }
         link.Stop(device.nUsbIndexNo);
     }
@@ -97,8 +95,7 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
 int RunCheck(const std::vector<std::string>& args) {
     const check::ParsedOptions parsed = check::ParseCheckOptions(args);
     if (!parsed.options) {
-        WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" +
-                          check::CheckUsage(LUMAGRID_VERSION_TEXT));
+        WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
     }
     const check::CheckOptions& options = *parsed.options;
@@ -133,10 +130,9 @@ int RunCheck(const std::vector<std::string>& args) {
     if (!link.Open(error)) {
         run.error = error;
     } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
-        run.error = check::CFrameLink::Interrupted()
-                        ? check::CFrameLink::InterruptedText()
-                        : "no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) +
-                              " s";
+        run.error = check::CFrameLink::Interrupted() ? check::CFrameLink::InterruptedText()
+                                                     : "no connect message from QuorvaneLib.dll within " +
+                                                           std::to_string(options.nWaitSeconds) + " s";
     } else {
         const std::vector<quorvane::DeviceRecord> devices = link.Devices();
         // A --frame that matches nothing is a frame missing from the fixture.
@@ -144,8 +140,8 @@ int RunCheck(const std::vector<std::string>& args) {
         for (const std::string& selector : options.frames) {
             bool bFound = false;
             for (const quorvane::DeviceRecord& device : devices)
-                bFound = bFound || (device.bListed && check::FrameMatches(selector, FromCodePage(device.name),
-                                                                           device.nUsbIndexNo));
+                bFound = bFound || (device.bListed &&
+                                    check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo));
             if (bFound) continue;
             check::FrameVerdict missing;
             missing.name = selector;
@@ -156,8 +152,7 @@ int RunCheck(const std::vector<std::string>& args) {
             if (!device.bListed) continue;
             bool bChosen = options.frames.empty();
             for (const std::string& selector : options.frames)
-                bChosen = bChosen ||
-                          check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo);
+                bChosen = bChosen || check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo);
             if (!bChosen) continue;
             if (check::CFrameLink::Interrupted()) {
                 run.error = check::CFrameLink::InterruptedText();

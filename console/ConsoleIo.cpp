@@ -103,17 +103,14 @@ bool AppendLine(const std::string& path, const std::string& line, std::string& e
         last.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
         char byLast = 0;
         DWORD nRead = 0;
-        if (!::ReadFile(file.get(), &byLast, 1, &nRead, &last))
-            nError = ::GetLastError();
-        else if (nRead == 1 && byLast != '\n')
-            record.insert(0, byLast == '\r' ? "\n" : "\r\n");
+        if (!::ReadFile(file.get(), &byLast, 1, &nRead, &last)) nError = ::GetLastError();
+        else if (nRead == 1 && byLast != '\n') record.insert(0, byLast == '\r' ? "\n" : "\r\n");
     }
     if (nError == ERROR_SUCCESS) {
         DWORD nWritten = 0;
         if (!::WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &nWritten, nullptr))
             nError = ::GetLastError();
-        else if (nWritten != record.size())
-            nError = ERROR_DISK_FULL;
+        else if (nWritten != record.size()) nError = ERROR_DISK_FULL;
     }
     ::UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
     if (nError == ERROR_SUCCESS) return true;
@@ -219,7 +216,9 @@ check::FileIdentity IdentityOf(const std::string& path) {
     return identity;
 }
 
-bool SameFile(const std::string& a, const std::string& b) { return check::SameFileIdentity(IdentityOf(a), IdentityOf(b)); }
+bool SameFile(const std::string& a, const std::string& b) {
+    return check::SameFileIdentity(IdentityOf(a), IdentityOf(b));
+}
 
 std::string LocalTimeText() {
     SYSTEMTIME now{};

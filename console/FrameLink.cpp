@@ -132,7 +132,8 @@ bool CFrameLink::WaitForConnect(DWORD nMs) {
 
 std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
     m_bConnectChanged = false;
-    std::vector<quorvane::DeviceRecord> devices = quorvane::ReadDeviceRecords(m_lib, std::max(m_nConnected, 0), m_infoST);
+    std::vector<quorvane::DeviceRecord> devices =
+        quorvane::ReadDeviceRecords(m_lib, std::max(m_nConnected, 0), m_infoST);
     m_listed.clear();
     for (const quorvane::DeviceRecord& device : devices)
         if (device.bListed) m_listed.insert(device.nUsbIndexNo);

@@ -48,9 +48,8 @@ public:
     // then keeps nPackets packets of nPacketBytes each (header included).
     // Fails with the reason when nTimeoutMs pass without a packet, when the
     // frame leaves, or when the run is interrupted.
-    bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
-                 DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
-                 std::string& error);
+    bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets, DWORD nSettleMs,
+                 DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets, std::string& error);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, then
     // hands every packet to onPacket for nMs.
@@ -79,9 +78,9 @@ private:
     HMODULE m_hLib = nullptr;
     QuorvaneBinding m_lib;
     HWND m_hWnd = nullptr;
-    int m_nConnected = -1;  // the count of the latest connect message; -1: none yet
+    int m_nConnected = -1;           // the count of the latest connect message; -1: none yet
     bool m_bConnectChanged = false;  // a connect message since the list was last read
-    std::set<int> m_listed;           // usbindexNo of the listed devices of that list
+    std::set<int> m_listed;          // usbindexNo of the listed devices of that list
     quorvane::DeviceInfoST m_infoST{};
 
     // The packet gate: only the frame asked last, only while collecting, never
@@ -93,7 +92,7 @@ private:
     unsigned m_nWanted = 0;
     DWORD m_nLastPacketTick = 0;
     const std::function<void(const std::uint8_t*)>* m_pSink = nullptr;  // while streaming
-    std::uint64_t m_nPacketsSeen = 0;  // every packet delivered, kept or not
+    std::uint64_t m_nPacketsSeen = 0;                                   // every packet delivered, kept or not
 };
 
 }  // namespace check

@@ -14,8 +14,10 @@
 namespace {
 
 int Run(const std::vector<std::string>& args) {
-    if (!args.empty() && args[0] == "trend") return console::RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
-    if (!args.empty() && args[0] == "record") return console::RunRecord(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "trend")
+        return console::RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "record")
+        return console::RunRecord(std::vector<std::string>(args.begin() + 1, args.end()));
     return console::RunCheck(args);
 }
 

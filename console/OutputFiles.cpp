@@ -41,8 +41,8 @@ std::string SharedFileError(const std::vector<NamedFile>& files, const SameFileF
     for (std::size_t i = 0; i < files.size(); ++i) {
         for (std::size_t k = i + 1; k < files.size(); ++k) {
             if (files[i].path.empty() || files[k].path.empty() || !sameFile(files[i].path, files[k].path)) continue;
-            const std::string names = files[i].path == files[k].path ? files[i].path
-                                                                      : files[i].path + " and " + files[k].path;
+            const std::string names =
+                files[i].path == files[k].path ? files[i].path : files[i].path + " and " + files[k].path;
             return files[i].role + " and " + files[k].role + " name the same file (" + names + ")";
         }
     }
@@ -54,7 +54,8 @@ std::vector<std::string> RecordingsPlayed(const std::string& simValue, const Rea
     if (EndsWithLgrec(simValue)) return {simValue};
     std::string text, error;
     if (!readFile(simValue, text, error)) return {};
-    if (text.size() >= recording::kMagicBytes && std::memcmp(text.data(), recording::kMagic, recording::kMagicBytes) == 0)
+    if (text.size() >= recording::kMagicBytes &&
+        std::memcmp(text.data(), recording::kMagic, recording::kMagicBytes) == 0)
         return {simValue};
     // The scenario's frame keys "recording = FILE"; the library refuses a
     // scenario it cannot parse, but a name too many only refuses one output more.

@@ -10,8 +10,10 @@ struct ModeName {
     const char* pszName;
     RecordMode mode;
 };
-constexpr ModeName kModes[] = {{"maximal", RecordMode::Maximal},   {"ir", RecordMode::Ir},
-                               {"ambient-ir", RecordMode::AmbientIr}, {"ambient", RecordMode::Ambient},
+constexpr ModeName kModes[] = {{"maximal", RecordMode::Maximal},
+                               {"ir", RecordMode::Ir},
+                               {"ambient-ir", RecordMode::AmbientIr},
+                               {"ambient", RecordMode::Ambient},
                                {"percent", RecordMode::Percent}};
 
 std::vector<std::string> Split(const std::string& text) {
@@ -34,8 +36,8 @@ bool WholeIn(const std::string& text, unsigned low, unsigned high, unsigned& out
 }
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--frame", "F"}, {"--seconds", "S"}, {"--modes", "LIST"}, {"--axes", "LIST"}, {"--wait", "SECONDS"},
-    {"--timeout", "SECONDS"},
+    {"--frame", "F"},   {"--seconds", "S"},    {"--modes", "LIST"},
+    {"--axes", "LIST"}, {"--wait", "SECONDS"}, {"--timeout", "SECONDS"},
 };
 }  // namespace
 

@@ -22,13 +22,13 @@ enum class RecordMode : int {
 };
 
 struct RecordOptions {
-    std::string frame;  // --frame: usbindexNo or name
-    unsigned nSeconds = 0;  // --seconds
-    std::vector<RecordMode> modes;  // --modes, in the order given; all five by default
+    std::string frame;                    // --frame: usbindexNo or name
+    unsigned nSeconds = 0;                // --seconds
+    std::vector<RecordMode> modes;        // --modes, in the order given; all five by default
     unsigned nChosenSets = kAllBeamSets;  // --axes
-    unsigned nWaitSeconds = 5;     // --wait
-    unsigned nTimeoutSeconds = 5;  // --timeout
-    std::string file;  // the recording to write
+    unsigned nWaitSeconds = 5;            // --wait
+    unsigned nTimeoutSeconds = 5;         // --timeout
+    std::string file;                     // the recording to write
     bool bHelp = false;
 };
 

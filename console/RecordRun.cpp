@@ -44,7 +44,7 @@ int RunRecord(const std::vector<std::string>& args) {
     const check::ParsedRecordOptions parsed = check::ParseRecordOptions(args);
     if (!parsed.options) {
         WriteErr(std::string(kProgram) + " record: " + parsed.error + "\n\n" +
-                          check::RecordUsage(LUMAGRID_VERSION_TEXT));
+                 check::RecordUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
     }
     const check::RecordOptions& options = *parsed.options;
@@ -56,8 +56,7 @@ int RunRecord(const std::vector<std::string>& args) {
     for (const std::string& played : check::RecordingsPlayed(SimulationVariable(), &ReadFileUtf8Path)) {
         if (!SameFile(options.file, played)) continue;
         WriteErr(std::string(kProgram) + " record: " + options.file +
-                          " is the recording the library plays (QUORVANE_SIM)\n\n" +
-                          check::RecordUsage(LUMAGRID_VERSION_TEXT));
+                 " is the recording the library plays (QUORVANE_SIM)\n\n" + check::RecordUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
     }
     check::CFrameLink::InstallInterruptHandler();
@@ -124,8 +123,7 @@ int RunRecord(const std::vector<std::string>& args) {
             ++nPackets;
             recorder.AddPacket(byRequest, pPacket);
         };
-        if (!link.Stream(device.nUsbIndexNo, byRequest, nShareMs,
-                         options.nTimeoutSeconds * 1000, onPacket, error)) {
+        if (!link.Stream(device.nUsbIndexNo, byRequest, nShareMs, options.nTimeoutSeconds * 1000, onPacket, error)) {
             error = "request " + requestText(byRequest) + ": " + error;
             break;
         }
@@ -142,12 +140,12 @@ int RunRecord(const std::vector<std::string>& args) {
                  " (what was written before stays readable)");
         return check::kExitIncomplete;
     }
-    if (recorder.Dropped() > 0)
-        Progress(std::to_string(recorder.Dropped()) + " records lost: the disk was too slow");
+    if (recorder.Dropped() > 0) Progress(std::to_string(recorder.Dropped()) + " records lost: the disk was too slow");
     const std::uint64_t nRaw = recorder.Packets() * header.PacketSize();
     Progress("recorded " + std::to_string(recorder.Packets()) + " packets in " + options.file + ": " +
              std::to_string(recorder.BytesWritten()) + " bytes" +
-             (nRaw > 0 ? " (" + std::to_string(recorder.BytesWritten() * 100 / nRaw) + " % of the packets' own bytes)" : ""));
+             (nRaw > 0 ? " (" + std::to_string(recorder.BytesWritten() * 100 / nRaw) + " % of the packets' own bytes)"
+                       : ""));
     if (!error.empty()) {
         Progress(error + "; the recording ends there");
         return check::kExitIncomplete;

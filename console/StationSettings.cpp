@@ -26,10 +26,10 @@ bool ThresholdSetting(int& nPercent) {
         nPercent = *percent;
         return true;
     }
-    console::Progress(Narrow(path.c_str(), CP_UTF8) + ": [" + settings::kSettingSection + "] " + settings::kMinAdcOPerKey +
-             "=" + value + " is not a whole number from " + std::to_string(settings::kThresholdLow) + " to " +
-             std::to_string(settings::kThresholdHigh) + "; correct it or remove the line (default " +
-             std::to_string(settings::kMinAdcOPerDefault) + ")");
+    console::Progress(Narrow(path.c_str(), CP_UTF8) + ": [" + settings::kSettingSection + "] " +
+                      settings::kMinAdcOPerKey + "=" + value + " is not a whole number from " +
+                      std::to_string(settings::kThresholdLow) + " to " + std::to_string(settings::kThresholdHigh) +
+                      "; correct it or remove the line (default " + std::to_string(settings::kMinAdcOPerDefault) + ")");
     return false;
 }
 

@@ -36,19 +36,12 @@ CStopGate& ProcessStopGate() {
 
 BOOL HandleConsoleControl(CStopGate& gate, DWORD nEvent, DWORD nWaitMs) {
     switch (nEvent) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        gate.Request("Ctrl+C");
-        return TRUE;
-    case CTRL_CLOSE_EVENT:
-        gate.RequestAndWait("console window closed", nWaitMs);
-        return TRUE;
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        gate.RequestAndWait("log-off or shut-down", nWaitMs);
-        return TRUE;
-    default:
-        return FALSE;
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT: gate.Request("Ctrl+C"); return TRUE;
+        case CTRL_CLOSE_EVENT: gate.RequestAndWait("console window closed", nWaitMs); return TRUE;
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT: gate.RequestAndWait("log-off or shut-down", nWaitMs); return TRUE;
+        default: return FALSE;
     }
 }
 
@@ -95,18 +88,16 @@ LRESULT CALLBACK CSessionWindow::WindowProc(HWND hWnd, UINT message, WPARAM wPar
     }
     auto* pThis = reinterpret_cast<CSessionWindow*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     switch (message) {
-    case WM_QUERYENDSESSION:
-        // The session may still be cancelled by another program: the check goes on until it ends.
-        return TRUE;
-    case WM_ENDSESSION:
-        // After we return, Windows may end the process at any moment.
-        if (wParam != FALSE && pThis != nullptr) pThis->m_pGate->RequestAndWait("log-off or shut-down", pThis->m_nWaitMs);
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+        case WM_QUERYENDSESSION:
+            // The session may still be cancelled by another program: the check goes on until it ends.
+            return TRUE;
+        case WM_ENDSESSION:
+            // After we return, Windows may end the process at any moment.
+            if (wParam != FALSE && pThis != nullptr)
+                pThis->m_pGate->RequestAndWait("log-off or shut-down", pThis->m_nWaitMs);
+            return 0;
+        case WM_DESTROY: ::PostQuitMessage(0); return 0;
+        default: return ::DefWindowProcW(hWnd, message, wParam, lParam);
     }
 }
 

@@ -9,9 +9,8 @@ namespace {
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldAscii(x) == FoldAscii(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 // Bytes of the UTF-8 sequence that starts at name[i] (1 for a stray byte).
@@ -104,7 +103,8 @@ ExpandedTables ExpandTablePatterns(const std::vector<std::string>& operands, con
             out.errors.push_back("no table matches " + operand);
             continue;
         }
-        std::sort(matches.begin(), matches.end(), [](const std::string& a, const std::string& b) { return NameLess(a, b); });
+        std::sort(matches.begin(), matches.end(),
+                  [](const std::string& a, const std::string& b) { return NameLess(a, b); });
         for (const std::string& path : matches) add(path);
     }
     return out;

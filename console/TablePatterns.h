@@ -11,7 +11,8 @@
 namespace check {
 
 // The file names (no folders) in a folder ("" the current one); false with the reason.
-using FolderLister = std::function<bool(const std::string& folder, std::vector<std::string>& names, std::string& error)>;
+using FolderLister =
+    std::function<bool(const std::string& folder, std::vector<std::string>& names, std::string& error)>;
 
 // '*' or '?' in the operand.
 bool HasWildcard(std::string_view operand);
@@ -28,8 +29,8 @@ bool WildcardMatches(std::string_view pattern, std::string_view name);
 bool NameLess(std::string_view a, std::string_view b);
 
 struct ExpandedTables {
-    std::vector<std::string> paths;  // in operand order; a pattern's matches sorted by name
-    std::vector<std::string> errors; // one line per pattern that matched nothing or whose folder cannot be read
+    std::vector<std::string> paths;   // in operand order; a pattern's matches sorted by name
+    std::vector<std::string> errors;  // one line per pattern that matched nothing or whose folder cannot be read
 };
 
 // Each operand without a wildcard as given; each pattern replaced by the

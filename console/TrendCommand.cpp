@@ -32,7 +32,8 @@ struct CommandLine {
 };
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--days", "N"}, {"--horizon", "D"}, {"--drop", "PCT"}, {"--threshold", "PCT"}, {"--csv", "FILE"}, {"--svg", "FILE"},
+    {"--days", "N"},        {"--horizon", "D"}, {"--drop", "PCT"},
+    {"--threshold", "PCT"}, {"--csv", "FILE"},  {"--svg", "FILE"},
 };
 
 bool WholeIn(const std::string& text, std::uint64_t low, std::uint64_t high, int& value) {
@@ -103,7 +104,8 @@ bool OutputsCollide(const CommandLine& line, const SameFileFn& sameFile, std::st
     for (const auto& [role, output] : {std::pair{"--csv", &line.csv}, std::pair{"--svg", &line.svg}}) {
         for (const std::string& table : line.tables) {
             if (output->empty() || HasWildcard(table) || !sameFile(*output, table)) continue;
-            error = std::string(role) + " " + *output + " is also a table" + (*output == table ? "" : " (" + table + ")");
+            error =
+                std::string(role) + " " + *output + " is also a table" + (*output == table ? "" : " (" + table + ")");
             return true;
         }
     }

@@ -45,7 +45,8 @@ BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const char* pszText) {
     LVITEMA item{};
     item.iSubItem = nSubItem;
     item.pszText = const_cast<char*>(pszText);
-    return static_cast<BOOL>(SendMessage(LVM_SETITEMTEXTA, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&item)));
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMTEXTA, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&item)));
 }
 
 CString CListCtrl::GetItemText(int nItem, int nSubItem) const {
@@ -55,7 +56,8 @@ CString CListCtrl::GetItemText(int nItem, int nSubItem) const {
         item.iSubItem = nSubItem;
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
-        int n = static_cast<int>(SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&item)));
+        int n = static_cast<int>(
+            SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&item)));
         if (n < static_cast<int>(buffer.size()) - 1) return CString(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }

@@ -37,7 +37,9 @@ public:
     }
     void ReplaceSel(const char* pszText, BOOL bCanUndo = FALSE);
     int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
-    BOOL LineScroll(int nLines, int nChars = 0) { return static_cast<BOOL>(SendMessage(EM_LINESCROLL, nChars, nLines)); }
+    BOOL LineScroll(int nLines, int nChars = 0) {
+        return static_cast<BOOL>(SendMessage(EM_LINESCROLL, nChars, nLines));
+    }
     void ScrollCaret() { SendMessage(EM_SCROLLCARET); }
     void LimitText(long nChars) { SendMessage(EM_EXLIMITTEXT, 0, nChars); }
 };

@@ -39,10 +39,8 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
 }
 
 void CDialog::EndDialog(int nResult) {
-    if (m_bModal)
-        ::EndDialog(m_hWnd, nResult);
-    else
-        DestroyWindow();
+    if (m_bModal) ::EndDialog(m_hWnd, nResult);
+    else DestroyWindow();
 }
 
 BOOL CDialog::OnInitDialog() {

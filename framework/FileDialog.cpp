@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-bool CSaveAsDialog::Run(SaveFileNameFn pfnShow, HWND hOwner, const std::wstring& proposed,
-                        std::wstring& chosen) const {
+bool CSaveAsDialog::Run(SaveFileNameFn pfnShow, HWND hOwner, const std::wstring& proposed, std::wstring& chosen) const {
     std::vector<wchar_t> file(4096, L'\0');
     std::copy_n(proposed.c_str(), std::min(proposed.size(), file.size() - 1), file.begin());
     OPENFILENAMEW ofn{};

@@ -82,8 +82,15 @@ public:
     BOOL CreateCompatibleDC(CDC* pDC);
     BOOL DeleteDC();
     // Borrow a DC owned elsewhere (not deleted by this object).
-    void Attach(HDC hDC) { m_hDC = hDC; m_bOwned = false; }
-    HDC Detach() { HDC h = m_hDC; m_hDC = nullptr; return h; }
+    void Attach(HDC hDC) {
+        m_hDC = hDC;
+        m_bOwned = false;
+    }
+    HDC Detach() {
+        HDC h = m_hDC;
+        m_hDC = nullptr;
+        return h;
+    }
 
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
     HGDIOBJ SelectObject(const CGdiObject* pObject) { return ::SelectObject(m_hDC, pObject->m_hObject); }

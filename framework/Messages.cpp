@@ -10,8 +10,6 @@ int AfxMessageBoxW(const wchar_t* pszText, UINT nType) {
     return ::MessageBoxW(hOwner, pszText, caption.c_str(), nType);
 }
 
-int AfxMessageBox(const char* pszText, UINT nType) {
-    return AfxMessageBoxW(Widen(pszText).c_str(), nType);
-}
+int AfxMessageBox(const char* pszText, UINT nType) { return AfxMessageBoxW(Widen(pszText).c_str(), nType); }
 
 void AfxThrowResourceException() { throw CResourceException(); }

@@ -30,9 +30,18 @@ public:
     operator const char*() const { return m_str.c_str(); }
     const std::string& str() const { return m_str; }
 
-    CString& operator=(const char* psz) { m_str = psz ? psz : ""; return *this; }
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(const char* psz) { m_str += psz ? psz : ""; return *this; }
+    CString& operator=(const char* psz) {
+        m_str = psz ? psz : "";
+        return *this;
+    }
+    CString& operator+=(const CString& s) {
+        m_str += s.m_str;
+        return *this;
+    }
+    CString& operator+=(const char* psz) {
+        m_str += psz ? psz : "";
+        return *this;
+    }
     friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
     friend CString operator+(const CString& a, const char* b) { return CString(a.m_str + (b ? b : "")); }
     bool operator==(const CString& o) const { return m_str == o.m_str; }

@@ -5,23 +5,45 @@
 
 class CPoint : public POINT {
 public:
-    CPoint() { x = 0; y = 0; }
-    CPoint(int nX, int nY) { x = nX; y = nY; }
+    CPoint() {
+        x = 0;
+        y = 0;
+    }
+    CPoint(int nX, int nY) {
+        x = nX;
+        y = nY;
+    }
     bool operator==(const CPoint& other) const { return x == other.x && y == other.y; }
     bool operator!=(const CPoint& other) const { return !(*this == other); }
 };
 
 class CSize : public SIZE {
 public:
-    CSize() { cx = 0; cy = 0; }
-    CSize(int nCX, int nCY) { cx = nCX; cy = nCY; }
+    CSize() {
+        cx = 0;
+        cy = 0;
+    }
+    CSize(int nCX, int nCY) {
+        cx = nCX;
+        cy = nCY;
+    }
 };
 
 class CRect : public RECT {
 public:
     CRect() { left = top = right = bottom = 0; }
-    CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
-    CRect(const RECT& rc) { left = rc.left; top = rc.top; right = rc.right; bottom = rc.bottom; }
+    CRect(int l, int t, int r, int b) {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
+    CRect(const RECT& rc) {
+        left = rc.left;
+        top = rc.top;
+        right = rc.right;
+        bottom = rc.bottom;
+    }
 
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }

@@ -75,9 +75,7 @@ HWND CWnd::UnsubclassWindow() {
     return Detach();
 }
 
-void CWnd::SetWindowText(const char* pszText) {
-    ::SetWindowTextW(m_hWnd, Widen(pszText).c_str());
-}
+void CWnd::SetWindowText(const char* pszText) { ::SetWindowTextW(m_hWnd, Widen(pszText).c_str()); }
 
 CString CWnd::GetWindowText() const {
     int n = ::GetWindowTextLengthW(m_hWnd);
@@ -94,9 +92,7 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->m_hWnd : nullptr, x, y, cx, cy, nFlags);
 }
 
-BOOL CWnd::DestroyWindow() {
-    return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
-}
+BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
 
 CWnd* CWnd::GetDlgItem(int nID) {
     HWND hChild = ::GetDlgItem(m_hWnd, nID);
@@ -151,9 +147,7 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
-LRESULT CWnd::Default() {
-    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
-}
+LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     CurrentMessage saved = m_current;  // handlers may send messages to themselves

@@ -9,11 +9,18 @@
 
 namespace {
 // Enabled only while the list has rows.
-constexpr int kDeviceDependentControls[] = {
-    IDC_SCOPE_STOP,   IDC_SCOPE_AMBIENT_IR,        IDC_SCOPE_AMBIENT,           IDC_SCOPE_IR,
-    IDC_SCOPE_PERCENT, IDC_SCOPE_MAXIMAL_IR,       IDC_LED_CHECK,               IDC_FILE_REPORT,
-    IDC_SCOPE_LEFT_TILT_PERCENT, IDC_SCOPE_LEFT_TILT_MAXIMAL, IDC_SCOPE_RIGHT_TILT_PERCENT,
-    IDC_SCOPE_RIGHT_TILT_MAXIMAL};
+constexpr int kDeviceDependentControls[] = {IDC_SCOPE_STOP,
+                                            IDC_SCOPE_AMBIENT_IR,
+                                            IDC_SCOPE_AMBIENT,
+                                            IDC_SCOPE_IR,
+                                            IDC_SCOPE_PERCENT,
+                                            IDC_SCOPE_MAXIMAL_IR,
+                                            IDC_LED_CHECK,
+                                            IDC_FILE_REPORT,
+                                            IDC_SCOPE_LEFT_TILT_PERCENT,
+                                            IDC_SCOPE_LEFT_TILT_MAXIMAL,
+                                            IDC_SCOPE_RIGHT_TILT_PERCENT,
+                                            IDC_SCOPE_RIGHT_TILT_MAXIMAL};
 }  // namespace
 
 LRESULT CLumagridDlg::OnUsbConnect(WPARAM wParam, LPARAM lParam) {
@@ -57,8 +64,8 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
         CString strY;
         strX.Format("%d", device.nXCells);
         strY.Format("%d", device.nYCells);
-        Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", device.name.c_str(),
-              device.version.c_str(), device.nDeviceType, device.nUsbIndexNo);
+        Trace(">>>>>>>>>>Name=%s  Ver=%s  devicetype=%d, usbindexNo=%d\n", device.name.c_str(), device.version.c_str(),
+              device.nDeviceType, device.nUsbIndexNo);
         if (!device.bListed) continue;
 
         int nRow = DeviceList.InsertItem(DeviceList.GetItemCount(), device.name.c_str(), 0);

@@ -12,7 +12,7 @@ namespace quorvane {
 
 struct DeviceRecord {
     int nPosition = 0;
-    std::string name;      // system code page, at most 127 bytes
+    std::string name;  // system code page, at most 127 bytes
     std::string version;
     int nDeviceType = 0;
     int nUsbIndexNo = -1;  // -1: the library did not answer for the position

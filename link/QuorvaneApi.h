@@ -18,8 +18,8 @@
 
 extern "C" {
 typedef int(QUORVANE_CALL* PFN_registerQuorvaneUSBEvent)(HWND hWnd);
-typedef int(QUORVANE_CALL* PFN_getDeviceinfo)(int position, char* name, char* version,
-                                              int* devicetype, int* usbindexNo);
+typedef int(QUORVANE_CALL* PFN_getDeviceinfo)(int position, char* name, char* version, int* devicetype,
+                                              int* usbindexNo);
 typedef int(QUORVANE_CALL* PFN_getDeviceInfoST)(int position, quorvane::DeviceInfoST* info);
 typedef int(QUORVANE_CALL* PFN_getSysInfo)(int usbindexNo, quorvane::FrameSettings* settings);
 typedef int(QUORVANE_CALL* PFN_setDump)(int usbindexNo, int request);

@@ -18,10 +18,8 @@ LoadedLibrary LoadQuorvaneLibrary(QuorvaneBinding& binding) {
     // folder or PATH happens to offer instead.
     const std::wstring beside = dllsearch::ExecutableFolder() + kLibraryName;
     const bool bBeside = ::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (bBeside)
-        loaded.hLib = ::LoadLibraryW(beside.c_str());
-    else
-        loaded.hLib = ::LoadLibraryW(kLibraryName);
+    if (bBeside) loaded.hLib = ::LoadLibraryW(beside.c_str());
+    else loaded.hLib = ::LoadLibraryW(kLibraryName);
     if (loaded.hLib == nullptr) {
         loaded.nError = ::GetLastError();
         // Windows answers 126 both for a library it cannot find and for one

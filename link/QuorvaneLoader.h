@@ -10,9 +10,9 @@
 namespace quorvane {
 
 struct LoadedLibrary {
-    HMODULE hLib = nullptr;     // null: refused
-    DWORD nError = 0;           // LoadLibrary's error when the file could not be loaded
-    bool bPresent = false;      // it lies beside the program: an error 126 is a DLL it needs
+    HMODULE hLib = nullptr;            // null: refused
+    DWORD nError = 0;                  // LoadLibrary's error when the file could not be loaded
+    bool bPresent = false;             // it lies beside the program: an error 126 is a DLL it needs
     const char* pszMissing = nullptr;  // the first called entry point the library lacks
 };
 

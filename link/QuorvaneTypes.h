@@ -24,13 +24,22 @@ constexpr int kDeviceTypeHidden = 2;
 constexpr std::size_t kDumpHeaderBytes = 7;
 
 // The sixteen entry points, resolved by name in this order.
-constexpr const char* kEntryPointNames[16] = {
-    "getDLLVersion",      "allfirmWareParamRequest", "registerQuorvaneUSBEvent",
-    "getUSBConnectCount", "getTouchParam",           "setQuorvaneMode",
-    "getAllTouchParam",   "getDeviceinfo",           "getDeviceinfo2",
-    "allfirmWareParamSet", "setAllTouchParam",       "setDump",
-    "getSysState",        "getSysInfo",              "isDllStart",
-    "getDeviceInfoST"};
+constexpr const char* kEntryPointNames[16] = {"getDLLVersion",
+                                              "allfirmWareParamRequest",
+                                              "registerQuorvaneUSBEvent",
+                                              "getUSBConnectCount",
+                                              "getTouchParam",
+                                              "setQuorvaneMode",
+                                              "getAllTouchParam",
+                                              "getDeviceinfo",
+                                              "getDeviceinfo2",
+                                              "allfirmWareParamSet",
+                                              "setAllTouchParam",
+                                              "setDump",
+                                              "getSysState",
+                                              "getSysInfo",
+                                              "isDllStart",
+                                              "getDeviceInfoST"};
 
 #pragma pack(push, 1)
 
@@ -83,8 +92,6 @@ static_assert(offsetof(FrameSettings, Y_TILT4) == 21, "layout");
 
 // Offsets of the receiver bytes in a dump packet.
 constexpr std::size_t XReceiverOffset(std::size_t i) { return kDumpHeaderBytes + i; }
-constexpr std::size_t YReceiverOffset(std::size_t xCount, std::size_t j) {
-    return kDumpHeaderBytes + xCount + j;
-}
+constexpr std::size_t YReceiverOffset(std::size_t xCount, std::size_t j) { return kDumpHeaderBytes + xCount + j; }
 
 }  // namespace quorvane

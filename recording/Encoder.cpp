@@ -16,7 +16,7 @@ struct Encoder::Impl {
     bool deflaterReady = false;
     std::vector<std::uint8_t> raw;  // the open block's records
     std::uint64_t baseTimeUs = 0;
-    std::uint64_t prevTimeUs = 0;   // of the block's last record
+    std::uint64_t prevTimeUs = 0;  // of the block's last record
     std::uint32_t blockRecords = 0;
     Predictor predictor;
     std::vector<std::uint8_t> stored;

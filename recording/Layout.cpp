@@ -12,8 +12,8 @@ bool LocalTime::operator==(const LocalTime& o) const {
 }
 
 std::string ToText(const LocalTime& t) {
-    return coding::Format("%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year, t.month, t.day, t.hour, t.minute,
-                          t.second, t.millisecond);
+    return coding::Format("%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                          t.millisecond);
 }
 
 bool Header::operator==(const Header& o) const {

@@ -66,8 +66,8 @@ enum class RecordKind : std::uint8_t { Request = 1, Packet = 2 };
 
 struct Record {
     RecordKind kind = RecordKind::Packet;
-    std::uint64_t timeUs = 0;  // since the recording began
-    std::uint8_t request = 0;  // the byte sent, or the byte in force when the packet came
+    std::uint64_t timeUs = 0;      // since the recording began
+    std::uint8_t request = 0;      // the byte sent, or the byte in force when the packet came
     std::size_t packetOffset = 0;  // packets: where the bytes start in Block::packetBytes
 };
 

@@ -84,9 +84,10 @@ bool DecodeRecords(const std::uint8_t* data, std::size_t size, std::uint64_t bas
             }
             std::uint16_t* state = predictor.Find(record.request);
             if (type == kTypePredictedPacket && !state) {
-                error = Format("packet at byte %llu of the block's records is coded against an earlier packet of "
-                               "request 0x%02X, and the block has none",
-                               U(at), record.request);
+                error = Format(
+                    "packet at byte %llu of the block's records is coded against an earlier packet of "
+                    "request 0x%02X, and the block has none",
+                    U(at), record.request);
                 return false;
             }
             record.packetOffset = block.packetBytes.size();
@@ -96,7 +97,8 @@ bool DecodeRecords(const std::uint8_t* data, std::size_t size, std::uint64_t bas
                 predictor.Start(record.request, p, packetSize);
             } else {
                 for (std::size_t i = 0; i < packetSize; ++i) {
-                    if (type == kTypePredictedPacket) p[i] = static_cast<std::uint8_t>(p[i] + Predictor::Guess(state[i]));
+                    if (type == kTypePredictedPacket)
+                        p[i] = static_cast<std::uint8_t>(p[i] + Predictor::Guess(state[i]));
                     Predictor::Learn(state[i], p[i]);
                 }
             }
@@ -140,12 +142,12 @@ ReadStatus Reader::ReadHeader(Header& header) {
     if (got < sizeof head) return Fail(ReadStatus::CutShort, CutText(offset_, "the header", 0));
     const auto version = static_cast<std::uint16_t>(GetLE(head + kMagicBytes, 2));
     if (version != kFormatVersion)
-        return Fail(ReadStatus::Bad, Format("format version %u at byte %llu; this program reads version %u",
-                                            version, U(kMagicBytes), kFormatVersion));
+        return Fail(ReadStatus::Bad, Format("format version %u at byte %llu; this program reads version %u", version,
+                                            U(kMagicBytes), kFormatVersion));
     const std::uint64_t bodyLength = GetLE(head + kMagicBytes + 2, 4);
     if (bodyLength > kMaxHeaderBodyBytes)
-        return Fail(ReadStatus::Bad, Format("header length %llu at byte %llu is above the limit of %llu",
-                                            U(bodyLength), U(kMagicBytes + 2), U(kMaxHeaderBodyBytes)));
+        return Fail(ReadStatus::Bad, Format("header length %llu at byte %llu is above the limit of %llu", U(bodyLength),
+                                            U(kMagicBytes + 2), U(kMaxHeaderBodyBytes)));
     std::uint8_t body[kMaxHeaderBodyBytes + 4];
     const std::size_t bodySize = static_cast<std::size_t>(bodyLength);
     if (Fill(body, bodySize + 4) < bodySize + 4) return Fail(ReadStatus::CutShort, CutText(offset_, "the header", 0));
@@ -176,8 +178,8 @@ ReadStatus Reader::ReadHeader(Header& header) {
     };
     Header h;
     h.started.year = static_cast<std::uint16_t>(number(2));
-    for (std::uint8_t* field : {&h.started.month, &h.started.day, &h.started.hour, &h.started.minute,
-                                &h.started.second})
+    for (std::uint8_t* field :
+         {&h.started.month, &h.started.day, &h.started.hour, &h.started.minute, &h.started.second})
         *field = static_cast<std::uint8_t>(number(1));
     h.started.millisecond = static_cast<std::uint16_t>(number(2));
     text(h.programVersion);
@@ -208,10 +210,7 @@ ReadStatus Reader::NextBlock(Block& block) {
     if (done_ != ReadStatus::Ok) return done_;
     if (!headerRead_) return Fail(ReadStatus::Bad, "no header read");
     const std::uint64_t at = offset_;
-    const auto here = [&] {
-        return Format("block %llu at byte %llu", U(blocks_ + 1),
-                      U(at));
-    };
+    const auto here = [&] { return Format("block %llu at byte %llu", U(blocks_ + 1), U(at)); };
     std::uint8_t head[kBlockHeadBytes];
     const std::size_t got = Fill(head, 4);
     if (got > 0 && got < 4 && (std::memcmp(head, kEndTag, got) == 0 || std::memcmp(head, kBlockTag, got) == 0))
@@ -232,21 +231,18 @@ ReadStatus Reader::NextBlock(Block& block) {
     const std::uint64_t rawSize = GetLE(head + 16, 4);
     const std::uint64_t storedSize = GetLE(head + 20, 4);
     if (rawSize == 0 || rawSize > kMaxBlockRawBytes)
-        return Fail(ReadStatus::Bad, Format("%s: %llu bytes of records, outside 1..%llu", here().c_str(),
-                                            U(rawSize), U(kMaxBlockRawBytes)));
+        return Fail(ReadStatus::Bad, Format("%s: %llu bytes of records, outside 1..%llu", here().c_str(), U(rawSize),
+                                            U(kMaxBlockRawBytes)));
     if (storedSize > StoredBound(rawSize))
         return Fail(ReadStatus::Bad, Format("%s: %llu compressed bytes for %llu bytes of records, more than zlib ever "
                                             "makes",
-                                            here().c_str(), U(storedSize),
-                                            U(rawSize)));
+                                            here().c_str(), U(storedSize), U(rawSize)));
     if (count == 0 || count > rawSize / kMinRecordBytes)
-        return Fail(ReadStatus::Bad, Format("%s: %llu records cannot fit in %llu bytes", here().c_str(),
-                                            U(count),
-                                            U(rawSize)));
+        return Fail(ReadStatus::Bad,
+                    Format("%s: %llu records cannot fit in %llu bytes", here().c_str(), U(count), U(rawSize)));
     if (baseTimeUs < lastTimeUs_)
         return Fail(ReadStatus::Bad, Format("%s starts at %llu us, before the previous block's last record (%llu us)",
-                                            here().c_str(), U(baseTimeUs),
-                                            U(lastTimeUs_)));
+                                            here().c_str(), U(baseTimeUs), U(lastTimeUs_)));
     stored_.resize(static_cast<std::size_t>(storedSize));
     if (Fill(stored_.data(), stored_.size()) < stored_.size())
         return Fail(ReadStatus::CutShort, CutText(offset_, here().c_str(), blocks_));
@@ -286,13 +282,12 @@ ReadStatus Reader::ReadEndMark(std::uint64_t at) {
         return Fail(ReadStatus::Bad,
                     Format("the end mark at byte %llu counts %llu records, %llu packets, up to %llu us; the blocks "
                            "hold %llu, %llu, up to %llu us",
-                           U(at), U(records), U(packets), U(lastTimeUs), U(records_), U(packets_),
-                           U(lastTimeUs_)));
+                           U(at), U(records), U(packets), U(lastTimeUs), U(records_), U(packets_), U(lastTimeUs_)));
     std::uint8_t extra;
     if (Fill(&extra, 1) != 0)
         return Fail(ReadStatus::Bad, Format("data after the end mark, at byte %llu", U(at + kEndMarkBytes)));
-    return Fail(ReadStatus::End, Format("complete: %llu block(s), %llu records, %llu packets", U(blocks_),
-                                        U(records_), U(packets_)));
+    return Fail(ReadStatus::End,
+                Format("complete: %llu block(s), %llu records, %llu packets", U(blocks_), U(records_), U(packets_)));
 }
 
 }  // namespace recording

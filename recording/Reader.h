@@ -89,7 +89,7 @@ private:
 // The record layer of one block, uncompressed: decodes `size` bytes into
 // `block` (packets of `packetSize` bytes, times counted from baseTimeUs).
 // False with a message naming the byte of `data` on any fault.
-bool DecodeRecords(const std::uint8_t* data, std::size_t size, std::uint64_t baseTimeUs,
-                   std::size_t packetSize, Block& block, std::string& error);
+bool DecodeRecords(const std::uint8_t* data, std::size_t size, std::uint64_t baseTimeUs, std::size_t packetSize,
+                   Block& block, std::string& error);
 
 }  // namespace recording

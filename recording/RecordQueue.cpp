@@ -28,8 +28,7 @@ void RecordQueue::AddRequest(std::uint64_t timeUs, std::uint8_t request) {
     Add(RecordKind::Request, timeUs, request, nullptr, 0);
 }
 
-void RecordQueue::AddPacket(std::uint64_t timeUs, std::uint8_t request, const std::uint8_t* bytes,
-                            std::size_t size) {
+void RecordQueue::AddPacket(std::uint64_t timeUs, std::uint8_t request, const std::uint8_t* bytes, std::size_t size) {
     Add(RecordKind::Packet, timeUs, request, bytes, size);
 }
 

@@ -28,8 +28,7 @@ public:
     std::uint64_t Dropped() const;
 
 private:
-    void Add(RecordKind kind, std::uint64_t timeUs, std::uint8_t request, const std::uint8_t* bytes,
-             std::size_t size);
+    void Add(RecordKind kind, std::uint64_t timeUs, std::uint8_t request, const std::uint8_t* bytes, std::size_t size);
 
     mutable std::mutex mutex_;
     std::vector<std::uint8_t> queued_;

@@ -39,10 +39,8 @@ void RecordWriter::Run(std::chrono::milliseconds period) {
 
 bool RecordWriter::WriteDue(bool finish) {
     queue_.DrainInto(encoder_);  // the queue holds packets of the header's size only
-    if (finish)
-        encoder_.Finish();
-    else
-        encoder_.SealIfDue(now_());
+    if (finish) encoder_.Finish();
+    else encoder_.SealIfDue(now_());
     if (WriteOutput()) return true;
     failed_.store(true);
     if (onFailure_) onFailure_();

@@ -128,8 +128,7 @@ void CLumagridDlg::WriteAutoSaveFile() {
     m_FileSaveIndex = 0;
     SYSTEMTIME now{};
     m_pfnLocalTime(&now);
-    reports::DailySample sample{reports::DailyDateText(now.wYear, now.wMonth, now.wDay), m_arrXSamples,
-                                m_arrYSamples};
+    reports::DailySample sample{reports::DailyDateText(now.wYear, now.wMonth, now.wDay), m_arrXSamples, m_arrYSamples};
     std::string name = reports::DailyFileName(m_strAutoSaveSection.str(), nIndex, &IsCodePageLeadByte);
     Trace("=>%s   size=%d\n", name.c_str(), static_cast<int>(m_arrXSamples.size()));
 

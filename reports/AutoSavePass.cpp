@@ -26,8 +26,7 @@ void AutoSavePass::AutoSaveStep() {
     // nor is a frame a reconnect moved to a row still ahead a second time.
     m_nAutoSaveRemain = std::min(m_nAutoSaveRemain, AutoSaveRowCount());
     if (m_bAutoSaveDumpSent == 0) {
-        while (m_nAutoSaveRemain >= 1 && WasAsked(AutoSaveUsbIndexOfRow(m_nAutoSaveRemain - 1)))
-            --m_nAutoSaveRemain;
+        while (m_nAutoSaveRemain >= 1 && WasAsked(AutoSaveUsbIndexOfRow(m_nAutoSaveRemain - 1))) --m_nAutoSaveRemain;
     }
     if (m_nAutoSaveRemain < 1) {
         EndAutoSavePass();
@@ -51,13 +50,11 @@ void AutoSavePass::AutoSaveStep() {
 }
 
 bool AutoSavePass::IsAutoSaveRequest(int nUsbIndexNo, std::uint8_t byRequest) const {
-    return !m_arrAutoSaveAsked.empty() && nUsbIndexNo == m_arrAutoSaveAsked.back() &&
-           byRequest == m_byAutoSaveRequest;
+    return !m_arrAutoSaveAsked.empty() && nUsbIndexNo == m_arrAutoSaveAsked.back() && byRequest == m_byAutoSaveRequest;
 }
 
 bool AutoSavePass::WasAsked(int nUsbIndexNo) const {
-    return std::find(m_arrAutoSaveAsked.begin(), m_arrAutoSaveAsked.end(), nUsbIndexNo) !=
-           m_arrAutoSaveAsked.end();
+    return std::find(m_arrAutoSaveAsked.begin(), m_arrAutoSaveAsked.end(), nUsbIndexNo) != m_arrAutoSaveAsked.end();
 }
 
 }  // namespace reports

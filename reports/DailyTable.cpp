@@ -91,7 +91,8 @@ std::string FileNameSafeText(std::string_view text, LeadByteFn isLeadByte) {
     name.reserve(text.size() + 16);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (isLeadByte && isLeadByte(c) && i + 1 < text.size() && IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+        if (isLeadByte && isLeadByte(c) && i + 1 < text.size() &&
+            IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
             name += text.substr(i, 2);
             ++i;
             continue;
@@ -128,7 +129,7 @@ struct Axis {
     const std::vector<std::uint32_t>& values;
     bool bToday = false;  // the axis is in today's sample
     std::uint32_t nAverage = 0;
-    std::vector<std::size_t> lineOf;  // old line of each of today's indices, or kNone
+    std::vector<std::size_t> lineOf;                 // old line of each of today's indices, or kNone
     std::unordered_set<std::uint32_t> extraIndices;  // old indices beyond today's count
     // first[c]: the first old index row (file order) whose index is c or more, c cut at the count
     std::vector<std::size_t> first;
@@ -193,7 +194,7 @@ std::size_t CountTabs(std::string_view text) {
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
-        const std::uint64_t x = word ^ (kOnes * kDailyCellSeparator);  // tab bytes become 0
+        const std::uint64_t x = word ^ (kOnes * kDailyCellSeparator);     // tab bytes become 0
         const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in each zero byte
         count += static_cast<std::size_t>(((zero >> 7) * kOnes) >> 56);
     }
@@ -209,12 +210,18 @@ void AppendNumber(std::string& out, std::uint64_t value) {
 
 void AppendLabel(std::string& out, const Entry& entry) {
     switch (entry.label) {
-    case Label::kDate: out += "Date"; break;
-    case Label::kXIndex: out += 'X'; AppendNumber(out, entry.index); break;
-    case Label::kXAvr: out += "XAvr"; break;
-    case Label::kYIndex: out += 'Y'; AppendNumber(out, entry.index); break;
-    case Label::kYAvr: out += "YAvr"; break;
-    case Label::kOther: break;
+        case Label::kDate: out += "Date"; break;
+        case Label::kXIndex:
+            out += 'X';
+            AppendNumber(out, entry.index);
+            break;
+        case Label::kXAvr: out += "XAvr"; break;
+        case Label::kYIndex:
+            out += 'Y';
+            AppendNumber(out, entry.index);
+            break;
+        case Label::kYAvr: out += "YAvr"; break;
+        case Label::kOther: break;
     }
 }
 
@@ -269,8 +276,7 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     };
     insertMissing(x, Label::kXIndex, Label::kXAvr, y.firstLine != kNone ? y.firstLine : afterDate);
     insertMissing(y, Label::kYIndex, Label::kYAvr, x.lastLine != kNone ? x.lastLine + 1 : afterDate);
-    std::stable_sort(inserts.begin(), inserts.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(inserts.begin(), inserts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
     std::string out;
     const std::size_t nValueMax = std::max<std::size_t>(sample.date.size(), 10);
@@ -279,12 +285,12 @@ std::string MergeDailyTable(std::string_view oldText, const DailySample& sample)
     const auto appendCell = [&](const Entry& entry) {
         out += kDailyCellSeparator;
         switch (entry.label) {
-        case Label::kDate: out += sample.date; break;
-        case Label::kXIndex: AppendNumber(out, x.values[entry.index]); break;
-        case Label::kXAvr: AppendNumber(out, x.nAverage); break;
-        case Label::kYIndex: AppendNumber(out, y.values[entry.index]); break;
-        case Label::kYAvr: AppendNumber(out, y.nAverage); break;
-        case Label::kOther: break;
+            case Label::kDate: out += sample.date; break;
+            case Label::kXIndex: AppendNumber(out, x.values[entry.index]); break;
+            case Label::kXAvr: AppendNumber(out, x.nAverage); break;
+            case Label::kYIndex: AppendNumber(out, y.values[entry.index]); break;
+            case Label::kYAvr: AppendNumber(out, y.nAverage); break;
+            case Label::kOther: break;
         }
         out += "\r\n";
     };

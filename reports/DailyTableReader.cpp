@@ -81,12 +81,9 @@ DailyTable ParseDailyTable(std::string_view text, std::int64_t latestDay) {
             ForEachCell(dateLine->text, [&](std::size_t column, std::string_view cell) {
                 std::int64_t number = 0;
                 const bool bDate = ParseTableDate(cell, number);
-                if (bDate && number <= latestDay)
-                    dated.push_back({number, column, cell});
-                else if (cell.empty())
-                    ++table.nUndatedColumns;
-                else
-                    table.badDates.push_back({column + 1, std::string(cell), bDate});
+                if (bDate && number <= latestDay) dated.push_back({number, column, cell});
+                else if (cell.empty()) ++table.nUndatedColumns;
+                else table.badDates.push_back({column + 1, std::string(cell), bDate});
                 dayOfColumn.push_back(kUndated);  // dayOfColumn[column - 1]
             });
             std::stable_sort(dated.begin(), dated.end(),
@@ -123,18 +120,16 @@ DailyTable ParseDailyTable(std::string_view text, std::int64_t latestDay) {
         TableAxis& axis = bX ? table.x : table.y;
         bool bFirst = true;
         switch (label) {
-        case Label::kDate:
-            bFirst = !bSeenDate;
-            bSeenDate = true;
-            break;
-        case Label::kXAvr:
-        case Label::kYAvr:
-            bFirst = !axis.bAvrRow;
-            axis.bAvrRow = true;
-            break;
-        default:
-            bFirst = (bX ? seenX : seenY).insert(line.entry.index).second;
-            break;
+            case Label::kDate:
+                bFirst = !bSeenDate;
+                bSeenDate = true;
+                break;
+            case Label::kXAvr:
+            case Label::kYAvr:
+                bFirst = !axis.bAvrRow;
+                axis.bAvrRow = true;
+                break;
+            default: bFirst = (bX ? seenX : seenY).insert(line.entry.index).second; break;
         }
         if (!bFirst) ++table.nForeignLines;  // a label seen again pairs with nothing
         if (!bFirst || label == Label::kDate) continue;

@@ -51,13 +51,13 @@ struct DailyTable {
     std::vector<TableDay> days;
     TableAxis x, y;
     bool bDateRow = false;
-    std::size_t nUndatedColumns = 0;   // an empty Date cell: skipped whole
+    std::size_t nUndatedColumns = 0;  // an empty Date cell: skipped whole
     // Skipped whole too, named in the report: a date cell that holds no
     // calendar date ("2013:13:01") or a date after latestDay.
     struct BadDate {
         std::size_t column;  // as a spreadsheet counts it: the labels are column 1
         std::string text;
-        bool bAhead;         // a calendar date, but after latestDay
+        bool bAhead;  // a calendar date, but after latestDay
     };
     std::vector<BadDate> badDates;
     std::size_t nRepeatedColumns = 0;  // an earlier column of a date seen again

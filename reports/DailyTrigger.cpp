@@ -14,8 +14,7 @@ bool BeforePassSecond(const ClockTick& t) { return t.hour < kPassHour; }
 bool DailyPassStarts(const ClockTick* pPrevious, const ClockTick& now) {
     if (InPassSecond(now)) return true;
     // The second was skipped: once per day, by the first tick after it.
-    return pPrevious != nullptr && SameDay(*pPrevious, now) && BeforePassSecond(*pPrevious) &&
-           !BeforePassSecond(now);
+    return pPrevious != nullptr && SameDay(*pPrevious, now) && BeforePassSecond(*pPrevious) && !BeforePassSecond(now);
 }
 
 }  // namespace reports

@@ -32,8 +32,8 @@ void CLumagridDlg::OnFileReport() {
 
     SYSTEMTIME now{};
     m_pfnLocalTime(&now);
-    std::string strName = m_strReportName.str() + reports::ReportDefaultName(now.wYear, now.wMonth, now.wDay,
-                                                                             now.wHour, now.wMinute);
+    std::string strName =
+        m_strReportName.str() + reports::ReportDefaultName(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
     CSaveAsDialog dialog;
     dialog.pszTitle = kReportTitle;
     dialog.filter = DialogFilter(kReportFilter);

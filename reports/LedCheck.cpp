@@ -96,9 +96,8 @@ void FormatAxis(const LedAxisResult& axis, char axisName, std::uint32_t colour, 
         char text[256];
         std::snprintf(text, sizeof text,
                       "(cutline:%lld) aver:%.0f => %c index(S:%lld R:%lld)  S(%lld)(%lld) / R(%lld)(%lld) -> %u",
-                      axis.nCutline, static_cast<double>(axis.fAverage), axisName, f.nLed, f.nReceiver,
-                      f.nLedModule, f.nLedPosition, f.nReceiverModule, f.nReceiverPosition,
-                      static_cast<unsigned>(f.nValue));
+                      axis.nCutline, static_cast<double>(axis.fAverage), axisName, f.nLed, f.nReceiver, f.nLedModule,
+                      f.nLedPosition, f.nReceiverModule, f.nReceiverPosition, static_cast<unsigned>(f.nValue));
         lines.push_back({text, colour});
     }
 }

@@ -23,11 +23,11 @@ struct StatusLine {
 struct LedAxis {
     const std::uint32_t* pSamples = nullptr;  // b * 40 per receiver
     std::size_t nSamples = 0;
-    int nStart = 0;             // first receiver of the axis window
-    unsigned nCellCount = 0;    // receivers of the axis: the highest LED number accepted
-    unsigned nModuleCell = 0;   // cells per module, 0 = not divided
-    unsigned nTilt1 = 0;        // offset of tilt set 1 (TL1/TR1)
-    unsigned nTilt2 = 0;        // offset of tilt set 2 (TL2/TR2)
+    int nStart = 0;            // first receiver of the axis window
+    unsigned nCellCount = 0;   // receivers of the axis: the highest LED number accepted
+    unsigned nModuleCell = 0;  // cells per module, 0 = not divided
+    unsigned nTilt1 = 0;       // offset of tilt set 1 (TL1/TR1)
+    unsigned nTilt2 = 0;       // offset of tilt set 2 (TL2/TR2)
 };
 
 struct LedCheckInput {

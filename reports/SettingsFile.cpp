@@ -61,8 +61,8 @@ bool ReadFrameSection(const std::wstring& iniPath, const std::string& section, q
     const std::wstring wideSection = Wide(section.c_str());
     for (const FrameSettingsKey& key : kFrameSettingsKeys) {
         if (!key.bLoaded) continue;
-        UINT value = ::GetPrivateProfileIntW(wideSection.c_str(), Wide(key.pszName).c_str(), kFrameKeyDefault,
-                                             iniPath.c_str());
+        UINT value =
+            ::GetPrivateProfileIntW(wideSection.c_str(), Wide(key.pszName).c_str(), kFrameKeyDefault, iniPath.c_str());
         SetField(frame, key, value);
     }
     return true;

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <string>
 
-void CLumagridDlg::AppendStatusLine(const char* pszText, COLORREF crColour) {
-    AppendStatusLines(pszText, crColour, 1);
-}
+void CLumagridDlg::AppendStatusLine(const char* pszText, COLORREF crColour) { AppendStatusLines(pszText, crColour, 1); }
 
 // Under Wine every insertion costs the box some 0.3 ms whatever its length:
 // line by line, the 8192 rows of a 4096 x 4096 frame's report kept the window
@@ -59,9 +57,9 @@ void CLumagridDlg::DoLedCheck() {
     input.nThresholdPercent = scope::ThresholdPercent(m_nScopeMode, m_nMinAdcOPer, m_nMinAdcTPer);
     input.nDumpAxisMask = m_nDumpAxisMask;
     input.x = reports::LedAxis{m_arrXSamples.data(), m_arrXSamples.size(), m_xWindow.nStart, frame.m_nXTCount,
-                               frame.X_MODULE_CELL, frame.X_TILT1, frame.X_TILT2};
+                               frame.X_MODULE_CELL,  frame.X_TILT1,        frame.X_TILT2};
     input.y = reports::LedAxis{m_arrYSamples.data(), m_arrYSamples.size(), m_yWindow.nStart, frame.m_nYTCount,
-                               frame.Y_MODULE_CELL, frame.Y_TILT1, frame.Y_TILT2};
+                               frame.Y_MODULE_CELL,  frame.Y_TILT1,        frame.Y_TILT2};
     m_richStatus.KeepFromHere();
     // A run of lines in one colour is one insertion: a frame with a dead axis
     // has as many lines as receivers.

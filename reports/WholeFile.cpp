@@ -86,8 +86,8 @@ DWORD WriteWholeFile(const std::wstring& path, const void* pData, std::size_t nB
     const std::uint8_t* bytes = static_cast<const std::uint8_t*>(pData);
     const ReplacePaths paths = ReplacePathsFor(path, ::GetCurrentProcessId());
     TempFile temp{paths.temp};
-    HANDLE hFile = ::CreateFileW(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hFile =
+        ::CreateFileW(temp.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
         DWORD nError = ::GetLastError();
         temp.bKeep = true;  // nothing was created

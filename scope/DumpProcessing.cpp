@@ -139,9 +139,7 @@ void CLumagridDlg::OnHScroll(UINT nSBCode, UINT nPos, HWND hScrollBar) {
     Default();
 }
 
-void CLumagridDlg::UpdateRangeLabel() {
-    m_staticRange.SetWindowText(RangeLabelText(m_nRangeMax).c_str());
-}
+void CLumagridDlg::UpdateRangeLabel() { m_staticRange.SetWindowText(RangeLabelText(m_nRangeMax).c_str()); }
 
 void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent == kTimerAverages) {

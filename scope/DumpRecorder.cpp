@@ -5,8 +5,8 @@
 
 namespace scope {
 
-DumpRecorder::DumpRecorder(const recording::Header& header, const recording::EncoderOptions& options,
-                           ClockFn pfnNowMs, WriteFileFn pfnWrite)
+DumpRecorder::DumpRecorder(const recording::Header& header, const recording::EncoderOptions& options, ClockFn pfnNowMs,
+                           WriteFileFn pfnWrite)
     : m_pfnNowMs(pfnNowMs), m_file(pfnWrite), m_writer(header, options, m_file) {}
 
 DumpRecorder::~DumpRecorder() { Close(); }

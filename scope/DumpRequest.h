@@ -17,12 +17,10 @@ constexpr unsigned kDumpAxisLastRadioId = 1062;
 std::optional<int> DumpAxisMaskForRadio(unsigned nID);
 
 constexpr bool IsMaximalMode(int nMode) {
-    return nMode == SCOPE_MAXIMAL_IR || nMode == SCOPE_LEFT_TILT_MAXIMAL ||
-           nMode == SCOPE_RIGHT_TILT_MAXIMAL;
+    return nMode == SCOPE_MAXIMAL_IR || nMode == SCOPE_LEFT_TILT_MAXIMAL || nMode == SCOPE_RIGHT_TILT_MAXIMAL;
 }
 constexpr bool IsPercentMode(int nMode) {
-    return nMode == SCOPE_PERCENT || nMode == SCOPE_LEFT_TILT_PERCENT ||
-           nMode == SCOPE_RIGHT_TILT_PERCENT;
+    return nMode == SCOPE_PERCENT || nMode == SCOPE_LEFT_TILT_PERCENT || nMode == SCOPE_RIGHT_TILT_PERCENT;
 }
 constexpr bool IsTiltMode(int nMode) { return nMode > SCOPE_MAXIMAL_IR; }
 
@@ -36,9 +34,7 @@ constexpr bool ClearsChartsAfterRequest(int nMode) {
 }
 
 // A dump-axis change re-sends the straight modes (Stop included) but not a tilt mode.
-constexpr bool ReissuesOnAxisChange(int nMode) {
-    return nMode >= SCOPE_STOP && nMode <= SCOPE_MAXIMAL_IR;
-}
+constexpr bool ReissuesOnAxisChange(int nMode) { return nMode >= SCOPE_STOP && nMode <= SCOPE_MAXIMAL_IR; }
 
 struct DumpRequest {
     std::uint8_t bySent;    // second argument of setDump

@@ -51,15 +51,15 @@ void CLumagridDlg::ShowModuleButtons(int nXModules, int nYModules) {
 }
 
 void CLumagridDlg::UpdateXWindow() {
-    if (std::optional<AxisWindow> window = SelectionWindow(m_nXModuleSel, m_FrameSettings.m_nXTCount,
-                                                           m_FrameSettings.X_MODULE_CELL, m_arrXModuleSize))
+    if (std::optional<AxisWindow> window =
+            SelectionWindow(m_nXModuleSel, m_FrameSettings.m_nXTCount, m_FrameSettings.X_MODULE_CELL, m_arrXModuleSize))
         m_xWindow = *window;
     Trace("StartX= %d  EndX=%d Xcount=%d\n", m_xWindow.nStart, m_xWindow.nEnd, m_xWindow.nCount);
 }
 
 void CLumagridDlg::UpdateYWindow() {
-    if (std::optional<AxisWindow> window = SelectionWindow(m_nYModuleSel, m_FrameSettings.m_nYTCount,
-                                                           m_FrameSettings.Y_MODULE_CELL, m_arrYModuleSize))
+    if (std::optional<AxisWindow> window =
+            SelectionWindow(m_nYModuleSel, m_FrameSettings.m_nYTCount, m_FrameSettings.Y_MODULE_CELL, m_arrYModuleSize))
         m_yWindow = *window;
     Trace("StartY= %d  EndY=%d Ycount=%d\n", m_yWindow.nStart, m_yWindow.nEnd, m_yWindow.nCount);
 }

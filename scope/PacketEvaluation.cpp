@@ -13,8 +13,7 @@ void EnsureCaptureStorage(std::vector<double>& capture, std::size_t nXT, std::si
     if (capture.size() < needed) capture.resize(needed, 0.0);
 }
 
-std::size_t FreezeCaptureWindow(std::vector<double>& capture, const AxisSource& source,
-                                DisplayScale scale) {
+std::size_t FreezeCaptureWindow(std::vector<double>& capture, const AxisSource& source, DisplayScale scale) {
     const AxisWindow& w = source.window;
     if (w.nStart < 0 || w.nCount <= 0) return 0;
     const std::size_t first = source.nCaptureBase + static_cast<std::size_t>(w.nStart);
@@ -25,9 +24,8 @@ std::size_t FreezeCaptureWindow(std::vector<double>& capture, const AxisSource& 
     return count - fits;
 }
 
-bool TakePendingCapture(int nState, std::uint8_t& byPending, std::vector<double>& capture,
-                        const PacketView& packet, const AxisWindow& xWindow,
-                        const AxisWindow& yWindow, DisplayScale scale) {
+bool TakePendingCapture(int nState, std::uint8_t& byPending, std::vector<double>& capture, const PacketView& packet,
+                        const AxisWindow& xWindow, const AxisWindow& yWindow, DisplayScale scale) {
     if (nState != 2 || byPending != 1) return false;
     FreezeCaptureWindow(capture, XAxisSource(packet, xWindow), scale);
     FreezeCaptureWindow(capture, YAxisSource(packet, yWindow), scale);
@@ -137,8 +135,7 @@ namespace detail {
 
 constexpr std::size_t kBlock = 16;
 
-void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget target,
-                   AxisEvaluation& result) {
+void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget target, AxisEvaluation& result) {
     std::vector<std::uint32_t>& samples = *target.pSamples;
     result.nFirstNewSample = samples.size();
     if (samples.size() >= target.nLimit) return;
@@ -157,8 +154,7 @@ void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget 
     result.nNewSamples = take;
 }
 
-void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownValues& shown,
-                    AxisEvaluation& result) {
+void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownValues& shown, AxisEvaluation& result) {
     std::size_t zeros = 0;
     double sum = 0.0;
     if (shown.bIntegerSteps) {

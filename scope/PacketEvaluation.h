@@ -64,14 +64,12 @@ void EnsureCaptureStorage(std::vector<double>& capture, std::size_t nXT, std::si
 
 // Freezes the shown values of the window into the capture; other indices keep their
 // values. Indices beyond the storage are not written; returns how many were refused.
-std::size_t FreezeCaptureWindow(std::vector<double>& capture, const AxisSource& source,
-                                DisplayScale scale);
+std::size_t FreezeCaptureWindow(std::vector<double>& capture, const AxisSource& source, DisplayScale scale);
 
 // The capture step of a packet: when the capture is on (state 2) and pending, freezes
 // both windows and clears the pending flag. Returns true when it took the capture.
-bool TakePendingCapture(int nState, std::uint8_t& byPending, std::vector<double>& capture,
-                        const PacketView& packet, const AxisWindow& xWindow,
-                        const AxisWindow& yWindow, DisplayScale scale);
+bool TakePendingCapture(int nState, std::uint8_t& byPending, std::vector<double>& capture, const PacketView& packet,
+                        const AxisWindow& xWindow, const AxisWindow& yWindow, DisplayScale scale);
 
 // A capture as drawn: on (state 2) or off, and its storage.
 struct CaptureView {
@@ -98,9 +96,9 @@ AverageText FormatAverage(double dValue);
 
 struct AxisEvaluation {
     int nZeroCount = 0;
-    double dSum = 0.0;       // sum of the shown values
-    double dAverage = 0.0;   // dSum * 40 / non-zero receivers; 0 when there are none
-    AverageText text{};      // dAverage as "%.2f"
+    double dSum = 0.0;      // sum of the shown values
+    double dAverage = 0.0;  // dSum * 40 / non-zero receivers; 0 when there are none
+    AverageText text{};     // dAverage as "%.2f"
     // Samples appended by this packet: entries [nFirstNewSample, + nNewSamples) of the
     // buffer, for receivers nStart, nStart + 1, ... of the window (for the X trace).
     std::size_t nFirstNewSample = 0;
@@ -108,12 +106,10 @@ struct AxisEvaluation {
 };
 
 namespace detail {
-void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget target,
-                   AxisEvaluation& result);
+void AppendSamples(const std::uint8_t* pBytes, std::size_t nCount, SampleTarget target, AxisEvaluation& result);
 void FinishAverage(std::size_t nCount, AxisEvaluation& result);
 // Zero count and sum of the shown values, summed in receiver order.
-void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownValues& shown,
-                    AxisEvaluation& result);
+void SumShownValues(const std::uint8_t* pBytes, std::size_t nCount, const ShownValues& shown, AxisEvaluation& result);
 
 template <typename Sink, typename = void>
 struct TakesTableRuns : std::false_type {};
@@ -155,14 +151,16 @@ AxisEvaluation EvaluateAxis(const AxisSource& source, DisplayScale scale, const 
     const double* const value = shown.adValue;
     if constexpr (detail::TakesRuns<Sink>::value) {
         if (capture2.bOn)
-            sink.Run(count, seriesCount, 0, [&](int p) { return capture2.At(captureIndex + p); }, false);
+            sink.Run(
+                count, seriesCount, 0, [&](int p) { return capture2.At(captureIndex + p); }, false);
         if (capture1.bOn)
-            sink.Run(count, seriesCount, capture1Series, [&](int p) { return capture1.At(captureIndex + p); },
-                     false);
+            sink.Run(
+                count, seriesCount, capture1Series, [&](int p) { return capture1.At(captureIndex + p); }, false);
         if constexpr (detail::TakesTableRuns<Sink>::value)
             sink.TableRun(count, seriesCount, seriesCount - 1, bytes, value, shown.nId, shown.bNoNaN);
         else
-            sink.Run(count, seriesCount, seriesCount - 1, [&](int p) { return value[bytes[p]]; }, shown.bNoNaN);
+            sink.Run(
+                count, seriesCount, seriesCount - 1, [&](int p) { return value[bytes[p]]; }, shown.bNoNaN);
     } else {
         for (int p = 0; p < count; ++p) {
             if (capture2.bOn) sink(p, capture2.At(captureIndex + p), seriesCount, 0);

@@ -16,7 +16,6 @@ constexpr wchar_t kRecordTitle[] = L"Record Dump Stream As";
 constexpr wchar_t kRecordFilter[] = L"Dump recording (*.lgrec)\0*.lgrec\0All Files (*.*)\0*.*\0";
 constexpr COLORREF kRecordColour = RGB(0, 0, 0);
 
-
 // The status box shows the system code page; the path was chosen in UTF-16.
 std::string DisplayName(const std::string& pathUtf8) { return Narrow(Widen(pathUtf8.c_str(), CP_UTF8).c_str()); }
 }  // namespace
@@ -38,8 +37,7 @@ void CLumagridDlg::SendDumpRequest(int nUsbIndexNo, BYTE byRequest) {
 // Called by the dump processing for a packet of the recorded frame that passed
 // the gate, so it is the byte sent last that the frame answers.
 void CLumagridDlg::RecordPacket(const std::uint8_t* pPacket) {
-    const std::size_t nSize =
-        quorvane::kDumpHeaderBytes + m_FrameSettings.m_nXTCount + m_FrameSettings.m_nYTCount;
+    const std::size_t nSize = quorvane::kDumpHeaderBytes + m_FrameSettings.m_nXTCount + m_FrameSettings.m_nYTCount;
     // Read with other counts (a pass that took the frame's counts from another
     // answer), the packet would have another size than the file's packets.
     if (nSize != m_pRecorder->PacketSize()) {
@@ -62,9 +60,9 @@ void CLumagridDlg::OnRecordDumpStream() {
 
     SYSTEMTIME now{};
     m_pfnLocalTime(&now);
-    const std::string name = scope::RecordingDefaultName(m_arrDeviceRecords[static_cast<std::size_t>(nSel)].name,
-                                                         now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-                                                         now.wSecond, &IsCodePageLeadByte);
+    const std::string name =
+        scope::RecordingDefaultName(m_arrDeviceRecords[static_cast<std::size_t>(nSel)].name, now.wYear, now.wMonth,
+                                    now.wDay, now.wHour, now.wMinute, now.wSecond, &IsCodePageLeadByte);
     CSaveAsDialog dialog;
     dialog.pszTitle = kRecordTitle;
     dialog.filter.assign(kRecordFilter, sizeof kRecordFilter / sizeof kRecordFilter[0]);
@@ -113,8 +111,7 @@ void CLumagridDlg::StartRecording(int nRow, const std::wstring& chosenPath) {
             nYCount = answer.m_nYTCount;
         }
     }
-    const recording::Header header =
-        scope::RecordingHeader(device, now, nSysInfoResult, answer, nXCount, nYCount);
+    const recording::Header header = scope::RecordingHeader(device, now, nSysInfoResult, answer, nXCount, nYCount);
 
     const std::string pathUtf8 = scope::WithRecordingExtension(Narrow(chosenPath.c_str(), CP_UTF8));
     auto recorder = std::make_unique<scope::DumpRecorder>(header, m_recordingOptions, m_pfnNowMs, m_pfnWriteFile);

@@ -18,8 +18,8 @@ recording::LocalTime ToRecordingTime(const SYSTEMTIME& t) {
     return time;
 }
 
-recording::Header RecordingHeader(const quorvane::DeviceRecord& device, const SYSTEMTIME& started,
-                                  int nSysInfoResult, const quorvane::FrameSettings& sysInfo, std::uint16_t nXCount,
+recording::Header RecordingHeader(const quorvane::DeviceRecord& device, const SYSTEMTIME& started, int nSysInfoResult,
+                                  const quorvane::FrameSettings& sysInfo, std::uint16_t nXCount,
                                   std::uint16_t nYCount) {
     static_assert(sizeof device.infoST == recording::kDeviceInfoStBytes, "the library's record, byte for byte");
     static_assert(sizeof sysInfo == recording::kFrameSettingsBytes, "the library's record, byte for byte");

@@ -17,8 +17,7 @@ recording::LocalTime ToRecordingTime(const SYSTEMTIME& time);
 // the list read it, getSysInfo's answer with its result as returned (not
 // reduced to 0 or 1: the file keeps what the library said), and the receiver
 // counts every packet of the recording is read with.
-recording::Header RecordingHeader(const quorvane::DeviceRecord& device, const SYSTEMTIME& started,
-                                  int nSysInfoResult, const quorvane::FrameSettings& sysInfo, std::uint16_t nXCount,
-                                  std::uint16_t nYCount);
+recording::Header RecordingHeader(const quorvane::DeviceRecord& device, const SYSTEMTIME& started, int nSysInfoResult,
+                                  const quorvane::FrameSettings& sysInfo, std::uint16_t nXCount, std::uint16_t nYCount);
 
 }  // namespace scope

@@ -4,11 +4,10 @@
 
 namespace scope {
 
-std::string RecordingDefaultName(std::string_view frameName, int nYear, int nMonth, int nDay, int nHour,
-                                 int nMinute, int nSecond, reports::LeadByteFn isLeadByte) {
+std::string RecordingDefaultName(std::string_view frameName, int nYear, int nMonth, int nDay, int nHour, int nMinute,
+                                 int nSecond, reports::LeadByteFn isLeadByte) {
     char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", nYear, nMonth, nDay, nHour, nMinute,
-                  nSecond);
+    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", nYear, nMonth, nDay, nHour, nMinute, nSecond);
     return reports::FileNameSafeText(frameName, isLeadByte) + stamp + kRecordingExtension;
 }
 

@@ -14,8 +14,8 @@ constexpr char kRecordingExtension[] = ".lgrec";
 // "<frame name>_YYYY-MM-DD_HH-MM-SS.lgrec", the frame's name (system code
 // page) with the characters a file name cannot hold made "_" as in the daily
 // tables' names.
-std::string RecordingDefaultName(std::string_view frameName, int nYear, int nMonth, int nDay, int nHour,
-                                 int nMinute, int nSecond, reports::LeadByteFn isLeadByte);
+std::string RecordingDefaultName(std::string_view frameName, int nYear, int nMonth, int nDay, int nHour, int nMinute,
+                                 int nSecond, reports::LeadByteFn isLeadByte);
 
 // A chosen path ending in ".lgrec" (any case) stays; any other gets ".lgrec"
 // added, so that the substitute library takes it for a recording

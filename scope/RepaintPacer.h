@@ -40,9 +40,7 @@ public:
     bool Pending() const { return m_bPending; }
 
 private:
-    bool WithinFrame(double dNowMs) const {
-        return m_bShown && dNowMs >= m_dLastMs && dNowMs - m_dLastMs < m_dFrameMs;
-    }
+    bool WithinFrame(double dNowMs) const { return m_bShown && dNowMs >= m_dLastMs && dNowMs - m_dLastMs < m_dFrameMs; }
     void Shown(double dNowMs) {
         m_bShown = true;
         m_bPending = false;

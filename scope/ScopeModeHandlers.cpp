@@ -8,11 +8,16 @@
 using namespace scope;
 
 CButton* CLumagridDlg::ModeButton(int nMode) {
-    CButton* const buttons[kScopeModeCount] = {
-        &m_btnScopeStop,          &m_btnScopeAmbientIr,        &m_btnScopeAmbient,
-        &m_btnScopeIr,            &m_btnScopePercent,          &m_btnScopeMaximalIr,
-        &m_btnScopeLeftTiltPercent, &m_btnScopeLeftTiltMaximal, &m_btnScopeRightTiltPercent,
-        &m_btnScopeRightTiltMaximal};
+    CButton* const buttons[kScopeModeCount] = {&m_btnScopeStop,
+                                               &m_btnScopeAmbientIr,
+                                               &m_btnScopeAmbient,
+                                               &m_btnScopeIr,
+                                               &m_btnScopePercent,
+                                               &m_btnScopeMaximalIr,
+                                               &m_btnScopeLeftTiltPercent,
+                                               &m_btnScopeLeftTiltMaximal,
+                                               &m_btnScopeRightTiltPercent,
+                                               &m_btnScopeRightTiltMaximal};
     return (nMode >= 0 && nMode < kScopeModeCount) ? buttons[nMode] : nullptr;
 }
 

@@ -42,11 +42,9 @@ private:
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
@@ -84,9 +82,9 @@ struct Library {
     bool deviceInfoRead = false;    // WM_READ_DEVICE_INFO due
     bool parametersRead = false;    // WM_SYSTEM_PARAMETER due
     unsigned streamGeneration = 0;  // counts started streams, so the worker restarts its clock
-    LARGE_INTEGER loadedAt{};   // origin of LibraryMs
-    double registeredMs = 0.0;  // when the worker started, on LibraryMs
-    double dumpCountMs = 0.0;  // >0: the worker logs its delivered packets this often
+    LARGE_INTEGER loadedAt{};       // origin of LibraryMs
+    double registeredMs = 0.0;      // when the worker started, on LibraryMs
+    double dumpCountMs = 0.0;       // >0: the worker logs its delivered packets this often
     // Calls a fail_every frame has answered, by usbindexNo, per entry point.
     std::map<int, unsigned> infoStCalls;
     std::map<int, unsigned> sysInfoCalls;
@@ -193,8 +191,7 @@ LONG CALLBACK StopAtOverread(EXCEPTION_POINTERS* e) {
     int n = std::snprintf(text, sizeof text,
                           "QuorvaneLib: the program read byte %llu of a %llu-byte dump packet "
                           "(strict_packets)\r\n",
-                          static_cast<unsigned long long>(at - begin + size),
-                          static_cast<unsigned long long>(size));
+                          static_cast<unsigned long long>(at - begin + size), static_cast<unsigned long long>(size));
     DWORD written = 0;
     if (n > 0) WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(n), &written, nullptr);
     TerminateProcess(GetCurrentProcess(), EXCEPTION_ACCESS_VIOLATION);
@@ -370,8 +367,7 @@ public:
                 ++delivered_;
             // Waits last whole milliseconds and tend to overshoot; the schedule
             // catches up on the next turns.
-            if (!sent && d.waitMs > 0.5)
-                WaitForSingleObject(g.wake, std::max<DWORD>(1, static_cast<DWORD>(d.waitMs)));
+            if (!sent && d.waitMs > 0.5) WaitForSingleObject(g.wake, std::max<DWORD>(1, static_cast<DWORD>(d.waitMs)));
         }
     }
 
@@ -380,8 +376,9 @@ private:
         if (!strict_) return packet_.data();
         if (const std::uint8_t* placed = guarded_.Place(packet_)) return placed;
         if (!warned_) {
-            std::fprintf(stderr, "QuorvaneLib: cannot place packets before an inaccessible page; "
-                                 "sending them unguarded\n");
+            std::fprintf(stderr,
+                         "QuorvaneLib: cannot place packets before an inaccessible page; "
+                         "sending them unguarded\n");
             std::fflush(stderr);
             warned_ = true;
         }
@@ -396,7 +393,7 @@ private:
     unsigned generation_ = 0;
     double nextPacket_ = 0.0;
     double lastGap_ = 0.0;
-    bool due_ = false;  // a packet of the current stream is yet to come
+    bool due_ = false;                  // a packet of the current stream is yet to come
     unsigned long long delivered_ = 0;  // packets the window has handled
     double nextCount_ = 0.0;
 };
@@ -418,8 +415,8 @@ bool StartWorkerLocked() {
     if (!g.wake) return false;  // without it the worker could only spin
     HMODULE self = nullptr;
     // With hangOnUnload the program's FreeLibrary itself reaches DllMain.
-    if (!g.hangOnUnload && !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                                               reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
+    if (!g.hangOnUnload &&
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
         return false;
     g.workerRunning = true;
     g.registeredMs = LibraryMs();

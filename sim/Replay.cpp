@@ -162,8 +162,7 @@ std::string LogReplayNotRecorded(int usbIndexNo, int request) {
 std::string LogReplayEnded(int usbIndexNo, int request, std::uint64_t packets) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(request));
-    return "replay " + std::to_string(usbIndexNo) + " " + hex + " ended after " + std::to_string(packets) +
-           " packets";
+    return "replay " + std::to_string(usbIndexNo) + " " + hex + " ended after " + std::to_string(packets) + " packets";
 }
 
 }  // namespace quorvane::sim

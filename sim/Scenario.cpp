@@ -63,8 +63,7 @@ std::optional<long long> ToInt(const std::string& s, long long lo, long long hi)
 std::optional<double> ToDouble(const std::string& s, double lo, double hi) {
     double v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || p != s.data() + s.size() || s.empty() || !std::isfinite(v) ||
-        v < lo || v > hi)
+    if (ec != std::errc() || p != s.data() + s.size() || s.empty() || !std::isfinite(v) || v < lo || v > hi)
         return std::nullopt;
     return v;
 }
@@ -225,33 +224,32 @@ private:
 
     static bool IsFrameKey(const std::string& key) {
         static const std::set<std::string> keys = {
-            "name", "version", "type", "usbindex", "x_cells", "y_cells", "x_module_cells",
-            "y_module_cells", "x_tilts", "y_tilts", "info_st", "sysinfo", "fail_every", "level_ambient",
-            "level_ir", "level_ambient_ir", "level_percent", "level_maximal", "noise",
-            "weak_x", "weak_y", "dead_x", "dead_y", "connected", "rate",
-            "weak_led_x", "weak_led_y", "dead_led_x", "dead_led_y", "recording", "replay_loop",
-            "sweep", "sweep_repeat", "stylus_cells", "touch_percent", "stuck_x", "stuck_y"};
+            "name",           "version",        "type",         "usbindex",         "x_cells",       "y_cells",
+            "x_module_cells", "y_module_cells", "x_tilts",      "y_tilts",          "info_st",       "sysinfo",
+            "fail_every",     "level_ambient",  "level_ir",     "level_ambient_ir", "level_percent", "level_maximal",
+            "noise",          "weak_x",         "weak_y",       "dead_x",           "dead_y",        "connected",
+            "rate",           "weak_led_x",     "weak_led_y",   "dead_led_x",       "dead_led_y",    "recording",
+            "replay_loop",    "sweep",          "sweep_repeat", "stylus_cells",     "touch_percent", "stuck_x",
+            "stuck_y"};
         return keys.count(key) != 0;
     }
 
     bool FrameKey(const std::string& key, const std::string& value, int no) {
         if (!IsFrameKey(key)) {
-            if (key == "setdump_result" || key == "seed" || key == "cycle_ms" ||
-                key == "strict_packets" || key == "at")
+            if (key == "setdump_result" || key == "seed" || key == "cycle_ms" || key == "strict_packets" || key == "at")
                 return Fail(no, "'" + key + "' belongs before the first [frame] or in [library]");
             return Fail(no, "unknown key '" + key + "'");
         }
         if (keyLines_.count(key)) {
-            return Fail(no, "'" + key + "' given twice in this frame (first on line " +
-                                std::to_string(keyLines_[key]) + ")");
+            return Fail(
+                no, "'" + key + "' given twice in this frame (first on line " + std::to_string(keyLines_[key]) + ")");
         }
         keyLines_[key] = no;
         FrameSpec& f = frame_;
         auto intKey = [&](int& out, long long lo, long long hi) {
             auto v = ToInt(value, lo, hi);
             if (!v) {
-                return Fail(no, key + " needs an integer between " + std::to_string(lo) + " and " +
-                                    std::to_string(hi));
+                return Fail(no, key + " needs an integer between " + std::to_string(lo) + " and " + std::to_string(hi));
             }
             out = static_cast<int>(*v);
             return true;
@@ -337,8 +335,7 @@ private:
     bool WeakKey(AxisSpec& axis, const std::string& key, const std::string& value, int no) {
         for (const std::string& item : SplitList(value)) {
             std::size_t colon = item.find(':');
-            if (colon == std::string::npos)
-                return Fail(no, key + " needs index:factor items, not '" + item + "'");
+            if (colon == std::string::npos) return Fail(no, key + " needs index:factor items, not '" + item + "'");
             auto idx = ToInt(item.substr(0, colon), 0, kMaxCells - 1);
             auto factor = ToDouble(item.substr(colon + 1), 0.0, 1.0);
             if (!idx) return Fail(no, key + " index must be 0.." + std::to_string(kMaxCells - 1));
@@ -361,7 +358,8 @@ private:
     // "sweep = START DURATION", seconds with decimals.
     bool SweepKey(SweepSpec& sweep, const std::string& value, int no) {
         std::vector<std::string> parts = SplitList(value);
-        const std::string usage = "sweep needs 'START DURATION' in seconds: START 0 to 86400, DURATION above 0 up to 86400";
+        const std::string usage =
+            "sweep needs 'START DURATION' in seconds: START 0 to 86400, DURATION above 0 up to 86400";
         if (parts.size() != 2) return Fail(no, usage);
         auto start = ToDouble(parts[0], 0.0, kMaxSweepSeconds);
         auto duration = ToDouble(parts[1], 0.0, kMaxSweepSeconds);
@@ -399,23 +397,23 @@ private:
         auto lineOf = [&](const std::string& k) { return keyLines_.count(k) ? keyLines_[k] : frame_.line; };
         for (const WeakReceiver& w : axis.weak) {
             if (w.index >= axis.cells) {
-                return Fail(lineOf(std::string("weak_") + axisName),
-                            "weak receiver " + std::to_string(w.index) + " beyond the " +
-                                std::to_string(axis.cells) + " cells of " + axisName);
+                return Fail(lineOf(std::string("weak_") + axisName), "weak receiver " + std::to_string(w.index) +
+                                                                         " beyond the " + std::to_string(axis.cells) +
+                                                                         " cells of " + axisName);
             }
         }
         for (int d : axis.dead) {
             if (d >= axis.cells) {
-                return Fail(lineOf(std::string("dead_") + axisName),
-                            "dead receiver " + std::to_string(d) + " beyond the " +
-                                std::to_string(axis.cells) + " cells of " + axisName);
+                return Fail(lineOf(std::string("dead_") + axisName), "dead receiver " + std::to_string(d) +
+                                                                         " beyond the " + std::to_string(axis.cells) +
+                                                                         " cells of " + axisName);
             }
         }
         for (int d : axis.stuck) {
             if (d >= axis.cells) {
-                return Fail(lineOf(std::string("stuck_") + axisName),
-                            "stuck receiver " + std::to_string(d) + " beyond the " +
-                                std::to_string(axis.cells) + " cells of " + axisName);
+                return Fail(lineOf(std::string("stuck_") + axisName), "stuck receiver " + std::to_string(d) +
+                                                                          " beyond the " + std::to_string(axis.cells) +
+                                                                          " cells of " + axisName);
             }
         }
         // LEDs are numbered 0..cells, as the LED check counts them.
@@ -429,8 +427,8 @@ private:
         for (int d : axis.deadLeds) {
             if (d > axis.cells) {
                 return Fail(lineOf(std::string("dead_led_") + axisName),
-                            "dead LED " + std::to_string(d) + " beyond LEDs 0.." + std::to_string(axis.cells) +
-                                " of " + axisName);
+                            "dead LED " + std::to_string(d) + " beyond LEDs 0.." + std::to_string(axis.cells) + " of " +
+                                axisName);
             }
         }
         return true;
@@ -500,8 +498,8 @@ private:
                                      [&](const FrameSpec& f) { return f.usbIndexNo == e.usbIndexNo; });
             if (!known) return Fail(e.line, "no frame has usbindex " + std::to_string(e.usbIndexNo));
             if (s_.cycleMs > 0 && e.atMs >= s_.cycleMs) {
-                return Fail(e.line, "event at " + std::to_string(e.atMs) +
-                                        " ms lies outside the cycle of " + std::to_string(s_.cycleMs) + " ms");
+                return Fail(e.line, "event at " + std::to_string(e.atMs) + " ms lies outside the cycle of " +
+                                        std::to_string(s_.cycleMs) + " ms");
             }
         }
         return true;
@@ -534,8 +532,8 @@ std::optional<Scenario> ScenarioOfRecording(const std::string& path, ScenarioErr
 
 }  // namespace
 
-std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file,
-                                      ScenarioError& error, const FileOpener& open) {
+std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file, ScenarioError& error,
+                                      const FileOpener& open) {
     return Parser(file, error, open).Run(text);
 }
 

@@ -37,10 +37,10 @@ struct AxisSpec {
     int moduleCells = 0;
     std::array<int, 4> tilts{};  // tilt sets 1..4, in cells
     std::vector<WeakReceiver> weak;
-    std::vector<int> dead;       // 0-based receivers that read 0
+    std::vector<int> dead;  // 0-based receivers that read 0
     std::vector<WeakLed> weakLeds;
-    std::vector<int> deadLeds;   // LED numbers (S) whose beams read 0 on every beam set
-    std::vector<int> stuck;      // 0-based receivers that read their level whatever covers them
+    std::vector<int> deadLeds;  // LED numbers (S) whose beams read 0 on every beam set
+    std::vector<int> stuck;     // 0-based receivers that read their level whatever covers them
 };
 
 // A stylus passed along the frame's edges: X from its first cell to its last
@@ -81,7 +81,7 @@ struct FrameSpec {
     SweepSpec sweep;
     double rate = 0.0;  // packets per second while it streams; 0: the library's rate
     bool connectedAtStart = true;
-    int line = 0;   // where the frame starts in its scenario text
+    int line = 0;  // where the frame starts in its scenario text
     // Set: the frame plays this recording (frame key `recording`). Its packets
     // and info answers come from it; name, version, type, the cell counts and
     // whether the info calls succeed are filled from its header.
@@ -101,7 +101,7 @@ struct Scenario {
     double rate = 20.0;     // packets per second while a frame streams
     int setDumpResult = 0;  // what setDump returns for an accepted request
     std::uint64_t seed = 1;
-    int cycleMs = 0;        // >0: the timeline repeats with this period
+    int cycleMs = 0;             // >0: the timeline repeats with this period
     bool strictPackets = false;  // packets end at an inaccessible page, so overreads fault
     std::vector<FrameSpec> frames;
     std::vector<TimelineEvent> timeline;  // sorted by time, stable
@@ -128,8 +128,8 @@ constexpr double kMaxSweepSeconds = 86400.0;
 // Parses a scenario text; `file` names the source in errors, and its folder
 // is where relative `recording` paths start. Returns std::nullopt and fills
 // `error` on the first fault, an unplayable recording included.
-std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file,
-                                      ScenarioError& error, const FileOpener& open = nullptr);
+std::optional<Scenario> ParseScenario(const std::string& text, const std::string& file, ScenarioError& error,
+                                      const FileOpener& open = nullptr);
 
 // The scenario a file gives: a recording (".lgrec" name or the recording
 // magic) becomes a scenario of that one frame, anything else is parsed as

@@ -21,11 +21,11 @@ BeamSet BeamSetFor(const DumpRequest& request) {
         return {request.mode <= 7 ? -1 : +1, request.axis >= 3 ? 1 : 0};
     }
     switch (request.axis) {
-    case 1: return {-1, 0};
-    case 2: return {+1, 0};
-    case 3: return {-1, 1};
-    case 4: return {+1, 1};
-    default: return {0, 0};
+        case 1: return {-1, 0};
+        case 2: return {+1, 0};
+        case 3: return {-1, 1};
+        case 4: return {+1, 1};
+        default: return {0, 0};
     }
 }
 
@@ -42,8 +42,7 @@ int LedOf(const AxisSpec& axis, int receiver, const BeamSet& beams) {
 }
 
 bool DeadLedBeam(const AxisSpec& axis, int receiver, const BeamSet& beams) {
-    return std::find(axis.deadLeds.begin(), axis.deadLeds.end(), LedOf(axis, receiver, beams)) !=
-           axis.deadLeds.end();
+    return std::find(axis.deadLeds.begin(), axis.deadLeds.end(), LedOf(axis, receiver, beams)) != axis.deadLeds.end();
 }
 
 // What the receiver's LED gives of its light: 0 dead, a weak LED's factor, else 1.
@@ -67,7 +66,7 @@ double BeamShape(const AxisSpec& axis, int receiver, const BeamSet& beams) {
     if (beams.direction < 0) {
         past = r + tilt - axis.cells;  // LED number r + tilt beyond the axis
     } else {
-        past = -(r - tilt - 1);        // LED number r - tilt - 1 below 0
+        past = -(r - tilt - 1);  // LED number r - tilt - 1 below 0
     }
     double shape = kTiltedBeamFactor * led;
     if (past > 0) shape *= 1.0 - static_cast<double>(past) / (tilt + 1);
@@ -82,8 +81,8 @@ std::uint64_t Mix(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
-int Noise(int amplitude, std::uint64_t seed, const FrameSpec& frame, int request,
-          std::uint32_t packetNo, int axisNo, int receiver) {
+int Noise(int amplitude, std::uint64_t seed, const FrameSpec& frame, int request, std::uint32_t packetNo, int axisNo,
+          int receiver) {
     if (amplitude <= 0) return 0;
     std::uint64_t h = Mix(seed);
     h = Mix(h ^ static_cast<std::uint32_t>(frame.usbIndexNo));
@@ -94,24 +93,23 @@ int Noise(int amplitude, std::uint64_t seed, const FrameSpec& frame, int request
 
 }  // namespace
 
-double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver,
-                     const DumpRequest& request) {
+double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver, const DumpRequest& request) {
     const Levels& l = frame.levels;
     const double shape = BeamShape(axis, receiver, BeamSetFor(request));
     switch (request.mode) {
-    case 1: {
-        const int both = l.ambientIr >= 0 ? l.ambientIr : std::min(l.ambient + l.ir, 255);
-        return l.ambient + std::max(both - l.ambient, 0) * shape;
-    }
-    case 2: return l.ambient;
-    case 3: return l.ir * shape;
-    case 4:
-    case 6:
-    case 8: return l.percent * shape;
-    case 5:
-    case 7:
-    case 9: return l.maximal * shape;
-    default: return 0.0;
+        case 1: {
+            const int both = l.ambientIr >= 0 ? l.ambientIr : std::min(l.ambient + l.ir, 255);
+            return l.ambient + std::max(both - l.ambient, 0) * shape;
+        }
+        case 2: return l.ambient;
+        case 3: return l.ir * shape;
+        case 4:
+        case 6:
+        case 8: return l.percent * shape;
+        case 5:
+        case 7:
+        case 9: return l.maximal * shape;
+        default: return 0.0;
     }
 }
 
@@ -161,8 +159,7 @@ void GeneratePacket(const FrameSpec& frame, int request, std::uint64_t seed, std
                     break;
                 }
             }
-            if (blocks && cover.Covers(a, r) &&
-                std::find(axis.stuck.begin(), axis.stuck.end(), r) == axis.stuck.end())
+            if (blocks && cover.Covers(a, r) && std::find(axis.stuck.begin(), axis.stuck.end(), r) == axis.stuck.end())
                 level *= touch;
             int v = static_cast<int>(std::lround(level)) + Noise(frame.noise, seed, frame, request, packetNo, a, r);
             v = std::clamp(v, 0, 255);
@@ -245,8 +242,7 @@ Timeline::Timeline(const Scenario& scenario) : cycleMs_(scenario.cycleMs) {
             }
         }
     }
-    std::stable_sort(events_.begin(), events_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(events_.begin(), events_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 std::vector<bool> Timeline::ConnectedAt(std::int64_t ms) const {
@@ -350,10 +346,10 @@ SimEngine::DumpOutcome SimEngine::SetDump(int usbIndexNo, int request, double at
 
 int SimEngine::ResultOf(DumpOutcome outcome) const {
     switch (outcome) {
-    case DumpOutcome::Started:
-    case DumpOutcome::Stopped:
-    case DumpOutcome::Unchanged: return scenario_.setDumpResult;
-    default: return 0;
+        case DumpOutcome::Started:
+        case DumpOutcome::Stopped:
+        case DumpOutcome::Unchanged: return scenario_.setDumpResult;
+        default: return 0;
     }
 }
 
@@ -374,8 +370,7 @@ bool SimEngine::NextPacket(std::vector<std::uint8_t>& out, double atMs) {
     if (frame.recorded) {
         if (!replay_.Next(out)) return false;
         nextGapMs_ = replay_.GapMs();
-        if (replay_.Ended())
-            logLines_.push_back(LogReplayEnded(frame.usbIndexNo, streamingRequest_, replay_.Sent()));
+        if (replay_.Ended()) logLines_.push_back(LogReplayEnded(frame.usbIndexNo, streamingRequest_, replay_.Sent()));
         return true;
     }
     const double origin = sweepOriginMs_[static_cast<std::size_t>(streamingFrame_)];

@@ -16,11 +16,11 @@ namespace quorvane::sim {
 
 // Header bytes of a packet (the program does not read them).
 constexpr std::uint8_t kPacketMarker = 0xA5;
-constexpr std::size_t kHeaderMarker = 0;      // kPacketMarker
-constexpr std::size_t kHeaderRequest = 1;     // request byte of the stream
-constexpr std::size_t kHeaderUsbIndex = 2;    // usbindexNo, low byte
-constexpr std::size_t kHeaderSequence = 3;    // packet number in the stream, 16 bits LE
-constexpr std::size_t kHeaderChecksum = 5;    // sum of the receiver bytes, 16 bits LE
+constexpr std::size_t kHeaderMarker = 0;    // kPacketMarker
+constexpr std::size_t kHeaderRequest = 1;   // request byte of the stream
+constexpr std::size_t kHeaderUsbIndex = 2;  // usbindexNo, low byte
+constexpr std::size_t kHeaderSequence = 3;  // packet number in the stream, 16 bits LE
+constexpr std::size_t kHeaderChecksum = 5;  // sum of the receiver bytes, 16 bits LE
 
 // Tilted beams are longer and arrive weaker than straight ones.
 constexpr double kTiltedBeamFactor = 0.85;
@@ -45,8 +45,7 @@ BeamSet BeamSetFor(const DumpRequest& request);
 
 // Level of a sound receiver of `axis` in the given request, before the
 // receiver's own faults and noise.
-double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver,
-                     const DumpRequest& request);
+double ReceiverLevel(const FrameSpec& frame, const AxisSpec& axis, int receiver, const DumpRequest& request);
 
 std::size_t PacketSize(const FrameSpec& frame);
 
@@ -150,7 +149,7 @@ private:
     int streamingRequest_ = 0;
     std::uint32_t packetNo_ = 0;
     std::vector<double> sweepOriginMs_;  // per frame: its first IR request; NaN before it
-    ReplayStream replay_;  // of a recorded streaming frame
+    ReplayStream replay_;                // of a recorded streaming frame
     double nextGapMs_ = -1.0;
     std::vector<std::string> logLines_;
 };

@@ -70,17 +70,13 @@ ReceiverTrend TrendOf(char axisName, const TableRow& row, const std::vector<doub
         }
         r.slope = sxy / sxx;
         r.fittedLast = meanY + r.slope * (x.back() - meanX);
-        if (r.fittedLast <= threshold)
-            r.daysToThreshold = 0;
-        else if (r.slope < 0)
-            r.daysToThreshold = (r.fittedLast - threshold) / -r.slope;
+        if (r.fittedLast <= threshold) r.daysToThreshold = 0;
+        else if (r.slope < 0) r.daysToThreshold = (r.fittedLast - threshold) / -r.slope;
     }
     // "below" is the LED check's own verdict on the latest day; "crossing" looks ahead of a receiver not yet below.
     const long long cutline = reports::LedCheckCutline(options.thresholdPercent, static_cast<float>(r.latestAverage));
-    if (static_cast<long long>(r.latestValue) < cutline)
-        r.flags |= kFlagBelow;
-    else if (!std::isnan(r.daysToThreshold) && r.daysToThreshold <= options.horizonDays)
-        r.flags |= kFlagCrossing;
+    if (static_cast<long long>(r.latestValue) < cutline) r.flags |= kFlagBelow;
+    else if (!std::isnan(r.daysToThreshold) && r.daysToThreshold <= options.horizonDays) r.flags |= kFlagCrossing;
     if ((r.firstWeekMedian - r.lastWeekMedian) * 100.0 > options.dropPercent * r.firstWeekMedian)
         r.flags |= kFlagDropped;
     return r;

@@ -41,7 +41,7 @@ std::string AvrText(const TrendedTable& t, const AxisTrend& axis) {
     if (axis.avrFirstDay == SIZE_MAX) return text + "none\n";
     const std::uint32_t first = rows.avr[axis.avrFirstDay], last = rows.avr[axis.avrLastDay];
     text += FormatText("%u on %s, %u on %s", first, t.table.days[axis.avrFirstDay].date.c_str(), last,
-                   t.table.days[axis.avrLastDay].date.c_str());
+                       t.table.days[axis.avrLastDay].date.c_str());
     if (first > 0 && axis.avrLastDay != axis.avrFirstDay)
         text += FormatText(" (%+.1f %%)", (static_cast<double>(last) - first) * 100.0 / first);
     return text + "\n";
@@ -53,8 +53,8 @@ std::string RowChangeText(const TrendedTable& t, const AxisTrend& axis) {
     const std::size_t nShown = std::min<std::size_t>(axis.rowChanges.size(), 3);
     for (std::size_t i = 0; i < nShown; ++i) {
         const AxisTrend::RowChange& c = axis.rowChanges[i];
-        text +=
-            FormatText("%s%u -> %u receivers on %s", i ? ", " : "", c.before, c.after, t.table.days[c.day].date.c_str());
+        text += FormatText("%s%u -> %u receivers on %s", i ? ", " : "", c.before, c.after,
+                           t.table.days[c.day].date.c_str());
     }
     if (axis.rowChanges.size() > nShown) text += FormatText(", %zu more changes", axis.rowChanges.size() - nShown);
     return text + "): another frame may have written into this table\n";
@@ -62,14 +62,12 @@ std::string RowChangeText(const TrendedTable& t, const AxisTrend& axis) {
 
 std::string ReceiverLine(const TrendedTable& t, const ReceiverTrend& r) {
     std::string to = "-";
-    if (r.daysToThreshold == 0)
-        to = "now";
-    else if (!std::isnan(r.daysToThreshold))
-        to = FormatText("%.1f days", r.daysToThreshold);
+    if (r.daysToThreshold == 0) to = "now";
+    else if (!std::isnan(r.daysToThreshold)) to = FormatText("%.1f days", r.daysToThreshold);
     const std::string slope = std::isnan(r.slope) ? std::string("-") : FormatText("%+.2f %%", Shown(r.slope, 2));
     std::string line = FormatText("  %c%-6u R%-6u %-18s %7u %7.1f %% %7.1f %% %7.1f %% %10s %10s", r.axis, r.index,
-                              r.index + 1, FlagText(r.flags).c_str(), r.latestValue, r.latestPercent, r.firstWeekMedian,
-                              r.lastWeekMedian, slope.c_str(), to.c_str());
+                                  r.index + 1, FlagText(r.flags).c_str(), r.latestValue, r.latestPercent,
+                                  r.firstWeekMedian, r.lastWeekMedian, slope.c_str(), to.c_str());
     if (r.lastDay + 1 != t.table.days.size()) line += "  (latest " + t.table.days[r.lastDay].date + ")";
     return line + "\n";
 }
@@ -102,8 +100,8 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
     const std::size_t nDays = table.days.size();
     const long long span = table.days.back().number - table.days.front().number + 1;
     text += FormatText("  %zu %s from %s to %s (%lld calendar %s); each receiver over its last %d days with a value\n",
-                   nDays, nDays == 1 ? "day" : "days", table.days.front().date.c_str(), table.days.back().date.c_str(),
-                   span, span == 1 ? "day" : "days", options.days);
+                       nDays, nDays == 1 ? "day" : "days", table.days.front().date.c_str(),
+                       table.days.back().date.c_str(), span, span == 1 ? "day" : "days", options.days);
     text += AvrText(t, t.trend.x) + AvrText(t, t.trend.y);
     text += RowChangeText(t, t.trend.x) + RowChangeText(t, t.trend.y);
     constexpr std::size_t kNamed = 5;
@@ -114,7 +112,8 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
                 (bad.bAhead ? "lies ahead of today" : "is no calendar date (YYYY:MM:DD)") + "\n";
     }
     if (table.badDates.size() > kNamed)
-        text += "  warning: " + std::to_string(table.badDates.size() - kNamed) + " more columns skipped for their dates\n";
+        text +=
+            "  warning: " + std::to_string(table.badDates.size() - kNamed) + " more columns skipped for their dates\n";
     std::string skipped;
     const auto skip = [&](std::size_t n, const char* one, const char* many) {
         if (n) skipped += FormatText("%s%zu %s", skipped.empty() ? "" : ", ", n, n == 1 ? one : many);
@@ -124,8 +123,8 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
     skip(table.nRepeatedColumns, "earlier column of a date given twice", "earlier columns of dates given twice");
     if (!skipped.empty()) text += "  skipped: " + skipped + "\n";
 
-    text += FormatText("  threshold %d %%, horizon %g days, drop %g %%: ", options.thresholdPercent, options.horizonDays,
-                   options.dropPercent);
+    text += FormatText("  threshold %d %%, horizon %g days, drop %g %%: ", options.thresholdPercent,
+                       options.horizonDays, options.dropPercent);
     if (t.trend.nFlagged == 0) return text + FormatText("nothing flagged among %zu receivers\n", ReceiverCount(t));
     text += FormatText("%zu of %zu receivers flagged\n", t.trend.nFlagged, ReceiverCount(t));
 
@@ -139,9 +138,9 @@ std::string TrendReport(const TrendedTable& t, const TrendOptions& options) {
             }
             if (!r.flags) continue;
             if (!bHeader) {
-                text +=
-                    FormatText("  %-7s %-7s %-18s %7s %9s %9s %9s %10s %10s\n", "label", "R", "reason", "latest", "level",
-                           "1st week", "last week", "slope/day", FormatText("to %d %%", options.thresholdPercent).c_str());
+                text += FormatText("  %-7s %-7s %-18s %7s %9s %9s %9s %10s %10s\n", "label", "R", "reason", "latest",
+                                   "level", "1st week", "last week", "slope/day",
+                                   FormatText("to %d %%", options.thresholdPercent).c_str());
                 bHeader = true;
             }
             text += ReceiverLine(t, r);
@@ -182,11 +181,10 @@ std::string TrendCsv(const std::vector<TrendedTable>& tables, const TrendOptions
                         line += Number(r.latestPercent, 2) + "," + Number(r.firstWeekMedian, 2) + "," +
                                 Number(r.lastWeekMedian, 2) + "," + Number(r.slope, 3) + "," + Number(r.fittedLast, 2) +
                                 "," + Number(r.daysToThreshold, 1);
-                    else
-                        line += ",,,,,";
+                    else line += ",,,,,";
                 }
-                line +=
-                    FormatText(",%d,", options.thresholdPercent) + avr + "," + (axis->rowChanges.empty() ? "no" : "yes");
+                line += FormatText(",%d,", options.thresholdPercent) + avr + "," +
+                        (axis->rowChanges.empty() ? "no" : "yes");
                 csv += line + "\r\n";
             }
         }

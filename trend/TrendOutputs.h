@@ -43,6 +43,7 @@ __attribute__((format(gnu_printf, 1, 2)))
 #elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string FormatText(const char* format, ...);
+std::string
+FormatText(const char* format, ...);
 
 }  // namespace trend

@@ -48,8 +48,7 @@ std::string ReasonText(const ReceiverTrend& r, int threshold) {
     if ((r.flags & kFlagCrossing) && !std::isnan(r.daysToThreshold))
         text += r.daysToThreshold == 0 ? FormatText(": at %d %% now", threshold)
                                        : FormatText(": %d %% in %.0f days", threshold, std::ceil(r.daysToThreshold));
-    else
-        text += FormatText(": %.0f %%", r.latestPercent);
+    else text += FormatText(": %.0f %%", r.latestPercent);
     return text;
 }
 
@@ -116,12 +115,13 @@ private:
         std::string name = t_.name.frame;
         if (t_.name.row > 0) name += FormatText(", row %d", t_.name.row);
         const std::size_t nDays = last_ - first_ + 1;
-        svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"16\" font-weight=\"bold\">", PlotLeft(), top_ + 24) +
-                XmlText(name) + FormatText(" \xE2\x80\x94 %c axis</text>\n", axis_.name);
+        svg_ +=
+            FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"16\" font-weight=\"bold\">", PlotLeft(), top_ + 24) +
+            XmlText(name) + FormatText(" \xE2\x80\x94 %c axis</text>\n", axis_.name);
         svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" fill=\"#444\">", PlotLeft(), top_ + 42) +
                 XmlText(FormatText("%zu days from %s to %s; %zu of %zu receivers flagged; threshold %d %%", nDays,
-                               t_.table.days[first_].date.c_str(), t_.table.days[last_].date.c_str(), axis_.nFlagged,
-                               axis_.receivers.size(), options_.thresholdPercent)) +
+                                   t_.table.days[first_].date.c_str(), t_.table.days[last_].date.c_str(),
+                                   axis_.nFlagged, axis_.receivers.size(), options_.thresholdPercent)) +
                 "</text>\n";
     }
 
@@ -132,8 +132,8 @@ private:
         svg_ += "<g stroke=\"#ddd\" stroke-width=\"1\">\n";
         for (int i = 0; i <= GridSteps(); ++i) {
             const double v = i * step_;
-            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", PlotLeft(), Y(v), PlotRight(),
-                               Y(v));
+            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", PlotLeft(), Y(v),
+                               PlotRight(), Y(v));
         }
         svg_ += "</g>\n<g font-size=\"11\" text-anchor=\"end\" fill=\"#333\">\n";
         for (int i = 0; i <= GridSteps(); ++i) {
@@ -156,10 +156,10 @@ private:
             const double x =
                 span > 0 ? PlotLeft() + (PlotRight() - PlotLeft()) * static_cast<double>(at) / static_cast<double>(span)
                          : (PlotLeft() + PlotRight()) / 2;
-            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>", x, PlotBottom(),
-                           x, PlotBottom() + 5);
-            svg_ +=
-                FormatText("<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, PlotBottom() + 19, TableDateText(n0 + at).c_str());
+            svg_ += FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>", x,
+                               PlotBottom(), x, PlotBottom() + 5);
+            svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\">%s</text>\n", x, PlotBottom() + 19,
+                               TableDateText(n0 + at).c_str());
             if (span == 0) break;
         }
         svg_ += "</g>\n";
@@ -167,7 +167,8 @@ private:
             "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" font-size=\"12\" fill=\"#333\">date "
             "(YYYY:MM:DD)</text>\n",
             (PlotLeft() + PlotRight()) / 2, PlotBottom() + 40);
-        svg_ += FormatText("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#666\"/>\n",
+        svg_ +=
+            FormatText("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"none\" stroke=\"#666\"/>\n",
                        PlotLeft(), PlotTop(), PlotRight() - PlotLeft(), PlotBottom() - PlotTop());
     }
 
@@ -192,15 +193,16 @@ private:
             if (axis_.average[d] <= 0) continue;
             average.emplace_back(X(d), Y(axis_.average[d]));
             const auto fAverage = static_cast<float>(axis_.average[d]);  // the check's own float
-            cutline.emplace_back(X(d), Y(static_cast<double>(reports::LedCheckCutline(options_.thresholdPercent, fAverage))));
+            cutline.emplace_back(X(d),
+                                 Y(static_cast<double>(reports::LedCheckCutline(options_.thresholdPercent, fAverage))));
         }
         if (n1_ > nLast_) {
             // Ahead of the last day: the cutline held where it is, each crossing receiver's trend down to it.
             const double x = XOf(static_cast<double>(nLast_));
             svg_ += FormatText("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f3f3f3\"/>\n", x,
-                           PlotTop(), PlotRight() - x, PlotBottom() - PlotTop());
+                               PlotTop(), PlotRight() - x, PlotBottom() - PlotTop());
             svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"#666\">trend ahead</text>\n", x + 4,
-                           PlotTop() + 14);
+                               PlotTop() + 14);
             if (!cutline.empty())
                 Polyline({cutline.back(), {XOf(static_cast<double>(n1_)), cutline.back().second}},
                          "stroke=\"#D00000\" stroke-width=\"1.5\" stroke-dasharray=\"2 3\"", "#D00000", false);
@@ -229,9 +231,10 @@ private:
     void LegendEntry(double& y, const std::string& swatch, const std::string& text) {
         const double x = PlotRight() + 16;
         svg_ += swatch.empty() ? std::string()
-                               : FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" %s/>", x, y - 4, x + 24,
-                                        y - 4, swatch.c_str());
-        svg_ += FormatText("<text x=\"%.1f\" y=\"%.1f\">", x + (swatch.empty() ? 0 : 30), y) + XmlText(text) + "</text>\n";
+                               : FormatText("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" %s/>", x, y - 4,
+                                            x + 24, y - 4, swatch.c_str());
+        svg_ +=
+            FormatText("<text x=\"%.1f\" y=\"%.1f\">", x + (swatch.empty() ? 0 : 30), y) + XmlText(text) + "</text>\n";
         y += 17;
     }
 
@@ -257,7 +260,8 @@ private:
         std::size_t nDead = 0;
         for (const ReceiverTrend& r : axis_.receivers) {
             if (!(r.flags & kFlagDead)) continue;
-            if (++nDead <= 2) dead += FormatText("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
+            if (++nDead <= 2)
+                dead += FormatText("%s%c%u (R%u)", dead.empty() ? "" : ", ", r.axis, r.index, r.index + 1);
         }
         if (nDead > 2) dead += FormatText(" and %zu more", nDead - 2);
         if (nDead) {
@@ -300,8 +304,8 @@ std::string TrendSvg(const std::vector<TrendedTable>& tables, const TrendOptions
         for (const AxisTrend* axis : {&t.trend.x, &t.trend.y}) {
             if (!HasData(*axis)) continue;
             if (top > 0)
-                svg +=
-                    FormatText("<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#bbb\"/>\n", top, kWidth, top);
+                svg += FormatText("<line x1=\"0\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" stroke=\"#bbb\"/>\n", top, kWidth,
+                                  top);
             Panel(svg, top, t, *axis, options).Draw();
             top += kPanelHeight;
         }

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#define FUZZ_REQUIRE(condition)                                                                  \
-    do {                                                                                         \
-        if (!(condition)) {                                                                      \
+#define FUZZ_REQUIRE(condition)                                                                     \
+    do {                                                                                            \
+        if (!(condition)) {                                                                         \
             std::fprintf(stderr, "broken invariant: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            __builtin_trap();                                                                    \
-        }                                                                                        \
+            __builtin_trap();                                                                       \
+        }                                                                                           \
     } while (0)
 
 namespace fuzz {

@@ -28,21 +28,21 @@ using chart::PlotPoint;
 double AnyDouble(FuzzedDataProvider& in) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     switch (in.ConsumeIntegralInRange(0, 9)) {
-    case 0: return std::nan("");
-    case 1: return in.ConsumeBool() ? inf : -inf;
-    case 2: return in.ConsumeBool() ? 1e300 : -1e300;
-    case 3: return in.ConsumeBool() ? 1e12 : -1e12;
-    case 4: return in.ConsumeFloatingPoint<double>();
-    case 5: return in.ConsumeIntegralInRange(-5000, 5000);
-    default: return in.ConsumeFloatingPointInRange(-1000.0, 1000.0);
+        case 0: return std::nan("");
+        case 1: return in.ConsumeBool() ? inf : -inf;
+        case 2: return in.ConsumeBool() ? 1e300 : -1e300;
+        case 3: return in.ConsumeBool() ? 1e12 : -1e12;
+        case 4: return in.ConsumeFloatingPoint<double>();
+        case 5: return in.ConsumeIntegralInRange(-5000, 5000);
+        default: return in.ConsumeFloatingPointInRange(-1000.0, 1000.0);
     }
 }
 
 int AnyInt(FuzzedDataProvider& in, int small) {
     switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return in.ConsumeIntegral<int>();
-    case 1: return in.ConsumeIntegralInRange(-small, small);
-    default: return in.ConsumeIntegralInRange(0, small);
+        case 0: return in.ConsumeIntegral<int>();
+        case 1: return in.ConsumeIntegralInRange(-small, small);
+        default: return in.ConsumeIntegralInRange(0, small);
     }
 }
 
@@ -59,7 +59,8 @@ void CheckAxis(double mapped, double value, double dMin, double dMax, double dPe
     FUZZ_REQUIRE(Whole(mapped));
     FUZZ_REQUIRE(std::fabs(mapped) <= chart::kMaxCoordinate);
     FUZZ_REQUIRE(std::fabs(mapped - nEdge) <= chart::kMaxPixelOffset || std::fabs(mapped) == chart::kMaxCoordinate);
-    if (dPerPixel == 0.0) FUZZ_REQUIRE(mapped == std::clamp<double>(nEdge, -chart::kMaxCoordinate, chart::kMaxCoordinate));
+    if (dPerPixel == 0.0)
+        FUZZ_REQUIRE(mapped == std::clamp<double>(nEdge, -chart::kMaxCoordinate, chart::kMaxCoordinate));
     // Inside a usable range: between the plot's edges.
     if (dPerPixel != 0.0 && value >= std::min(dMin, dMax) && value <= std::max(dMin, dMax)) {
         FUZZ_REQUIRE(mapped >= std::min(nEdge, nFar) && mapped <= std::max(nEdge, nFar));
@@ -95,7 +96,8 @@ void CheckSegment(const PixelRect& band, const PlotPoint& a, const PlotPoint& b)
     // Distance from the line through a and b, in a unit direction so that
     // nothing overflows (the coordinates may be as large as a double holds).
     const double scale = std::max(std::fabs(b.x / 2 - a.x / 2), std::fabs(b.y / 2 - a.y / 2));
-    const double ux = scale > 0.0 ? (b.x / 2 - a.x / 2) / scale : 0.0, uy = scale > 0.0 ? (b.y / 2 - a.y / 2) / scale : 0.0;
+    const double ux = scale > 0.0 ? (b.x / 2 - a.x / 2) / scale : 0.0,
+                 uy = scale > 0.0 ? (b.y / 2 - a.y / 2) / scale : 0.0;
     for (const PixelPoint& e : {from, to}) {
         const double ex = e.x - a.x, ey = e.y - a.y;
         const double off = scale == 0.0 ? std::hypot(ex, ey) : std::fabs(ex * uy - ey * ux) / std::hypot(ux, uy);
@@ -114,7 +116,12 @@ void CheckGridWalk(const ChartModel& m, int nDivisions, int nEvery) {
     long long calls = 0;
     std::vector<int> visited;
     chart::ForEachDistinct(
-        nLast, [&](int k) { ++calls; return pos(k); }, [&](int k) { visited.push_back(pos(k)); });
+        nLast,
+        [&](int k) {
+            ++calls;
+            return pos(k);
+        },
+        [&](int k) { visited.push_back(pos(k)); });
     FUZZ_REQUIRE(!visited.empty() && visited.front() == pos(0));
     for (std::size_t i = 1; i < visited.size(); ++i) FUZZ_REQUIRE(visited[i] != visited[i - 1]);
     FUZZ_REQUIRE(calls <= 3 + 34 * static_cast<long long>(visited.size()));
@@ -159,87 +166,87 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t nTableId = 0;
     for (int op = 0; op < 64 && in.remaining_bytes() > 0; ++op) {
         switch (in.ConsumeIntegralInRange(0, 10)) {
-        case 0: {
-            const double a = AnyDouble(in), b = AnyDouble(in), c = AnyDouble(in), d = AnyDouble(in);
-            m.SetRange(a, b, c, d);
-            break;
-        }
-        case 1: {
-            const int l = AnyInt(in, 800), t = AnyInt(in, 200), r = AnyInt(in, 1600), b = AnyInt(in, 400);
-            m.SetClientRect(PixelRect{l, t, r, b});
-            break;
-        }
-        case 2: {
-            // Up to a 4096-receiver axis, or any series count over a few points.
-            const bool bLong = in.ConsumeIntegralInRange(0, 7) == 0;
-            m.m_nSeriesCount = bLong ? in.ConsumeIntegralInRange(0, 3) : in.ConsumeBool() ? AnyInt(in, 700) : 3;
-            m.SetPointCount(bLong ? in.ConsumeIntegralInRange(0, 4096) : in.ConsumeIntegralInRange(-1, 64));
-            break;
-        }
-        case 3: {
-            const double x = AnyDouble(in), y = AnyDouble(in);
-            const int nSeriesCount = AnyInt(in, 4), nSeries = AnyInt(in, 4);
-            m.AddPoint(x, y, nSeriesCount, nSeries, in.ConsumeIntegral<int>());
-            break;
-        }
-        case 4: {
-            std::vector<double> values(in.ConsumeIntegralInRange<std::size_t>(1, 16));
-            bool bNaN = false;
-            for (double& v : values) bNaN |= std::isnan(v = AnyDouble(in));
-            const int nCount = in.ConsumeIntegralInRange(-1, 4200);
-            m.AddPointRun(nCount, AnyInt(in, 4), AnyInt(in, 4), 0,
-                          [&](int p) { return values[static_cast<std::size_t>(p) % values.size()]; }, !bNaN);
-            break;
-        }
-        case 5: {
-            double table[256];
-            bool bNaN = false;
-            for (double& v : table) bNaN |= std::isnan(v = in.ConsumeBool() ? AnyDouble(in) : 0.0);
-            std::vector<std::uint8_t> index(static_cast<std::size_t>(in.ConsumeIntegralInRange(0, 5000)));
-            for (std::uint8_t& b : index) b = in.ConsumeIntegral<std::uint8_t>();
-            m.AddPointTableRun(static_cast<int>(index.size()), AnyInt(in, 4), AnyInt(in, 4), 1, index.data(),
-                               chart::ByteValueTable{table, ++nTableId, !bNaN});
-            break;
-        }
-        case 6:
-            m.SetGrid(AnyInt(in, 9000), AnyInt(in, 200));
-            break;
-        case 7: {
-            // A value the range was narrowed under, or one written past the limits.
-            const int s = in.ConsumeIntegralInRange(0, 3), i = in.ConsumeIntegralInRange(0, 4095);
-            if (m.m_aSeries[s].bAllocated && i < m.m_nPointCount) {
-                if (in.ConsumeBool()) {
-                    m.m_aSeries[s].pX[i] = AnyDouble(in);
-                    m.m_aSeries[s].nPlainX = 0;
-                } else {
-                    m.m_aSeries[s].pY[i] = AnyDouble(in);
-                }
+            case 0: {
+                const double a = AnyDouble(in), b = AnyDouble(in), c = AnyDouble(in), d = AnyDouble(in);
+                m.SetRange(a, b, c, d);
+                break;
             }
-            break;
-        }
-        case 8: {
-            const double x = AnyDouble(in), y = AnyDouble(in);
-            CheckMapping(m, x, y);
-            break;
-        }
-        case 9: {
-            const PlotPoint a = m.MapToPlot(AnyDouble(in), AnyDouble(in));
-            // Or any whole-pixel end at all, as far out as the cut's own limit.
-            auto raw = [&] {
-                const double v = AnyDouble(in);
-                return std::isnan(v) ? v : std::trunc(std::clamp(v, -1e300, 1e300));
-            };
-            const PlotPoint b = in.ConsumeBool() ? m.MapToPlot(AnyDouble(in), AnyDouble(in)) : PlotPoint{raw(), raw()};
-            CheckSegment(m.DrawingBand(), a, b);
-            break;
-        }
-        default: {
-            const int nEvery[4] = {1, 2, 5, 10};
-            CheckGridWalk(m, AnyInt(in, 9000), nEvery[in.ConsumeIntegralInRange(0, 3)]);
-            const long long t = chart::MarkerThreshold(AnyDouble(in), in.ConsumeIntegral<int>());
-            FUZZ_REQUIRE(std::llabs(t) <= (1LL << 62) / 100);
-            break;
-        }
+            case 1: {
+                const int l = AnyInt(in, 800), t = AnyInt(in, 200), r = AnyInt(in, 1600), b = AnyInt(in, 400);
+                m.SetClientRect(PixelRect{l, t, r, b});
+                break;
+            }
+            case 2: {
+                // Up to a 4096-receiver axis, or any series count over a few points.
+                const bool bLong = in.ConsumeIntegralInRange(0, 7) == 0;
+                m.m_nSeriesCount = bLong ? in.ConsumeIntegralInRange(0, 3) : in.ConsumeBool() ? AnyInt(in, 700) : 3;
+                m.SetPointCount(bLong ? in.ConsumeIntegralInRange(0, 4096) : in.ConsumeIntegralInRange(-1, 64));
+                break;
+            }
+            case 3: {
+                const double x = AnyDouble(in), y = AnyDouble(in);
+                const int nSeriesCount = AnyInt(in, 4), nSeries = AnyInt(in, 4);
+                m.AddPoint(x, y, nSeriesCount, nSeries, in.ConsumeIntegral<int>());
+                break;
+            }
+            case 4: {
+                std::vector<double> values(in.ConsumeIntegralInRange<std::size_t>(1, 16));
+                bool bNaN = false;
+                for (double& v : values) bNaN |= std::isnan(v = AnyDouble(in));
+                const int nCount = in.ConsumeIntegralInRange(-1, 4200);
+                m.AddPointRun(
+                    nCount, AnyInt(in, 4), AnyInt(in, 4), 0,
+                    [&](int p) { return values[static_cast<std::size_t>(p) % values.size()]; }, !bNaN);
+                break;
+            }
+            case 5: {
+                double table[256];
+                bool bNaN = false;
+                for (double& v : table) bNaN |= std::isnan(v = in.ConsumeBool() ? AnyDouble(in) : 0.0);
+                std::vector<std::uint8_t> index(static_cast<std::size_t>(in.ConsumeIntegralInRange(0, 5000)));
+                for (std::uint8_t& b : index) b = in.ConsumeIntegral<std::uint8_t>();
+                m.AddPointTableRun(static_cast<int>(index.size()), AnyInt(in, 4), AnyInt(in, 4), 1, index.data(),
+                                   chart::ByteValueTable{table, ++nTableId, !bNaN});
+                break;
+            }
+            case 6: m.SetGrid(AnyInt(in, 9000), AnyInt(in, 200)); break;
+            case 7: {
+                // A value the range was narrowed under, or one written past the limits.
+                const int s = in.ConsumeIntegralInRange(0, 3), i = in.ConsumeIntegralInRange(0, 4095);
+                if (m.m_aSeries[s].bAllocated && i < m.m_nPointCount) {
+                    if (in.ConsumeBool()) {
+                        m.m_aSeries[s].pX[i] = AnyDouble(in);
+                        m.m_aSeries[s].nPlainX = 0;
+                    } else {
+                        m.m_aSeries[s].pY[i] = AnyDouble(in);
+                    }
+                }
+                break;
+            }
+            case 8: {
+                const double x = AnyDouble(in), y = AnyDouble(in);
+                CheckMapping(m, x, y);
+                break;
+            }
+            case 9: {
+                const PlotPoint a = m.MapToPlot(AnyDouble(in), AnyDouble(in));
+                // Or any whole-pixel end at all, as far out as the cut's own limit.
+                auto raw = [&] {
+                    const double v = AnyDouble(in);
+                    return std::isnan(v) ? v : std::trunc(std::clamp(v, -1e300, 1e300));
+                };
+                const PlotPoint b =
+                    in.ConsumeBool() ? m.MapToPlot(AnyDouble(in), AnyDouble(in)) : PlotPoint{raw(), raw()};
+                CheckSegment(m.DrawingBand(), a, b);
+                break;
+            }
+            default: {
+                const int nEvery[4] = {1, 2, 5, 10};
+                CheckGridWalk(m, AnyInt(in, 9000), nEvery[in.ConsumeIntegralInRange(0, 3)]);
+                const long long t = chart::MarkerThreshold(AnyDouble(in), in.ConsumeIntegral<int>());
+                FUZZ_REQUIRE(std::llabs(t) <= (1LL << 62) / 100);
+                break;
+            }
         }
     }
     CheckDrawing(m);

@@ -106,7 +106,9 @@ private:
     char seenDate_ = 0;
 };
 
-std::size_t Fields(std::string_view line) { return static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1; }
+std::size_t Fields(std::string_view line) {
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1;
+}
 
 void CheckMerge(std::string_view oldText, const DailySample& sample) {
     const std::string merged = MergeDailyTable(oldText, sample);

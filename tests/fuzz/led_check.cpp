@@ -27,10 +27,10 @@ struct Axis {
 
 unsigned AnyUnsigned(FuzzedDataProvider& in, unsigned small) {
     switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return 0;
-    case 1: return in.ConsumeIntegralInRange(0u, small);
-    case 2: return in.ConsumeIntegral<std::uint16_t>();
-    default: return in.ConsumeIntegral<unsigned>();
+        case 0: return 0;
+        case 1: return in.ConsumeIntegralInRange(0u, small);
+        case 2: return in.ConsumeIntegral<std::uint16_t>();
+        default: return in.ConsumeIntegral<unsigned>();
     }
 }
 
@@ -43,8 +43,8 @@ void MakeAxis(FuzzedDataProvider& in, Axis& axis) {
         axis.samples[i] = bRaw ? in.ConsumeIntegral<std::uint32_t>() : in.ConsumeIntegral<std::uint8_t>() * 40u;
     a.pSamples = in.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : axis.samples.get();
     a.nStart = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 4096) : in.ConsumeIntegral<int>();
-    a.nCellCount = in.ConsumeBool() ? static_cast<unsigned>(a.nStart) + static_cast<unsigned>(a.nSamples)
-                                    : AnyUnsigned(in, 4096);
+    a.nCellCount =
+        in.ConsumeBool() ? static_cast<unsigned>(a.nStart) + static_cast<unsigned>(a.nSamples) : AnyUnsigned(in, 4096);
     a.nModuleCell = AnyUnsigned(in, 64);
     a.nTilt1 = AnyUnsigned(in, 255);
     a.nTilt2 = AnyUnsigned(in, 255);
@@ -52,11 +52,11 @@ void MakeAxis(FuzzedDataProvider& in, Axis& axis) {
 
 long long LedOf(long long r, int mask, unsigned t1, unsigned t2) {
     switch (mask) {
-    case 0x10: return r + t1;
-    case 0x20: return r - t1 - 1;
-    case 0x30: return r + t2;
-    case 0x40: return r - t2 - 1;
-    default: return r;
+        case 0x10: return r + t1;
+        case 0x20: return r - t1 - 1;
+        case 0x30: return r + t2;
+        case 0x40: return r - t2 - 1;
+        default: return r;
     }
 }
 
@@ -151,8 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<StatusLine> lines = RunLedCheck(input);
     FUZZ_REQUIRE(!lines.empty() && lines[0].text == kLedCheckHeader && lines[0].colour == kStatusRed);
-    std::size_t next = CheckAxisLines(lines, 1, input.x, 'X', kStatusRed, input.nThresholdPercent,
-                                      input.nDumpAxisMask);
+    std::size_t next = CheckAxisLines(lines, 1, input.x, 'X', kStatusRed, input.nThresholdPercent, input.nDumpAxisMask);
     next = CheckAxisLines(lines, next, input.y, 'Y', kStatusBlue, input.nThresholdPercent, input.nDumpAxisMask);
     FUZZ_REQUIRE(next == lines.size());
 

@@ -144,18 +144,19 @@ AxisWindow AnyWindow(FuzzedDataProvider& in, std::size_t nAxis) {
 
 DisplayScale AnyScale(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return DisplayScale{1.0, 1.0};
-    case 1: return DisplayScale{2.0, 3.0};
-    case 2: return DisplayScale{static_cast<double>(in.ConsumeIntegralInRange(-9000, 9000)),
+        case 0: return DisplayScale{1.0, 1.0};
+        case 1: return DisplayScale{2.0, 3.0};
+        case 2:
+            return DisplayScale{static_cast<double>(in.ConsumeIntegralInRange(-9000, 9000)),
                                 static_cast<double>(in.ConsumeIntegralInRange(-3, 3))};
-    default: {
-        double v[2];
-        for (double& d : v) {
-            const std::uint64_t bits = in.ConsumeIntegral<std::uint64_t>();
-            std::memcpy(&d, &bits, sizeof d);
+        default: {
+            double v[2];
+            for (double& d : v) {
+                const std::uint64_t bits = in.ConsumeIntegral<std::uint64_t>();
+                std::memcpy(&d, &bits, sizeof d);
+            }
+            return DisplayScale{v[0], v[1]};
         }
-        return DisplayScale{v[0], v[1]};
-    }
     }
 }
 
@@ -193,12 +194,9 @@ void EvaluateAndCheck(const Session& s, const AxisSource& source, std::size_t nA
     const SampleTarget target{pSamples, limit};
     Expected expected{bytes, count, c1, c2, source.nCaptureBase + start, s.scale, feed != Feed::kCalls};
     AxisEvaluation r;
-    if (feed == Feed::kCalls)
-        r = EvaluateAxis(source, s.scale, c1, c2, target, CallSink{&expected});
-    else if (feed == Feed::kRuns)
-        r = EvaluateAxis(source, s.scale, c1, c2, target, RunSink{&expected});
-    else
-        r = EvaluateAxis(source, s.scale, c1, c2, target, TableSink{{&expected}});
+    if (feed == Feed::kCalls) r = EvaluateAxis(source, s.scale, c1, c2, target, CallSink{&expected});
+    else if (feed == Feed::kRuns) r = EvaluateAxis(source, s.scale, c1, c2, target, RunSink{&expected});
+    else r = EvaluateAxis(source, s.scale, c1, c2, target, TableSink{{&expected}});
     FUZZ_REQUIRE(expected.Complete());
     FUZZ_REQUIRE(r.nZeroCount == zeros);
     FUZZ_REQUIRE(fuzz::SameDouble(r.dSum, sum));
@@ -243,7 +241,8 @@ void ReadDump(Session& s, FuzzedDataProvider& in) {
     const std::size_t size = 7 + s.nXT + s.nYT;
     const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
     const std::uint8_t fill = in.ConsumeIntegral<std::uint8_t>();
-    const std::vector<std::uint8_t> given = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, size));
+    const std::vector<std::uint8_t> given =
+        in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(0, size));
     for (std::size_t i = 0; i < size; ++i)
         buffer[i] = i < given.size() ? given[i] : static_cast<std::uint8_t>(fill & 0x80 ? fill : (i * fill) >> 3);
     const PacketView packet{buffer.get(), s.nXT, s.nYT};
@@ -320,28 +319,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t receiversLeft = 4000;
     for (int step = 0; step < 24 && in.remaining_bytes() > 0 && receiversLeft > s.nXT + s.nYT; ++step) {
         switch (in.ConsumeIntegralInRange(0, 12)) {
-        case 0: SelectFrame(s, in); break;
-        case 1: PressModule(in.ConsumeIntegralInRange(0, kMaxModuleButtons), s.nXT, s.nXModuleCell, s.xModules, s.nXSel, s.xWindow); break;
-        case 2: PressModule(in.ConsumeIntegralInRange(0, kMaxModuleButtons), s.nYT, s.nYModuleCell, s.yModules, s.nYSel, s.yWindow); break;
-        case 3: s.scale = ToggleFilter(s.scale); break;
-        case 4: s.scale = AnyScale(in); break;
-        case 5: ToggleCapture(s.nCapture1State, s.byCapture1Pending); break;
-        case 6: ToggleCapture(s.nCapture2State, s.byCapture2Pending); break;
-        case 7:
-            s.bCollect = in.ConsumeBool();
-            s.xSamples.clear();
-            s.ySamples.clear();
-            break;
-        case 8:
-            // Windows the dialog never makes, within what the evaluation promises to take.
-            if (in.ConsumeBool()) s.xWindow = AnyWindow(in, s.nXT);
-            else s.yWindow = AnyWindow(in, s.nYT);
-            break;
-        case 9: CheckRangeLabel(in); break;
-        default:
-            ReadDump(s, in);
-            receiversLeft -= s.nXT + s.nYT;
-            break;
+            case 0: SelectFrame(s, in); break;
+            case 1:
+                PressModule(in.ConsumeIntegralInRange(0, kMaxModuleButtons), s.nXT, s.nXModuleCell, s.xModules, s.nXSel,
+                            s.xWindow);
+                break;
+            case 2:
+                PressModule(in.ConsumeIntegralInRange(0, kMaxModuleButtons), s.nYT, s.nYModuleCell, s.yModules, s.nYSel,
+                            s.yWindow);
+                break;
+            case 3: s.scale = ToggleFilter(s.scale); break;
+            case 4: s.scale = AnyScale(in); break;
+            case 5: ToggleCapture(s.nCapture1State, s.byCapture1Pending); break;
+            case 6: ToggleCapture(s.nCapture2State, s.byCapture2Pending); break;
+            case 7:
+                s.bCollect = in.ConsumeBool();
+                s.xSamples.clear();
+                s.ySamples.clear();
+                break;
+            case 8:
+                // Windows the dialog never makes, within what the evaluation promises to take.
+                if (in.ConsumeBool()) s.xWindow = AnyWindow(in, s.nXT);
+                else s.yWindow = AnyWindow(in, s.nYT);
+                break;
+            case 9: CheckRangeLabel(in); break;
+            default:
+                ReadDump(s, in);
+                receiversLeft -= s.nXT + s.nYT;
+                break;
         }
     }
     ReadDump(s, in);

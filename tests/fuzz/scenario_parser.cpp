@@ -81,8 +81,7 @@ bool SameAxis(const AxisSpec& a, const AxisSpec& b) {
         a.weak.size() != b.weak.size())
         return false;
     for (std::size_t i = 0; i < a.weak.size(); ++i)
-        if (a.weak[i].index != b.weak[i].index || !fuzz::SameDouble(a.weak[i].factor, b.weak[i].factor))
-            return false;
+        if (a.weak[i].index != b.weak[i].index || !fuzz::SameDouble(a.weak[i].factor, b.weak[i].factor)) return false;
     return true;
 }
 
@@ -101,11 +100,9 @@ bool Same(const Scenario& a, const Scenario& b) {
         if (f.name != g.name || f.version != g.version || f.deviceType != g.deviceType ||
             f.usbIndexNo != g.usbIndexNo || !SameAxis(f.x, g.x) || !SameAxis(f.y, g.y) ||
             f.infoStSucceeds != g.infoStSucceeds || f.sysInfoSucceeds != g.sysInfoSucceeds ||
-            f.failEvery != g.failEvery ||
-            f.levels.ambient != g.levels.ambient || f.levels.ir != g.levels.ir ||
+            f.failEvery != g.failEvery || f.levels.ambient != g.levels.ambient || f.levels.ir != g.levels.ir ||
             f.levels.ambientIr != g.levels.ambientIr || f.levels.percent != g.levels.percent ||
-            f.levels.maximal != g.levels.maximal || f.noise != g.noise ||
-            f.connectedAtStart != g.connectedAtStart)
+            f.levels.maximal != g.levels.maximal || f.noise != g.noise || f.connectedAtStart != g.connectedAtStart)
             return false;
     }
     return true;

@@ -117,8 +117,7 @@ void CheckFields(FuzzedDataProvider& in) {
     for (std::size_t i = 0; i < sizeof frame; ++i) {
         if (i >= key.nOffset && i < key.nOffset + key.nBytes)
             FUZZ_REQUIRE(after[i] == static_cast<std::uint8_t>(value >> (8 * (i - key.nOffset))));
-        else
-            FUZZ_REQUIRE(after[i] == before[i]);
+        else FUZZ_REQUIRE(after[i] == before[i]);
     }
     const std::string bytes = in.ConsumeRandomLengthString(64);
     const std::wstring dir(bytes.begin(), bytes.end());
@@ -131,9 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     ChooseCodePage(in);
     switch (in.ConsumeIntegralInRange(0, 2)) {
-    case 0: CheckSectionName(in); break;
-    case 1: CheckSectionList(in); break;
-    default: CheckFields(in); break;
+        case 0: CheckSectionName(in); break;
+        case 1: CheckSectionList(in); break;
+        default: CheckFields(in); break;
     }
     return 0;
 }

@@ -45,7 +45,8 @@ std::vector<Cell> ParseWorksheet(const std::vector<std::uint8_t>& bytes) {
         const std::uint8_t* r = bytes.data() + at + 4;
         FUZZ_REQUIRE(r[4] == 0 && r[5] == 0 && r[6] == 0);
         FUZZ_REQUIRE(r[7] == length - 8 && r[7] <= 255);
-        cells.push_back({U16(bytes, at + 4), U16(bytes, at + 6), std::string(reinterpret_cast<const char*>(r + 8), r[7])});
+        cells.push_back(
+            {U16(bytes, at + 4), U16(bytes, at + 6), std::string(reinterpret_cast<const char*>(r + 8), r[7])});
         at += 4 + length;
     }
 }
@@ -64,8 +65,8 @@ std::vector<std::uint32_t> Samples(FuzzedDataProvider& in) {
     return samples;
 }
 
-void ExpectBlock(std::vector<Cell>& cells, const std::vector<std::uint32_t>& samples, unsigned col,
-                 const char* axis, std::size_t& rows) {
+void ExpectBlock(std::vector<Cell>& cells, const std::vector<std::uint32_t>& samples, unsigned col, const char* axis,
+                 std::size_t& rows) {
     std::uint64_t sum = 0;
     for (const std::uint32_t v : samples) sum += v;
     if (sum == 0) return;
@@ -143,8 +144,8 @@ void CheckNames(FuzzedDataProvider& in) {
     for (int& n : v) n = in.ConsumeIntegral<int>();
     const std::string stamp = ReportDefaultName(v[0], v[1], v[2], v[3], v[4]);
     int back[5], used = 0;
-    FUZZ_REQUIRE(std::sscanf(stamp.c_str(), "(%d-%d-%d-%d-%d)%n", &back[0], &back[1], &back[2], &back[3], &back[4],
-                             &used) == 5);
+    FUZZ_REQUIRE(
+        std::sscanf(stamp.c_str(), "(%d-%d-%d-%d-%d)%n", &back[0], &back[1], &back[2], &back[3], &back[4], &used) == 5);
     FUZZ_REQUIRE(used == static_cast<int>(stamp.size()));
     for (int i = 0; i < 5; ++i) FUZZ_REQUIRE(back[i] == v[i]);
 }
@@ -154,9 +155,9 @@ void CheckNames(FuzzedDataProvider& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     switch (in.ConsumeIntegralInRange(0, 2)) {
-    case 0: CheckReport(in); break;
-    case 1: CheckLabel(in); break;
-    default: CheckNames(in); break;
+        case 0: CheckReport(in); break;
+        case 1: CheckLabel(in); break;
+        default: CheckNames(in); break;
     }
     return 0;
 }

@@ -14,9 +14,7 @@ constexpr DWORD kWait = 10000;
 constexpr int kDeviceList = 1037;
 constexpr int kFooter = 1017;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 bool WaitForRequest(e2e::Session& session, const std::string& start, DWORD timeoutMs) {
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;

@@ -9,9 +9,7 @@
 
 namespace {
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // The project version as four numbers, missing ones 0.
 std::vector<WORD> ProjectVersion() {

@@ -101,7 +101,18 @@ fail_every = 2
 )";
 
 enum class Act {
-    Sample, Row, Click, Modules, Trackbar, Resize, Minimize, Restore, Report, AutoSaveOn, AutoSaveOff, FillStatusBox
+    Sample,
+    Row,
+    Click,
+    Modules,
+    Trackbar,
+    Resize,
+    Minimize,
+    Restore,
+    Report,
+    AutoSaveOn,
+    AutoSaveOff,
+    FillStatusBox
 };
 
 struct Step {
@@ -272,8 +283,8 @@ bool Soak::Launch() {
     SetLastError(0);
     DWORD gdi = GetGuiResources(m_query, GR_GDIOBJECTS);
     m_osCountsWork = gdi != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
-    std::printf("soak: %s in %s, %d minutes, a %lu-s cycle of steps; GetGuiResources %s\n",
-                options.exeName.c_str(), m_s.folder().c_str(), m_minutes, kCycleMs / 1000,
+    std::printf("soak: %s in %s, %d minutes, a %lu-s cycle of steps; GetGuiResources %s\n", options.exeName.c_str(),
+                m_s.folder().c_str(), m_minutes, kCycleMs / 1000,
                 m_osCountsWork ? "works" : "is not implemented here (Wine): the wrappers' count stands in");
     std::fflush(stdout);
     return true;
@@ -405,10 +416,8 @@ bool Soak::Report() {
     // Removed first, so that its reappearance is this report's.
     DeleteFileW(e2e::Widen(m_s.filePath("soak-report.xls")).c_str());
     e2e::DialogInfo dialog;
-    bool ok = m_s.click(kFileReport, kHandlerLimitMs) &&
-              m_s.waitFileDialog(dialog, 5000, "Export Report File As") &&
-              m_s.fileDialogSave(dialog.hwnd, m_s.filePath("soak-report.xls")) &&
-              m_s.waitFile("soak-report.xls", 5000);
+    bool ok = m_s.click(kFileReport, kHandlerLimitMs) && m_s.waitFileDialog(dialog, 5000, "Export Report File As") &&
+              m_s.fileDialogSave(dialog.hwnd, m_s.filePath("soak-report.xls")) && m_s.waitFile("soak-report.xls", 5000);
     Done("report", ok, m_s.lastError());
     if (!ok && dialog.hwnd && IsWindow(dialog.hwnd)) m_s.fileDialogCancel(dialog.hwnd);
     return ok;
@@ -440,43 +449,39 @@ void Soak::FillStatusBox(ULONGLONG untilTick) {
 
 void Soak::RunStep(const Step& step, ULONGLONG cycleStart) {
     switch (step.act) {
-    case Act::Sample: TakeSample(); break;
-    case Act::Row: ClickRow(step.arg); break;
-    case Act::Click: Click(step.arg); break;
-    case Act::Modules:
-        for (int id : step.arg == 0 ? kXModuleIds : kYModuleIds)
-            if (m_s.visible(id)) Click(id);
-        break;
-    case Act::Trackbar:
-        Done("track bar", m_s.setTrackbar(kTrackBar, step.arg), m_s.lastError());
-        break;
-    case Act::Resize:
-        if (step.arg == 1)
-            Done("resize", m_s.resizeClient(1000, 720), m_s.lastError());
-        else
-            Done("resize", m_s.resizeClient(m_initialClient.right, m_initialClient.bottom), m_s.lastError());
-        Sync();
-        break;
-    case Act::Minimize:
-        Done("minimize", m_s.sysCommand(SC_MINIMIZE), m_s.lastError());
-        Sync();
-        break;
-    case Act::Restore:
-        Done("restore", m_s.sysCommand(SC_RESTORE), m_s.lastError());
-        Sync();
-        break;
-    case Act::Report: Report(); break;
-    case Act::FillStatusBox: FillStatusBox(cycleStart + kWarmUpReportsUntilMs); break;
-    case Act::AutoSaveOn: {
-        const size_t from = m_s.traceCount();
-        if (m_s.checked(kAutoFileSave) == BST_CHECKED) Click(kAutoFileSave);  // left ticked by a late cycle
-        Click(kAutoFileSave);
-        Done("auto-save pass", m_s.waitTrace("usbindexNo =>", 3000, from) >= 0, m_s.lastError());
-        break;
-    }
-    case Act::AutoSaveOff:
-        if (m_s.checked(kAutoFileSave) == BST_CHECKED) Click(kAutoFileSave);
-        break;
+        case Act::Sample: TakeSample(); break;
+        case Act::Row: ClickRow(step.arg); break;
+        case Act::Click: Click(step.arg); break;
+        case Act::Modules:
+            for (int id : step.arg == 0 ? kXModuleIds : kYModuleIds)
+                if (m_s.visible(id)) Click(id);
+            break;
+        case Act::Trackbar: Done("track bar", m_s.setTrackbar(kTrackBar, step.arg), m_s.lastError()); break;
+        case Act::Resize:
+            if (step.arg == 1) Done("resize", m_s.resizeClient(1000, 720), m_s.lastError());
+            else Done("resize", m_s.resizeClient(m_initialClient.right, m_initialClient.bottom), m_s.lastError());
+            Sync();
+            break;
+        case Act::Minimize:
+            Done("minimize", m_s.sysCommand(SC_MINIMIZE), m_s.lastError());
+            Sync();
+            break;
+        case Act::Restore:
+            Done("restore", m_s.sysCommand(SC_RESTORE), m_s.lastError());
+            Sync();
+            break;
+        case Act::Report: Report(); break;
+        case Act::FillStatusBox: FillStatusBox(cycleStart + kWarmUpReportsUntilMs); break;
+        case Act::AutoSaveOn: {
+            const size_t from = m_s.traceCount();
+            if (m_s.checked(kAutoFileSave) == BST_CHECKED) Click(kAutoFileSave);  // left ticked by a late cycle
+            Click(kAutoFileSave);
+            Done("auto-save pass", m_s.waitTrace("usbindexNo =>", 3000, from) >= 0, m_s.lastError());
+            break;
+        }
+        case Act::AutoSaveOff:
+            if (m_s.checked(kAutoFileSave) == BST_CHECKED) Click(kAutoFileSave);
+            break;
     }
 }
 
@@ -512,8 +517,8 @@ void Soak::TakeSample() {
         if (std::sscanf(line.c_str(), "dumps %lld %lld", &p, &m) == 2) packets = p, ms = m;
     }
     if (packets >= 0 && m_lastPacketMs >= 0 && ms > m_lastPacketMs)
-        s.packetsPerSecond = static_cast<double>(packets - m_lastPackets) * 1000.0 /
-                             static_cast<double>(ms - m_lastPacketMs);
+        s.packetsPerSecond =
+            static_cast<double>(packets - m_lastPackets) * 1000.0 / static_cast<double>(ms - m_lastPacketMs);
     if (packets >= 0) m_lastPackets = packets, m_lastPacketMs = ms;
     m_samples.push_back(s);
 }
@@ -533,10 +538,8 @@ void Soak::Finish() {
     std::vector<std::string> lines = m_s.traceLines();
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i].find("at exit") != std::string::npos) exitLine = static_cast<int>(i);
-    if (exitLine < 0)
-        Fail("the program ended without its exit trace (exit code " + std::to_string(code) + ")");
-    else
-        std::printf("soak: exit code %lu; \"%s\"\n", static_cast<unsigned long>(code), lines[exitLine].c_str());
+    if (exitLine < 0) Fail("the program ended without its exit trace (exit code " + std::to_string(code) + ")");
+    else std::printf("soak: exit code %lu; \"%s\"\n", static_cast<unsigned long>(code), lines[exitLine].c_str());
 }
 
 int Soak::Run() {
@@ -580,9 +583,9 @@ void Soak::PrintTable() const {
     for (const Sample& s : m_samples)
         std::printf("%7.1f %9lu %7s %4d %10s %9s %11s %8s %4s %8s %8s %9s\n", s.t,
                     static_cast<unsigned long>(s.slowestAnswer), Number(s.slowestAt, 1).c_str(), s.unanswered,
-                    Number(s.packetsPerSecond, 1).c_str(),
-                    Number(s.workingSetMB, 1).c_str(), Number(s.privateMB, 1).c_str(), Count(s.gdiObjects).c_str(),
-                    Count(s.dcs).c_str(), Count(s.windows).c_str(), Count(s.osGdi).c_str(), Count(s.osUser).c_str());
+                    Number(s.packetsPerSecond, 1).c_str(), Number(s.workingSetMB, 1).c_str(),
+                    Number(s.privateMB, 1).c_str(), Count(s.gdiObjects).c_str(), Count(s.dcs).c_str(),
+                    Count(s.windows).c_str(), Count(s.osGdi).c_str(), Count(s.osUser).c_str());
     std::printf("\nactions (done / skipped):");
     for (const auto& [what, tally] : m_actions) std::printf(" %s %d/%d;", what.c_str(), tally.first, tally.second);
     std::printf("\n");
@@ -632,9 +635,9 @@ int Soak::Verdict() {
             const char* name;
             double Sample::*field;
         };
-        for (const Figure& f : {Figure{"packets/s", &Sample::packetsPerSecond},
-                                Figure{"working set MB", &Sample::workingSetMB},
-                                Figure{"private MB", &Sample::privateMB}}) {
+        for (const Figure& f :
+             {Figure{"packets/s", &Sample::packetsPerSecond}, Figure{"working set MB", &Sample::workingSetMB},
+              Figure{"private MB", &Sample::privateMB}}) {
             const double a = Mean(first, f.field), b = Mean(last, f.field);
             if (a <= 0 || b < 0) {
                 Fail(std::string("no figures for ") + f.name);
@@ -668,8 +671,10 @@ int Soak::Verdict() {
         }
     }
     if (m_failures.empty()) {
-        std::printf("\nPASS: no crash, no hang, every figure of the last window within %.0f %% of the first, "
-                    "objects equal\n", kLimitPercent);
+        std::printf(
+            "\nPASS: no crash, no hang, every figure of the last window within %.0f %% of the first, "
+            "objects equal\n",
+            kLimitPercent);
         return 0;
     }
     std::printf("\nFAIL:\n");

@@ -9,8 +9,7 @@ constexpr std::uint8_t kSentinel[3] = {0x5A, 0x03, 0xA7};
 
 class MemoryBitmap {
 public:
-    MemoryBitmap(int width, int height) : m_width(width), m_height(height)
-    {
+    MemoryBitmap(int width, int height) : m_width(width), m_height(height) {
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
         bmi.bmiHeader.biWidth = width;
@@ -20,17 +19,12 @@ public:
         bmi.bmiHeader.biCompression = BI_RGB;
         m_dc = CreateCompatibleDC(nullptr);
         m_bitmap = CreateDIBSection(m_dc, &bmi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
-        if (m_dc && m_bitmap)
-            m_old = SelectObject(m_dc, m_bitmap);
+        if (m_dc && m_bitmap) m_old = SelectObject(m_dc, m_bitmap);
     }
-    ~MemoryBitmap()
-    {
-        if (m_old)
-            SelectObject(m_dc, m_old);
-        if (m_bitmap)
-            DeleteObject(m_bitmap);
-        if (m_dc)
-            DeleteDC(m_dc);
+    ~MemoryBitmap() {
+        if (m_old) SelectObject(m_dc, m_old);
+        if (m_bitmap) DeleteObject(m_bitmap);
+        if (m_dc) DeleteDC(m_dc);
     }
     MemoryBitmap(const MemoryBitmap&) = delete;
     MemoryBitmap& operator=(const MemoryBitmap&) = delete;
@@ -40,8 +34,7 @@ public:
     size_t stride() const { return (static_cast<size_t>(m_width) * 3 + 3) & ~size_t(3); }
     std::uint8_t* row(int y) const { return m_bits + stride() * y; }
 
-    void fillSentinel()
-    {
+    void fillSentinel() {
         GdiFlush();
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x) {
@@ -51,19 +44,16 @@ public:
                 p[2] = kSentinel[2];
             }
     }
-    bool untouched() const
-    {
+    bool untouched() const {
         GdiFlush();
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x) {
                 const std::uint8_t* p = row(y) + x * 3;
-                if (p[0] != kSentinel[0] || p[1] != kSentinel[1] || p[2] != kSentinel[2])
-                    return false;
+                if (p[0] != kSentinel[0] || p[1] != kSentinel[1] || p[2] != kSentinel[2]) return false;
             }
         return true;
     }
-    void copyTo(Image& out) const
-    {
+    void copyTo(Image& out) const {
         GdiFlush();
         out.width = m_width;
         out.height = m_height;
@@ -88,27 +78,21 @@ private:
 
 }  // namespace
 
-bool CaptureClient(HWND hwnd, Image& out, std::string* how, std::string* error)
-{
+bool CaptureClient(HWND hwnd, Image& out, std::string* how, std::string* error) {
     auto fail = [&](const std::string& message) {
-        if (error)
-            *error = message;
+        if (error) *error = message;
         return false;
     };
     RECT client{};
-    if (!IsWindow(hwnd) || !GetClientRect(hwnd, &client))
-        return fail("no window to capture");
+    if (!IsWindow(hwnd) || !GetClientRect(hwnd, &client)) return fail("no window to capture");
     int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
-        return fail("window has an empty client area (minimized?)");
+    if (width <= 0 || height <= 0) return fail("window has an empty client area (minimized?)");
     MemoryBitmap bitmap(width, height);
-    if (!bitmap.ok())
-        return fail("cannot create a capture bitmap");
+    if (!bitmap.ok()) return fail("cannot create a capture bitmap");
 
     bitmap.fillSentinel();
     if (PrintWindow(hwnd, bitmap.dc(), PW_CLIENTONLY) && !bitmap.untouched()) {
-        if (how)
-            *how = "PrintWindow";
+        if (how) *how = "PrintWindow";
         bitmap.copyTo(out);
         return true;
     }
@@ -123,27 +107,25 @@ bool CaptureClient(HWND hwnd, Image& out, std::string* how, std::string* error)
     bitmap.fillSentinel();
     HDC windowDc = GetDC(hwnd);
     bool copied = windowDc && BitBlt(bitmap.dc(), 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    if (windowDc)
-        ReleaseDC(hwnd, windowDc);
+    if (windowDc) ReleaseDC(hwnd, windowDc);
     if (!copied || bitmap.untouched()) {
         POINT origin{0, 0};
         ClientToScreen(hwnd, &origin);
         HDC screen = GetDC(nullptr);
         copied = screen && BitBlt(bitmap.dc(), 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-        if (screen)
-            ReleaseDC(nullptr, screen);
+        if (screen) ReleaseDC(nullptr, screen);
     }
     if (!copied) {
         char detail[160];
         RECT window{};
         GetWindowRect(hwnd, &window);
-        snprintf(detail, sizeof detail, "BitBlt from the window failed (error %lu, window %ld,%ld-%ld,%ld, screen %dx%d)",
-                 GetLastError(), window.left, window.top, window.right, window.bottom,
-                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        snprintf(detail, sizeof detail,
+                 "BitBlt from the window failed (error %lu, window %ld,%ld-%ld,%ld, screen %dx%d)", GetLastError(),
+                 window.left, window.top, window.right, window.bottom, GetSystemMetrics(SM_CXSCREEN),
+                 GetSystemMetrics(SM_CYSCREEN));
         return fail(detail);
     }
-    if (how)
-        *how = "BitBlt";
+    if (how) *how = "BitBlt";
     bitmap.copyTo(out);
     return true;
 }

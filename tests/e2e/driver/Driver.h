@@ -48,20 +48,20 @@ enum class Library {
 };
 
 struct LaunchOptions {
-    std::string binDir;                  // empty: the driver's own folder
+    std::string binDir;  // empty: the driver's own folder
     std::string exeName = "Lumagrid.exe";
-    std::string copyAs;                  // name of the copy; empty: exeName
+    std::string copyAs;  // name of the copy; empty: exeName
     Library library = Library::Default;
-    std::string libraryFile;             // for Library::Replacement
-    std::string scenarioFile;            // QUORVANE_SIM; unset when both are empty
-    std::string scenarioText;            // written to <folder>\scenario.txt
+    std::string libraryFile;   // for Library::Replacement
+    std::string scenarioFile;  // QUORVANE_SIM; unset when both are empty
+    std::string scenarioText;  // written to <folder>\scenario.txt
     // Session folder to use; empty: a fresh temp folder. A folder that exists
     // already keeps its Lumagrid.ini and is never removed.
     std::string folder;
-    bool keepFolder = false;             // leave the folder on destruction
+    bool keepFolder = false;                               // leave the folder on destruction
     std::vector<std::pair<std::string, std::string>> env;  // further variables
-    std::vector<std::string> args;       // command-line arguments
-    std::string workDir;                 // current folder of the program; empty: the session folder
+    std::vector<std::string> args;                         // command-line arguments
+    std::string workDir;                                   // current folder of the program; empty: the session folder
 };
 
 struct DialogInfo {
@@ -196,7 +196,7 @@ public:
     std::string readFile(const std::string& name) const;  // empty if missing
     // Until the file exists and nobody holds it open for writing.
     bool waitFile(const std::string& name, DWORD timeoutMs);
-    std::vector<std::string> requestLog() const;           // requests.log lines
+    std::vector<std::string> requestLog() const;  // requests.log lines
     std::string iniText() const { return readFile("Lumagrid.ini"); }
     void keepFolder(bool keep) { m_keep = keep; }
 

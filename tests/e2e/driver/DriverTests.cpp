@@ -14,8 +14,7 @@ namespace {
 
 constexpr DWORD kWait = 15000;
 
-LaunchOptions StandinOptions()
-{
+LaunchOptions StandinOptions() {
     LaunchOptions options;
     options.exeName = "LumagridStandin.exe";
     options.library = Library::Replacement;
@@ -24,51 +23,42 @@ LaunchOptions StandinOptions()
 }
 
 // Numbers after `prefix` in the first trace line that contains it.
-std::vector<long> TracedNumbers(Session& s, const std::string& prefix)
-{
+std::vector<long> TracedNumbers(Session& s, const std::string& prefix) {
     int at = s.waitTrace(prefix, kWait);
     std::vector<long> out;
-    if (at < 0)
-        return out;
+    if (at < 0) return out;
     std::istringstream in(s.traceLines()[static_cast<size_t>(at)].substr(prefix.size()));
-    for (long v; in >> v;)
-        out.push_back(v);
+    for (long v; in >> v;) out.push_back(v);
     return out;
 }
 
-bool FolderExists(const std::string& path)
-{
+bool FolderExists(const std::string& path) {
     DWORD attr = GetFileAttributesW(Widen(path).c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::uint32_t Be32(const std::vector<std::uint8_t>& b, size_t at)
-{
-    return (std::uint32_t(b[at]) << 24) | (std::uint32_t(b[at + 1]) << 16) | (std::uint32_t(b[at + 2]) << 8) | b[at + 3];
+std::uint32_t Be32(const std::vector<std::uint8_t>& b, size_t at) {
+    return (std::uint32_t(b[at]) << 24) | (std::uint32_t(b[at + 1]) << 16) | (std::uint32_t(b[at + 2]) << 8) |
+           b[at + 3];
 }
 
 // An independent reader for what the writer produces: checks signature, chunk
 // CRCs, stored-block lengths and the Adler-32, and undoes the row filters.
-bool DecodeStoredPng(const std::vector<std::uint8_t>& png, Image& out, std::string& why)
-{
+bool DecodeStoredPng(const std::vector<std::uint8_t>& png, Image& out, std::string& why) {
     static const std::uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (png.size() < 8 || !std::equal(sig, sig + 8, png.begin()))
-        return why = "signature", false;
+    if (png.size() < 8 || !std::equal(sig, sig + 8, png.begin())) return why = "signature", false;
     std::vector<std::uint8_t> z;
     bool ended = false;
-    for (size_t at = 8; at + 12 <= png.size() && !ended; ) {
+    for (size_t at = 8; at + 12 <= png.size() && !ended;) {
         std::uint32_t len = Be32(png, at);
-        if (at + 12 + len > png.size())
-            return why = "chunk overruns file", false;
+        if (at + 12 + len > png.size()) return why = "chunk overruns file", false;
         std::string type(png.begin() + at + 4, png.begin() + at + 8);
-        if (Crc32(&png[at + 4], len + 4) != Be32(png, at + 8 + len))
-            return why = "CRC of " + type, false;
+        if (Crc32(&png[at + 4], len + 4) != Be32(png, at + 8 + len)) return why = "CRC of " + type, false;
         const std::uint8_t* body = &png[at + 8];
         if (type == "IHDR") {
             out.width = static_cast<int>(Be32(png, at + 8));
             out.height = static_cast<int>(Be32(png, at + 12));
-            if (body[8] != 8 || body[9] != 2)
-                return why = "not 8-bit RGB", false;
+            if (body[8] != 8 || body[9] != 2) return why = "not 8-bit RGB", false;
         } else if (type == "IDAT") {
             z.insert(z.end(), body, body + len);
         } else if (type == "IEND") {
@@ -76,44 +66,36 @@ bool DecodeStoredPng(const std::vector<std::uint8_t>& png, Image& out, std::stri
         }
         at += 12 + len;
     }
-    if (!ended || z.size() < 6 || ((z[0] << 8) | z[1]) % 31 != 0)
-        return why = "zlib header or IEND", false;
+    if (!ended || z.size() < 6 || ((z[0] << 8) | z[1]) % 31 != 0) return why = "zlib header or IEND", false;
     std::vector<std::uint8_t> raw;
     size_t at = 2;
     for (bool last = false; !last;) {
-        if (at + 5 > z.size() || (z[at] & 6) != 0)
-            return why = "not a stored block", false;
+        if (at + 5 > z.size() || (z[at] & 6) != 0) return why = "not a stored block", false;
         last = z[at] & 1;
         unsigned len = z[at + 1] | (z[at + 2] << 8), nlen = z[at + 3] | (z[at + 4] << 8);
-        if ((len ^ 0xFFFF) != nlen || at + 5 + len > z.size())
-            return why = "stored length", false;
+        if ((len ^ 0xFFFF) != nlen || at + 5 + len > z.size()) return why = "stored length", false;
         raw.insert(raw.end(), z.begin() + at + 5, z.begin() + at + 5 + len);
         at += 5 + len;
     }
-    if (at + 4 != z.size() || Adler32(raw.data(), raw.size()) != Be32(z, at))
-        return why = "Adler-32", false;
+    if (at + 4 != z.size() || Adler32(raw.data(), raw.size()) != Be32(z, at)) return why = "Adler-32", false;
     size_t stride = static_cast<size_t>(out.width) * 3;
-    if (raw.size() != (stride + 1) * out.height)
-        return why = "data size", false;
+    if (raw.size() != (stride + 1) * out.height) return why = "data size", false;
     out.rgb.clear();
     for (int y = 0; y < out.height; ++y) {
-        if (raw[y * (stride + 1)] != 0)
-            return why = "row filter", false;
+        if (raw[y * (stride + 1)] != 0) return why = "row filter", false;
         out.rgb.insert(out.rgb.end(), raw.begin() + y * (stride + 1) + 1, raw.begin() + (y + 1) * (stride + 1));
     }
     return true;
 }
 
-std::vector<std::uint8_t> ReadBytes(const std::string& path)
-{
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     std::ifstream file(Widen(path).c_str(), std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
 }  // namespace
 
-TEST(Png, WriterOutputDecodesToTheSamePixelsAcrossSeveralStoredBlocks)
-{
+TEST(Png, WriterOutputDecodesToTheSamePixelsAcrossSeveralStoredBlocks) {
     EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>("123456789"), 9), 0xCBF43926u);
     EXPECT_EQ(Adler32(reinterpret_cast<const std::uint8_t*>("Wikipedia"), 9), 0x11E60398u);
 
@@ -134,8 +116,7 @@ TEST(Png, WriterOutputDecodesToTheSamePixelsAcrossSeveralStoredBlocks)
     EXPECT_TRUE(EncodePng(Image{}).empty());
 }
 
-TEST(Session, StartsInAFolderOfItsOwnWithScenarioLogAndSettings)
-{
+TEST(Session, StartsInAFolderOfItsOwnWithScenarioLogAndSettings) {
     Session s;
     LaunchOptions options = StandinOptions();
     options.scenarioText = "frames 2\nrate 50\n";
@@ -157,8 +138,7 @@ TEST(Session, StartsInAFolderOfItsOwnWithScenarioLogAndSettings)
     EXPECT_NE(other.mainWindow(), s.mainWindow()) << "windows are told apart by process";
 }
 
-TEST(Session, ReadsTextsStatesRectanglesListAndTrackBar)
-{
+TEST(Session, ReadsTextsStatesRectanglesListAndTrackBar) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -175,7 +155,8 @@ TEST(Session, ReadsTextsStatesRectanglesListAndTrackBar)
     std::vector<long> traced = TracedNumbers(s, "stop button at ");
     RECT r{};
     ASSERT_TRUE(s.controlRect(1015, r)) << s.lastError();
-    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right, r.bottom}), traced) << "rectangle in the dialog's client coordinates";
+    EXPECT_EQ((std::vector<long>{r.left, r.top, r.right, r.bottom}), traced)
+        << "rectangle in the dialog's client coordinates";
 
     EXPECT_EQ(s.listCount(1037), 2);
     EXPECT_EQ(s.listText(1037, 0), "FrameA");
@@ -194,8 +175,7 @@ TEST(Session, ReadsTextsStatesRectanglesListAndTrackBar)
     EXPECT_NE(s.lastError().find("4242"), std::string::npos);
 }
 
-TEST(Session, ClicksButtonsRowsAndTheTrackBarAsTheProgramSeesThem)
-{
+TEST(Session, ClicksButtonsRowsAndTheTrackBarAsTheProgramSeesThem) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -230,8 +210,7 @@ TEST(Session, ClicksButtonsRowsAndTheTrackBarAsTheProgramSeesThem)
     EXPECT_GE(s.waitTrace("trackbar code 4 pos 100", kWait, mark), 0) << "the range clamps the position";
 }
 
-TEST(Session, EscClosesTheAboutBoxAndThenTheProgram)
-{
+TEST(Session, EscClosesTheAboutBoxAndThenTheProgram) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -260,8 +239,7 @@ TEST(Session, EscClosesTheAboutBoxAndThenTheProgram)
     EXPECT_GE(s.waitTrace("cancel", 0), 0);
 }
 
-TEST(Session, ReportsTheExitCodeAndCollectsTheLastTraces)
-{
+TEST(Session, ReportsTheExitCodeAndCollectsTheLastTraces) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -273,8 +251,7 @@ TEST(Session, ReportsTheExitCodeAndCollectsTheLastTraces)
     EXPECT_FALSE(s.running());
 }
 
-TEST(Session, MissingLibraryShowsBothBoxesInOrderThenEnds)
-{
+TEST(Session, MissingLibraryShowsBothBoxesInOrderThenEnds) {
     Session s;
     LaunchOptions options = StandinOptions();
     options.library = Library::None;
@@ -300,8 +277,7 @@ TEST(Session, MissingLibraryShowsBothBoxesInOrderThenEnds)
     EXPECT_EQ(s.waitMainWindow(100), nullptr) << "the main window is never shown";
 }
 
-TEST(Session, ResizesTheClientAreaAndCapturesPaintedPixels)
-{
+TEST(Session, ResizesTheClientAreaAndCapturesPaintedPixels) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -337,8 +313,7 @@ TEST(Session, ResizesTheClientAreaAndCapturesPaintedPixels)
     EXPECT_TRUE(decoded.rgb == image.rgb) << "the file holds the captured pixels";
 }
 
-TEST(Session, EndingTheSessionStopsTheProgramAndRemovesOrKeepsTheFolder)
-{
+TEST(Session, EndingTheSessionStopsTheProgramAndRemovesOrKeepsTheFolder) {
     std::string folder;
     HANDLE process = nullptr;
     {
@@ -381,8 +356,7 @@ TEST(Session, EndingTheSessionStopsTheProgramAndRemovesOrKeepsTheFolder)
 // The stand-in's button 1200 opens the Save As dialog as the program's
 // "File Report" does and traces the path it got; the file then holds
 // "standin report".
-TEST(Session, SaveAsTakesABareNameOrAFullPathAndReportsWhatTheDialogRefuses)
-{
+TEST(Session, SaveAsTakesABareNameOrAFullPathAndReportsWhatTheDialogRefuses) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -433,8 +407,7 @@ TEST(Session, SaveAsTakesABareNameOrAFullPathAndReportsWhatTheDialogRefuses)
     EXPECT_EQ(s.lastError(), "not a file dialog");
 }
 
-TEST(Session, ReadsStatusLinesAndKoreanBoxTexts)
-{
+TEST(Session, ReadsStatusLinesAndKoreanBoxTexts) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
     ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
@@ -452,7 +425,7 @@ TEST(Session, ReadsStatusLinesAndKoreanBoxTexts)
     // A box that does not answer is not an empty one.
     s.setMessageTimeout(200);
     PostMessageW(s.control(1018), BM_CLICK, 0, 0);  // blocks the window's thread for a second
-    Sleep(300);                                      // ... once it has taken the click
+    Sleep(300);                                     // ... once it has taken the click
     std::vector<std::string> read = lines;
     EXPECT_FALSE(s.readStatusLines(read));
     EXPECT_TRUE(read.empty());
@@ -476,8 +449,7 @@ TEST(Session, ReadsStatusLinesAndKoreanBoxTexts)
     EXPECT_GE(s.waitTrace("file error box closed", kWait), 0) << s.lastError();
 }
 
-TEST(Session, ReportsWhatItCannotStart)
-{
+TEST(Session, ReportsWhatItCannotStart) {
     Session s;
     LaunchOptions options = StandinOptions();
     options.exeName = "NoSuchProgram.exe";
@@ -492,28 +464,67 @@ TEST(Session, ReportsWhatItCannotStart)
 }
 
 // The command-line front end, itself run as a session: its stdout is the trace.
-TEST(DriveCli, RunsAScriptAndFailsOnAFailedStep)
-{
+TEST(DriveCli, RunsAScriptAndFailsOnAFailedStep) {
     std::string standinLib = OwnExeFolder() + "LumagridStandinLib.dll";
     LaunchOptions options;
     options.exeName = "lumagrid_drive.exe";
     options.library = Library::None;
-    options.args = {"--bin", OwnExeFolder(), "--exe", "LumagridStandin.exe", "--library", standinLib,
-                    "wait-window", "click", "1047", "expect-trace", "clicked 1047 check 1", "click-row", "1",
-                    "expect-trace", "clicked row 1", "expect-text", "1045", "12.5", "rows",
-                    "shot", "cli.png", "click", "1201", "expect-status", u8"정상", "status",
-                    "click", "1200", "wait-file-dialog", "Export Report File As", "file-name", "save-as", "cli.xls",
-                    "expect-file", "cli.xls", "print-file", "cli.xls", "click", "1200", "cancel-file-dialog",
-                    "expect-trace", "cancelled", "esc", "expect-exit", "0"};
+    options.args = {"--bin",
+                    OwnExeFolder(),
+                    "--exe",
+                    "LumagridStandin.exe",
+                    "--library",
+                    standinLib,
+                    "wait-window",
+                    "click",
+                    "1047",
+                    "expect-trace",
+                    "clicked 1047 check 1",
+                    "click-row",
+                    "1",
+                    "expect-trace",
+                    "clicked row 1",
+                    "expect-text",
+                    "1045",
+                    "12.5",
+                    "rows",
+                    "shot",
+                    "cli.png",
+                    "click",
+                    "1201",
+                    "expect-status",
+                    u8"정상",
+                    "status",
+                    "click",
+                    "1200",
+                    "wait-file-dialog",
+                    "Export Report File As",
+                    "file-name",
+                    "save-as",
+                    "cli.xls",
+                    "expect-file",
+                    "cli.xls",
+                    "print-file",
+                    "cli.xls",
+                    "click",
+                    "1200",
+                    "cancel-file-dialog",
+                    "expect-trace",
+                    "cancelled",
+                    "esc",
+                    "expect-exit",
+                    "0"};
     Session s;
     ASSERT_TRUE(s.launch(options)) << s.lastError();
     DWORD code = 99;
     ASSERT_TRUE(s.waitExit(60000, &code)) << s.lastError();
     std::string out;
-    for (auto& line : s.traceLines())
-        out += line + "\n";
+    for (auto& line : s.traceLines()) out += line + "\n";
     EXPECT_EQ(code, 0u) << out;
-    EXPECT_NE(out.find("row 1: \"Frame\xc3\xa9" "B\" X 64 Y 48"), std::string::npos) << out;
+    EXPECT_NE(out.find("row 1: \"Frame\xc3\xa9"
+                       "B\" X 64 Y 48"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("screenshot cli.png ("), std::string::npos) << out;
     EXPECT_FALSE(s.readFile("cli.png").empty()) << "relative paths are relative to the caller's folder";
     EXPECT_NE(out.find(u8"status: Y-Axis 정상\n"), std::string::npos) << out;
@@ -521,8 +532,9 @@ TEST(DriveCli, RunsAScriptAndFailsOnAFailedStep)
     EXPECT_NE(out.find("bytes):\nstandin report\n"), std::string::npos) << out;
 
     Session failing;
-    options.args = {"--bin", OwnExeFolder(), "--exe", "LumagridStandin.exe", "--library", standinLib,
-                    "--timeout", "3000", "wait-window", "expect-trace", "never traced", "click", "1047"};
+    options.args = {"--bin",        OwnExeFolder(), "--exe", "LumagridStandin.exe", "--library",
+                    standinLib,     "--timeout",    "3000",  "wait-window",         "expect-trace",
+                    "never traced", "click",        "1047"};
     ASSERT_TRUE(failing.launch(options)) << failing.lastError();
     ASSERT_TRUE(failing.waitExit(60000, &code)) << failing.lastError();
     EXPECT_EQ(code, 1u);

@@ -5,16 +5,14 @@
 namespace e2e {
 namespace {
 
-void PutBe32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
+void PutBe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 24));
     out.push_back(static_cast<std::uint8_t>(v >> 16));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
     out.push_back(static_cast<std::uint8_t>(v));
 }
 
-void PutChunk(std::vector<std::uint8_t>& out, const char type[4], const std::vector<std::uint8_t>& body)
-{
+void PutChunk(std::vector<std::uint8_t>& out, const char type[4], const std::vector<std::uint8_t>& body) {
     PutBe32(out, static_cast<std::uint32_t>(body.size()));
     std::size_t typeAt = out.size();
     out.insert(out.end(), type, type + 4);
@@ -25,34 +23,28 @@ void PutChunk(std::vector<std::uint8_t>& out, const char type[4], const std::vec
 
 }  // namespace
 
-std::uint32_t Image::pixel(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= width || y >= height)
-        return 0xFFFFFFFFu;
+std::uint32_t Image::pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
     const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
     return (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc)
-{
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
     static const auto table = [] {
         std::vector<std::uint32_t> t(256);
         for (std::uint32_t n = 0; n < 256; ++n) {
             std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[n] = c;
         }
         return t;
     }();
     crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
-std::uint32_t Adler32(const std::uint8_t* data, std::size_t size, std::uint32_t adler)
-{
+std::uint32_t Adler32(const std::uint8_t* data, std::size_t size, std::uint32_t adler) {
     std::uint32_t a = adler & 0xFFFF, b = adler >> 16;
     for (std::size_t i = 0; i < size; ++i) {
         a = (a + data[i]) % 65521u;
@@ -61,10 +53,8 @@ std::uint32_t Adler32(const std::uint8_t* data, std::size_t size, std::uint32_t 
     return (b << 16) | a;
 }
 
-std::vector<std::uint8_t> EncodePng(const Image& image)
-{
-    if (image.empty() || image.rgb.size() != static_cast<std::size_t>(image.width) * image.height * 3)
-        return {};
+std::vector<std::uint8_t> EncodePng(const Image& image) {
+    if (image.empty() || image.rgb.size() != static_cast<std::size_t>(image.width) * image.height * 3) return {};
 
     // Raw scanlines, each led by filter type 0 (none).
     const std::size_t stride = static_cast<std::size_t>(image.width) * 3;

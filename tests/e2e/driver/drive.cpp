@@ -50,23 +50,25 @@ const char* const kUsage =
 constexpr int kDeviceList = 1037;
 constexpr int kTrackBar = 1010;
 
-bool IsStep(const std::string& word)
-{
-    static const char* const steps[] = {"wait-window", "click", "click-row", "trackbar", "wait", "expect-trace",
-                                        "expect-text", "expect-box", "ok", "text", "state", "rows", "sys-about",
-                                        "sys", "esc", "close", "resize", "shot", "wait-exit", "expect-exit",
-                                        "print-trace", "print-log", "print-ini", "wait-file-dialog", "file-name",
-                                        "save-as", "cancel-file-dialog", "status", "expect-status", "expect-file",
+bool IsStep(const std::string& word) {
+    static const char* const steps[] = {"wait-window", "click",         "click-row",
+                                        "trackbar",    "wait",          "expect-trace",
+                                        "expect-text", "expect-box",    "ok",
+                                        "text",        "state",         "rows",
+                                        "sys-about",   "sys",           "esc",
+                                        "close",       "resize",        "shot",
+                                        "wait-exit",   "expect-exit",   "print-trace",
+                                        "print-log",   "print-ini",     "wait-file-dialog",
+                                        "file-name",   "save-as",       "cancel-file-dialog",
+                                        "status",      "expect-status", "expect-file",
                                         "print-file"};
     for (const char* step : steps)
-        if (word == step)
-            return true;
+        if (word == step) return true;
     return false;
 }
 
 // Text as it is; anything with control bytes (a worksheet) as a hex dump.
-void PrintFile(const std::string& bytes)
-{
+void PrintFile(const std::string& bytes) {
     bool text = std::all_of(bytes.begin(), bytes.end(), [](char c) {
         return static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n' || c == '\t';
     });
@@ -74,8 +76,7 @@ void PrintFile(const std::string& bytes)
         // stdout turns '\n' into CR LF itself.
         std::string lines;
         for (size_t i = 0; i < bytes.size(); ++i)
-            if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
-                lines += bytes[i];
+            if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) lines += bytes[i];
         std::printf("%s%s", lines.c_str(), lines.empty() || lines.back() == '\n' ? "" : "\n");
         return;
     }
@@ -95,8 +96,7 @@ void PrintFile(const std::string& bytes)
     }
 }
 
-bool ParseInt(const std::string& text, long& out)
-{
+bool ParseInt(const std::string& text, long& out) {
     char* end = nullptr;
     out = std::strtol(text.c_str(), &end, 0);
     return !text.empty() && end && *end == '\0';
@@ -107,12 +107,10 @@ public:
     Runner(e2e::Session& session, DWORD timeout) : m_s(session), m_timeout(timeout) {}
 
     // Runs the step at args[i], advancing i past its operands.
-    bool run(const std::vector<std::string>& args, size_t& i)
-    {
+    bool run(const std::vector<std::string>& args, size_t& i) {
         const std::string step = args[i++];
         auto operand = [&](std::string& out) {
-            if (i >= args.size())
-                return false;
+            if (i >= args.size()) return false;
             out = args[i++];
             return true;
         };
@@ -123,8 +121,7 @@ public:
         long a = 0, b = 0;
         std::string text, text2;
 
-        if (step == "wait-window")
-            return report(step, m_s.waitMainWindow(m_timeout) != nullptr);
+        if (step == "wait-window") return report(step, m_s.waitMainWindow(m_timeout) != nullptr);
         if (step == "click")
             return need(number(a), step) && report(step + " " + std::to_string(a), m_s.click(static_cast<int>(a)));
         if (step == "click-row")
@@ -134,33 +131,27 @@ public:
             return need(number(a), step) &&
                    report(step + " " + std::to_string(a), m_s.setTrackbar(kTrackBar, static_cast<int>(a)));
         if (step == "wait") {
-            if (!need(number(a) && a >= 0, step))
-                return false;
+            if (!need(number(a) && a >= 0, step)) return false;
             Sleep(static_cast<DWORD>(a));
             return report(step + " " + std::to_string(a), true);
         }
         if (step == "expect-trace") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             int at = m_s.waitTrace(text, m_timeout);
             return report(step + " \"" + text + "\"" + (at >= 0 ? " (line " + std::to_string(at + 1) + ")" : ""),
                           at >= 0);
         }
         if (step == "expect-text") {
-            if (!need(number(a) && operand(text), step))
-                return false;
+            if (!need(number(a) && operand(text), step)) return false;
             std::string actual = m_s.text(static_cast<int>(a));
             bool ok = actual == text && m_s.control(static_cast<int>(a));
-            if (!ok && m_s.control(static_cast<int>(a)))
-                m_fail = "text is \"" + actual + "\"";
+            if (!ok && m_s.control(static_cast<int>(a))) m_fail = "text is \"" + actual + "\"";
             return report(step + " " + std::to_string(a), ok);
         }
         if (step == "expect-box") {
-            if (!need(operand(text) && operand(text2), step))
-                return false;
+            if (!need(operand(text) && operand(text2), step)) return false;
             e2e::DialogInfo box;
-            if (!m_s.waitDialog(box, m_timeout))
-                return report(step, false);
+            if (!m_s.waitDialog(box, m_timeout)) return report(step, false);
             std::printf("box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
             if (box.caption != text || box.text != text2) {
                 m_fail = "expected \"" + text + "\": " + text2;
@@ -170,23 +161,19 @@ public:
         }
         if (step == "ok") {
             e2e::DialogInfo box;
-            if (!m_s.waitDialog(box, m_timeout))
-                return report(step, false);
+            if (!m_s.waitDialog(box, m_timeout)) return report(step, false);
             std::printf("box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
             return report(step, m_s.pressButton(box.hwnd) && m_s.waitWindowGone(box.hwnd, m_timeout));
         }
         if (step == "text") {
-            if (!need(number(a), step))
-                return false;
+            if (!need(number(a), step)) return false;
             std::string value = m_s.text(static_cast<int>(a));
             bool ok = m_s.control(static_cast<int>(a)) != nullptr;
-            if (ok)
-                std::printf("text %ld: \"%s\"\n", a, value.c_str());
+            if (ok) std::printf("text %ld: \"%s\"\n", a, value.c_str());
             return report(step + " " + std::to_string(a), ok);
         }
         if (step == "state") {
-            if (!need(number(a), step))
-                return false;
+            if (!need(number(a), step)) return false;
             int id = static_cast<int>(a);
             RECT r{};
             bool ok = m_s.controlRect(id, r);
@@ -202,21 +189,18 @@ public:
                             m_s.listText(kDeviceList, row, 1).c_str(), m_s.listText(kDeviceList, row, 2).c_str());
             return report(step + " (" + std::to_string(count) + ")", count >= 0);
         }
-        if (step == "sys-about")
-            return report(step, m_s.sysCommand(0x0010));
+        if (step == "sys-about") return report(step, m_s.sysCommand(0x0010));
         if (step == "sys")
-            return need(number(a), step) && report(step + " " + std::to_string(a), m_s.sysCommand(static_cast<WPARAM>(a)));
-        if (step == "esc")
-            return report(step, m_s.escape());
-        if (step == "close")
-            return report(step, m_s.close());
+            return need(number(a), step) &&
+                   report(step + " " + std::to_string(a), m_s.sysCommand(static_cast<WPARAM>(a)));
+        if (step == "esc") return report(step, m_s.escape());
+        if (step == "close") return report(step, m_s.close());
         if (step == "resize")
             return need(number(a) && number(b), step) &&
                    report(step + " " + std::to_string(a) + " " + std::to_string(b),
                           m_s.resizeClient(static_cast<int>(a), static_cast<int>(b)));
         if (step == "shot") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             e2e::Image image;
             bool ok = m_s.screenshot(text, &image);
             if (ok)
@@ -225,24 +209,20 @@ public:
             return report(step, ok);
         }
         if (step == "wait-exit" || step == "expect-exit") {
-            if (step == "expect-exit" && !need(number(a), step))
-                return false;
+            if (step == "expect-exit" && !need(number(a), step)) return false;
             DWORD code = 0;
-            if (!m_s.waitExit(m_timeout, &code))
-                return report(step, false);
+            if (!m_s.waitExit(m_timeout, &code)) return report(step, false);
             std::printf("exit code %lu\n", static_cast<unsigned long>(code));
             if (step == "expect-exit" && code != static_cast<DWORD>(a))
                 m_fail = "expected exit code " + std::to_string(a);
             return report(step, step == "wait-exit" || code == static_cast<DWORD>(a));
         }
         if (step == "print-trace") {
-            for (auto& line : m_s.traceLines())
-                std::printf("trace: %s\n", line.c_str());
+            for (auto& line : m_s.traceLines()) std::printf("trace: %s\n", line.c_str());
             return true;
         }
         if (step == "print-log") {
-            for (auto& line : m_s.requestLog())
-                std::printf("log: %s\n", line.c_str());
+            for (auto& line : m_s.requestLog()) std::printf("log: %s\n", line.c_str());
             return true;
         }
         if (step == "print-ini") {
@@ -250,26 +230,22 @@ public:
             return true;
         }
         if (step == "wait-file-dialog") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             e2e::DialogInfo dialog;
             bool ok = m_s.waitFileDialog(dialog, m_timeout, text);
-            if (ok)
-                m_fileDialog = dialog.hwnd;
+            if (ok) m_fileDialog = dialog.hwnd;
             return report(step + " \"" + text + "\"", ok);
         }
         if (step == "file-name") {
             HWND dialog = fileDialog();
-            if (!dialog)
-                return report(step, false);
+            if (!dialog) return report(step, false);
             std::string name = m_s.fileDialogName(dialog);
             std::string folder = m_s.fileDialogFolder(dialog);
             std::printf("file name: \"%s\" in %s\n", name.c_str(), folder.c_str());
             return report(step, !folder.empty());
         }
         if (step == "save-as") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             HWND dialog = fileDialog();
             return report(step + " " + text, dialog && m_s.fileDialogSave(dialog, e2e::WindowsPath(text), m_timeout));
         }
@@ -280,26 +256,22 @@ public:
         if (step == "status") {
             std::vector<std::string> lines;
             const bool read = m_s.readStatusLines(lines);
-            for (auto& line : lines)
-                std::printf("status: %s\n", line.c_str());
+            for (auto& line : lines) std::printf("status: %s\n", line.c_str());
             return report(step + " (" + std::to_string(lines.size()) + " lines)", read);
         }
         if (step == "expect-status") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             int at = m_s.waitStatusLine(text, m_timeout);
-            return report(step + " \"" + text + "\"" + (at >= 0 ? " (line " + std::to_string(at + 1) + ")" : ""), at >= 0);
+            return report(step + " \"" + text + "\"" + (at >= 0 ? " (line " + std::to_string(at + 1) + ")" : ""),
+                          at >= 0);
         }
         if (step == "expect-file") {
-            if (!need(operand(text), step))
-                return false;
+            if (!need(operand(text), step)) return false;
             return report(step + " " + text, m_s.waitFile(text, m_timeout));
         }
         if (step == "print-file") {
-            if (!need(operand(text), step))
-                return false;
-            if (!m_s.waitFile(text, 0))
-                return report(step + " " + text, false);
+            if (!need(operand(text), step)) return false;
+            if (!m_s.waitFile(text, 0)) return report(step + " " + text, false);
             std::string bytes = m_s.readFile(text);
             std::printf("file %s (%zu bytes):\n", m_s.filePath(text).c_str(), bytes.size());
             PrintFile(bytes);
@@ -311,17 +283,14 @@ public:
 
 private:
     // The dialog of the last wait-file-dialog while it is open, else any.
-    HWND fileDialog()
-    {
-        if (m_fileDialog && IsWindow(m_fileDialog) && IsWindowVisible(m_fileDialog))
-            return m_fileDialog;
+    HWND fileDialog() {
+        if (m_fileDialog && IsWindow(m_fileDialog) && IsWindowVisible(m_fileDialog)) return m_fileDialog;
         e2e::DialogInfo dialog;
         m_fileDialog = m_s.waitFileDialog(dialog, m_timeout) ? dialog.hwnd : nullptr;
         return m_fileDialog;
     }
 
-    bool need(bool ok, const std::string& step)
-    {
+    bool need(bool ok, const std::string& step) {
         if (!ok) {
             m_fail = "missing or bad operand";
             report(step, false);
@@ -329,8 +298,7 @@ private:
         return ok;
     }
 
-    bool report(const std::string& what, bool ok)
-    {
+    bool report(const std::string& what, bool ok) {
         if (ok) {
             std::printf("ok: %s\n", what.c_str());
         } else {
@@ -350,14 +318,12 @@ private:
 
 }  // namespace
 
-int main()
-{
+int main() {
     // Arguments in UTF-8 whatever the console code page.
     int wargc = 0;
     LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
     std::vector<std::string> args;
-    for (int i = 1; i < wargc; ++i)
-        args.push_back(e2e::Narrow(wargv[i]));
+    for (int i = 1; i < wargc; ++i) args.push_back(e2e::Narrow(wargv[i]));
     LocalFree(wargv);
 
     e2e::LaunchOptions options;
@@ -374,8 +340,7 @@ int main()
             options.library = e2e::Library::None;
         } else if (opt == "--keep") {
             options.keepFolder = true;
-            if (hasValue && !IsStep(args[i + 1]) && args[i + 1].rfind("--", 0) != 0)
-                options.folder = args[++i];
+            if (hasValue && !IsStep(args[i + 1]) && args[i + 1].rfind("--", 0) != 0) options.folder = args[++i];
         } else if (opt.rfind("--keep=", 0) == 0) {
             options.keepFolder = true;
             options.folder = opt.substr(7);
@@ -415,12 +380,9 @@ int main()
                 static_cast<unsigned long>(session.processId()));
     Runner runner(session, timeout);
     bool ok = true;
-    while (ok && i < args.size())
-        ok = runner.run(args, i);
-    if (session.running())
-        std::printf("program still running; stopping it\n");
-    if (options.keepFolder)
-        std::printf("kept %s\n", session.folder().c_str());
+    while (ok && i < args.size()) ok = runner.run(args, i);
+    if (session.running()) std::printf("program still running; stopping it\n");
+    if (options.keepFolder) std::printf("kept %s\n", session.folder().c_str());
     std::fflush(stdout);
     return ok ? 0 : 1;
 }

@@ -87,40 +87,42 @@ TEST(CheckTool, SoundFramePassesAndDeadPartsAreNamedAsLedOrReceiver) {
 
 TEST(CheckTool, IncompleteChecksAndBadCommandLinesAreNeverAPass) {
     // Only a service device: nothing the device list would show.
-    CheckRun none = RunCheck(std::string(kFrameHeader) +
-                            "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
-                        {}, true);
+    CheckRun none = RunCheck(
+        std::string(kFrameHeader) + "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n", {},
+        true);
     EXPECT_EQ(none.exitCode, 2u) << none.output;
     EXPECT_NE(none.output.find("no frame connected"), std::string::npos) << none.output;
     EXPECT_NE(none.json.find("\"frames\": []"), std::string::npos) << none.json;
 
     // The first frame leaves during its check; the second is still checked.
-    CheckRun left = RunCheck(std::string(kFrameHeader) +
-                            "at = 400 disconnect 1\n"
-                            "[frame]\nname = Leaving\nusbindex = 1\nx_cells = 16\ny_cells = 8\nx_tilts = 2\nrate = 20\n"
-                            "[frame]\nname = Staying\nusbindex = 2\nx_cells = 16\ny_cells = 8\n",
-                        {});
+    CheckRun left =
+        RunCheck(std::string(kFrameHeader) +
+                     "at = 400 disconnect 1\n"
+                     "[frame]\nname = Leaving\nusbindex = 1\nx_cells = 16\ny_cells = 8\nx_tilts = 2\nrate = 20\n"
+                     "[frame]\nname = Staying\nusbindex = 2\nx_cells = 16\ny_cells = 8\n",
+                 {});
     EXPECT_EQ(left.exitCode, 2u) << left.output;
     EXPECT_NE(left.output.find("the frame left during its check"), std::string::npos) << left.output;
     EXPECT_NE(left.output.find("Frame \"Staying\"  usbindexNo 2"), std::string::npos) << left.output;
 
     // A frame whose records both fail, as they would fail a click in the scope.
     CheckRun records = RunCheck(std::string(kFrameHeader) +
-                               "[frame]\nname = Mute records\nusbindex = 5\nx_cells = 8\ny_cells = 8\n"
-                               "info_st = fail\nsysinfo = fail\n",
-                           {});
+                                    "[frame]\nname = Mute records\nusbindex = 5\nx_cells = 8\ny_cells = 8\n"
+                                    "info_st = fail\nsysinfo = fail\n",
+                                {});
     EXPECT_EQ(records.exitCode, 2u) << records.output;
     EXPECT_NE(records.output.find("neither getDeviceInfoST nor getSysInfo"), std::string::npos) << records.output;
 
     // A frame that never sends: an error after the time limit, not a pass.
     CheckRun silent = RunCheck("rate = 0.1\n[frame]\nname = Mute\nusbindex = 3\nx_cells = 8\ny_cells = 8\n",
-                          {"--timeout", "1", "--settle=0", "--packets", "2"});
+                               {"--timeout", "1", "--settle=0", "--packets", "2"});
     EXPECT_EQ(silent.exitCode, 2u) << silent.output;
     EXPECT_NE(silent.output.find("ERROR"), std::string::npos) << silent.output;
 
     // A result that cannot be written: named with the cause, and never exit code 0.
-    CheckRun unwritten = RunCheck(std::string(kFrameHeader) + "[frame]\nname = Fine\nusbindex = 2\nx_cells = 8\ny_cells = 8\n",
-                                  {"--json", "no-such-folder\\check.json"});
+    CheckRun unwritten =
+        RunCheck(std::string(kFrameHeader) + "[frame]\nname = Fine\nusbindex = 2\nx_cells = 8\ny_cells = 8\n",
+                 {"--json", "no-such-folder\\check.json"});
     EXPECT_EQ(unwritten.exitCode, 2u) << unwritten.output;
     EXPECT_NE(unwritten.output.find("cannot write no-such-folder\\check.json"), std::string::npos) << unwritten.output;
 
@@ -142,10 +144,12 @@ TEST(CheckTool, TrendFlagsTheFadingReceiverAndNamesATableItCannotRead) {
         for (int r = 0; r < 4; ++r) x[r] += "\t" + std::to_string(r == 1 ? fading : 4000);
         avr += "\t" + std::to_string((12000 + fading) / 4);
     }
-    const std::string table = dates + "\r\n" + x[0] + "\r\n" + x[1] + "\r\n" + x[2] + "\r\n" + x[3] + "\r\n" + avr + "\r\n";
+    const std::string table =
+        dates + "\r\n" + x[0] + "\r\n" + x[1] + "\r\n" + x[2] + "\r\n" + x[3] + "\r\n" + avr + "\r\n";
 
     const std::string folder = MakeFolder("lumagrid-trend");
-    HANDLE h = ::CreateFileA((folder + "\\Bench A_1.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h =
+        ::CreateFileA((folder + "\\Bench A_1.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     ::WriteFile(h, table.data(), static_cast<DWORD>(table.size()), &written, nullptr);
     ::CloseHandle(h);
@@ -229,8 +233,8 @@ TEST(CheckTool, RecordingOfAFaultyFrameReplaysToTheSameDiagnosis) {
                              "x_module_cells = 16\nx_tilts = 3 5\ny_tilts = 2\nnoise = 2\n"
                              "dead_led_x = 20\ndead_x = 30\n";
     const std::string folder = MakeFolder("lumagrid-replay");
-    CheckRun recorded = RunCheck(live, {"record", "--frame", "Site 12", "--seconds", "3", "--modes", "maximal",
-                                        "site.lgrec"}, false, folder);
+    CheckRun recorded = RunCheck(
+        live, {"record", "--frame", "Site 12", "--seconds", "3", "--modes", "maximal", "site.lgrec"}, false, folder);
     EXPECT_EQ(recorded.exitCode, 0u) << recorded.output;
     EXPECT_NE(recorded.output.find("recorded "), std::string::npos) << recorded.output;
 
@@ -248,7 +252,8 @@ TEST(CheckTool, RecordingOfAFaultyFrameReplaysToTheSameDiagnosis) {
 // with and without --strict, a frame that leaves while another is checked, a
 // run that checked nothing in the log.
 TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
-    const std::string three = std::string(kFrameHeader) + "[frame]\nname = Three\nusbindex = 3\nx_cells = 16\ny_cells = 8\n";
+    const std::string three =
+        std::string(kFrameHeader) + "[frame]\nname = Three\nusbindex = 3\nx_cells = 16\ny_cells = 8\n";
     const std::string mute = std::string(kFrameHeader) +
                              "[frame]\nname = No geometry\nusbindex = 4\nx_cells = 16\ny_cells = 8\nsysinfo = fail\n";
     struct Case {
@@ -261,37 +266,76 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
         std::vector<std::string> json;    // each must appear in the JSON
     };
     const Case cases[] = {
-        {"unplugged second frame", three, {"--frame", "3", "--frame", "7"}, nullptr, 2,
+        {"unplugged second frame",
+         three,
+         {"--frame", "3", "--frame", "7"},
+         nullptr,
+         2,
          {"Frame \"7\"  not listed", "error: no listed frame matches --frame 7", "Frame \"Three\"  usbindexNo 3"},
          {"\"name\": \"7\",\n      \"usbindexNo\": null,\n      \"verdict\": \"error\",\n"
           "      \"error\": \"no listed frame matches --frame 7\""}},
         {"threshold abc", three, {}, "abc", 64, {"[SETTING] MIN_ADC_O_PER=abc is not a whole number from 1 to 99"}, {}},
         {"threshold 0", three, {}, "0", 64, {"Lumagrid.ini: [SETTING] MIN_ADC_O_PER=0 is not"}, {}},
         {"threshold 300", three, {}, "300", 64, {"MIN_ADC_O_PER=300 is not"}, {}},
-        {"threshold -5 for the trend's default", three, {"trend", "none.txt"}, "-5", 64, {"MIN_ADC_O_PER=-5 is not"}, {}},
+        {"threshold -5 for the trend's default",
+         three,
+         {"trend", "none.txt"},
+         "-5",
+         64,
+         {"MIN_ADC_O_PER=-5 is not"},
+         {}},
         {"trend with --threshold", three, {"trend", "none.txt", "--threshold", "40"}, "abc", 2, {"none.txt"}, {}},
         {"threshold 40", three, {}, "40", 0, {"  PASS"}, {"\"threshold\": 40"}},
-        {"reduced", mute, {}, nullptr, 0, {"  reduced: getSysInfo failed; no modules and tilts known, OT only", "  PASS"},
+        {"reduced",
+         mute,
+         {},
+         nullptr,
+         0,
+         {"  reduced: getSysInfo failed; no modules and tilts known, OT only", "  PASS"},
          {"\"reduced\": \"getSysInfo failed; no modules and tilts known, OT only\""}},
         {"reduced with --strict", mute, {"--strict"}, nullptr, 2, {"a reduced check with --strict", "  ERROR"}, {}},
         // One grammar for the three commands: -h, a repeated option, "--".
         {"check -h", three, {"-h", "--packets", "0"}, nullptr, 0, {"usage: LumagridCheck.exe [options]"}, {}},
         {"record -h", three, {"record", "-h"}, nullptr, 0, {"usage: LumagridCheck.exe record --frame F"}, {}},
         {"trend -h with a bad setting", three, {"trend", "-h"}, "abc", 0, {"usage: LumagridCheck trend"}, {}},
-        {"check option twice", three, {"--wait", "3", "--wait=3"}, nullptr, 64,
-         {"LumagridCheck: --wait is given twice", "usage: LumagridCheck.exe [options]"}, {}},
-        {"record option twice", three, {"record", "--frame", "3", "--seconds", "1", "--frame", "3", "x.lgrec"}, nullptr,
-         64, {"LumagridCheck record: --frame is given twice", "usage: LumagridCheck.exe record"}, {}},
-        {"trend option twice", three, {"trend", "none.txt", "--days", "3", "--days", "4"}, nullptr, 64,
-         {"trend: --days is given twice", "usage: LumagridCheck trend"}, {}},
-        {"trend table after --", three, {"trend", "--threshold", "40", "--", "--days"}, nullptr, 2,
-         {"trend: cannot read --days"}, {}},
+        {"check option twice",
+         three,
+         {"--wait", "3", "--wait=3"},
+         nullptr,
+         64,
+         {"LumagridCheck: --wait is given twice", "usage: LumagridCheck.exe [options]"},
+         {}},
+        {"record option twice",
+         three,
+         {"record", "--frame", "3", "--seconds", "1", "--frame", "3", "x.lgrec"},
+         nullptr,
+         64,
+         {"LumagridCheck record: --frame is given twice", "usage: LumagridCheck.exe record"},
+         {}},
+        {"trend option twice",
+         three,
+         {"trend", "none.txt", "--days", "3", "--days", "4"},
+         nullptr,
+         64,
+         {"trend: --days is given twice", "usage: LumagridCheck trend"},
+         {}},
+        {"trend table after --",
+         three,
+         {"trend", "--threshold", "40", "--", "--days"},
+         nullptr,
+         2,
+         {"trend: cannot read --days"},
+         {}},
         // The second frame leaves while the first is checked: no 5-s wait for it.
         {"left while another is checked",
-         std::string(kFrameHeader) + "at = 300 disconnect 2\n"
+         std::string(kFrameHeader) +
+             "at = 300 disconnect 2\n"
              "[frame]\nname = Checked\nusbindex = 1\nx_cells = 16\ny_cells = 8\nx_tilts = 2\nrate = 20\n"
              "[frame]\nname = Leaving\nusbindex = 2\nx_cells = 16\ny_cells = 8\n",
-         {}, nullptr, 2, {"Frame \"Leaving\"  usbindexNo 2", "error: the frame left before its check"},
+         {},
+         nullptr,
+         2,
+         {"Frame \"Leaving\"  usbindexNo 2", "error: the frame left before its check"},
          {"\"error\": \"the frame left before its check\""}},
     };
     for (const Case& c : cases) {
@@ -308,21 +352,23 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
         const bool bFiles = c.args.empty() || (c.args[0] != "trend" && c.args[0] != "record");
         CheckRun run = RunCheck(c.scenario, c.args, bFiles, folder);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
-        for (const std::string& text : c.output) EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;
-        for (const std::string& text : c.json) EXPECT_NE(run.json.find(text), std::string::npos) << text << "\n" << run.json;
+        for (const std::string& text : c.output)
+            EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;
+        for (const std::string& text : c.json)
+            EXPECT_NE(run.json.find(text), std::string::npos) << text << "\n" << run.json;
         EXPECT_EQ(run.output.find("no packet within"), std::string::npos) << run.output;
         e2e::RemoveFolder(folder);
     }
 
     // A run that checked nothing still leaves its line in the station's log.
     const std::string folder = MakeFolder("lumagrid-runlog");
-    CheckRun none = RunCheck(std::string(kFrameHeader) +
-                                 "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
-                             {"--log", "checks.csv"}, false, folder);
+    CheckRun none = RunCheck(
+        std::string(kFrameHeader) + "[frame]\nname = Service\ntype = 2\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
+        {"--log", "checks.csv"}, false, folder);
     EXPECT_EQ(none.exitCode, 2u) << none.output;
     std::string log;
-    HANDLE h = ::CreateFileA((folder + "\\checks.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+    HANDLE h = ::CreateFileA((folder + "\\checks.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
     char buffer[512];
     DWORD read = 0;
     if (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &read, nullptr)) log.assign(buffer, read);
@@ -335,16 +381,17 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
 // the tilted requests got no packet in their share, far shorter than
 // --timeout. Each is named, the exit code says so, and the file still plays.
 TEST(CheckTool, RecordNamesEveryRequestThatGotNoPacket) {
-    const std::string live = std::string(kFrameHeader) +
-                             "[frame]\nname = Site 3\nusbindex = 3\nx_cells = 16\ny_cells = 8\nx_tilts = 2\n";
+    const std::string live =
+        std::string(kFrameHeader) + "[frame]\nname = Site 3\nusbindex = 3\nx_cells = 16\ny_cells = 8\nx_tilts = 2\n";
     const std::string folder = MakeFolder("lumagrid-record");
-    CheckRun ot = RunCheck(live, {"record", "--frame", "3", "--seconds", "1", "--axes", "OT", "--modes", "maximal",
-                                  "ot.lgrec"}, false, folder);
+    CheckRun ot =
+        RunCheck(live, {"record", "--frame", "3", "--seconds", "1", "--axes", "OT", "--modes", "maximal", "ot.lgrec"},
+                 false, folder);
     EXPECT_EQ(ot.exitCode, 0u) << ot.output;
 
-    CheckRun partial = RunCheck("[frame]\nrecording = ot.lgrec\n",
-                                {"record", "--frame", "3", "--seconds", "2", "--modes", "maximal", "all.lgrec"}, false,
-                                folder);
+    CheckRun partial =
+        RunCheck("[frame]\nrecording = ot.lgrec\n",
+                 {"record", "--frame", "3", "--seconds", "2", "--modes", "maximal", "all.lgrec"}, false, folder);
     EXPECT_EQ(partial.exitCode, 2u) << partial.output;
     EXPECT_EQ(partial.output.find("request 0x05: no packet"), std::string::npos) << partial.output;
     EXPECT_NE(partial.output.find("request 0x15: no packet in its"), std::string::npos) << partial.output;
@@ -374,8 +421,8 @@ TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
     // Under Wine, drive Z: is the Unix root: a second route to the same file.
     std::string unixSpelling;
     using UnixName = char*(CDECL*)(LPCWSTR);
-    if (auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")))) {
+    if (auto unixName = reinterpret_cast<UnixName>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")))) {
         const std::wstring wide(folder.begin(), folder.end());
         if (char* p = unixName((wide + L"\\t_1.txt").c_str())) {
             unixSpelling = std::string("Z:") + p;
@@ -384,8 +431,8 @@ TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
     }
     struct Case {
         std::vector<std::string> args;
-        std::string sim;     // QUORVANE_SIM, in the folder; empty: none
-        std::string kept;    // the file that must keep its bytes
+        std::string sim;   // QUORVANE_SIM, in the folder; empty: none
+        std::string kept;  // the file that must keep its bytes
         const char* inErr;
     } cases[] = {
         {{"--json", "r.out", "--junit", "r.out"}, "", "", "--json and --junit name the same file (r.out)"},
@@ -395,13 +442,18 @@ TEST(CheckTool, OutputsThatNameOneFileAreRefusedAndTheFileKept) {
         {{"trend", "t_1.txt", "--svg", "T_1.TXT"}, "", "t_1.txt", "--svg T_1.TXT is also a table"},
         {{"trend", "t_1.txt", "--csv", forward + "/t_1.txt"}, "", "t_1.txt", "is also a table"},
         {{"trend", "t_1.txt", "--csv", "r.csv", "--svg", "R.CSV"}, "", "", "--csv and --svg name the same file"},
-        {{"record", "--frame", "1", "--seconds", "1", ".\\SITE.LGREC"}, "site.lgrec", "site.lgrec",
+        {{"record", "--frame", "1", "--seconds", "1", ".\\SITE.LGREC"},
+         "site.lgrec",
+         "site.lgrec",
          "is the recording the library plays"},
-        {{"record", "--frame", "1", "--seconds", "1", "site.lgrec"}, "bench.scn", "site.lgrec",
+        {{"record", "--frame", "1", "--seconds", "1", "site.lgrec"},
+         "bench.scn",
+         "site.lgrec",
          "is the recording the library plays"},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
-    if (!unixSpelling.empty()) all.push_back({{"trend", "t_1.txt", "--csv", unixSpelling}, "", "t_1.txt", "is also a table"});
+    if (!unixSpelling.empty())
+        all.push_back({{"trend", "t_1.txt", "--csv", unixSpelling}, "", "t_1.txt", "is also a table"});
     for (const Case& c : all) {
         put("t_1.txt", kTable);
         put("site.lgrec", kRecording);

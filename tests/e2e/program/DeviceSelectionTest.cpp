@@ -36,9 +36,9 @@ TEST_F(ProgramTest, ListShowsTheListedFramesOfTheBuiltInScenario) {
 TEST_F(ProgramTest, ClickMirrorsTheFrameIntoTheSettingsFileAndStartsAmbientIr) {
     Start();
     SelectRow(1);
-    std::vector<std::string> expected = {"[Quorvane IR160", "X_CELL_SIZE=160", "Y_CELL_SIZE=90",
-                                         "X_MODULE_CELL=16", "Y_MODULE_CELL=16", "X_TILT1=4", "Y_TILT1=3",
-                                         "X_TILT2=7", "Y_TILT2=5", "X_TILT3=0", "Y_TILT3=0", "X_TILT4=0",
+    std::vector<std::string> expected = {"[Quorvane IR160",  "X_CELL_SIZE=160", "Y_CELL_SIZE=90", "X_MODULE_CELL=16",
+                                         "Y_MODULE_CELL=16", "X_TILT1=4",       "Y_TILT1=3",      "X_TILT2=7",
+                                         "Y_TILT2=5",        "X_TILT3=0",       "Y_TILT3=0",      "X_TILT4=0",
                                          "Y_TILT4=0"};
     std::vector<std::string> ini = Lines(session.iniText());
     ASSERT_EQ(ini.size() >= expected.size(), true) << session.iniText();
@@ -85,8 +85,7 @@ TEST_F(ProgramTest, FramesComingAndGoingEverySecondDoNotHurtTheProgram) {
     SelectRow(0);  // the first frame stays connected and streams throughout
     ::Sleep(10000);
     int connects = 0;
-    for (const std::string& line : session.traceLines())
-        connects += line.rfind(">>>>>>>> connect =", 0) == 0 ? 1 : 0;
+    for (const std::string& line : session.traceLines()) connects += line.rfind(">>>>>>>> connect =", 0) == 0 ? 1 : 0;
     EXPECT_GE(connects, 9);
     EXPECT_NE(session.text(kXAverage), "");
     Quit();

@@ -68,8 +68,8 @@ protected:
             const std::wstring wide = e2e::Widen(text);
             RECT need{0, 0, nWidth, 0};
             ::DrawTextW(hdc, wide.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
-            captions.push_back(Caption{::GetDlgCtrlID(hwnd), text, SIZE{need.right - need.left, need.bottom},
-                                       SIZE{nWidth, nHeight}});
+            captions.push_back(
+                Caption{::GetDlgCtrlID(hwnd), text, SIZE{need.right - need.left, need.bottom}, SIZE{nWidth, nHeight}});
         }
         ::SelectObject(hdc, hOld);
         ::DeleteObject(hFont);

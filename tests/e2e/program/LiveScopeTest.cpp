@@ -90,7 +90,7 @@ TEST_F(ProgramTest, BarCapturesFilterAndRangeChangeThePicture) {
     ASSERT_TRUE(Capture(bars));
     // Bars: the 0 value of the dead receiver gets a black bar, the weak one a red bar.
     EXPECT_EQ(CountAround(bars, ReceiverPixel(xChart, 30, 96, 96, 100), 0xFFFFFF), 0);  // no white marker fill
-    ASSERT_TRUE(session.click(kBar));  // style 2: markers again
+    ASSERT_TRUE(session.click(kBar));                                                   // style 2: markers again
     EXPECT_EQ(session.text(kBar), "Bar");
 
     // Capture 1 freezes Maximal IR, capture 2 freezes IR; Ambient runs live.

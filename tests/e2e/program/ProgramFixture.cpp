@@ -53,8 +53,8 @@ void WaitForTheHandlerToEnd(e2e::Session& session) {
     HWND edit = session.control(kXAverage);
     ASSERT_NE(edit, nullptr) << session.lastError();
     const wchar_t kMark[] = L"(click being handled)";
-    ASSERT_TRUE(::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kMark), SMTO_NORMAL, kWait,
-                                      nullptr));
+    ASSERT_TRUE(
+        ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kMark), SMTO_NORMAL, kWait, nullptr));
     const ULONGLONG end = ::GetTickCount64() + kWait;
     while (session.text(kXAverage) == "(click being handled)") {
         ASSERT_LT(::GetTickCount64(), end) << "the click's handler did not end";

@@ -42,8 +42,7 @@ std::string OutputPath(const std::string& name) {
 }
 
 void KeepForReaders(e2e::Session& session, const std::string& name) {
-    ASSERT_TRUE(::CopyFileW(e2e::Widen(session.filePath(name)).c_str(), e2e::Widen(OutputPath(name)).c_str(),
-                            FALSE))
+    ASSERT_TRUE(::CopyFileW(e2e::Widen(session.filePath(name)).c_str(), e2e::Widen(OutputPath(name)).c_str(), FALSE))
         << name;
 }
 
@@ -116,8 +115,7 @@ TEST_F(ProgramTest, FileReportSavesTheSampleAsAWorksheetAndCancelSavesNothing) {
     ASSERT_TRUE(session.click(kFileReport));
     e2e::DialogInfo dialog;
     ASSERT_TRUE(session.waitFileDialog(dialog, kWait, "Export Report File As")) << session.lastError();
-    EXPECT_TRUE(std::regex_match(session.fileDialogName(dialog.hwnd),
-                                 std::regex(R"(\(\d{4}-\d\d-\d\d-\d\d-\d\d\))")))
+    EXPECT_TRUE(std::regex_match(session.fileDialogName(dialog.hwnd), std::regex(R"(\(\d{4}-\d\d-\d\d-\d\d-\d\d\))")))
         << session.fileDialogName(dialog.hwnd);
     // The packets flow meanwhile: the LED check armed by the report writes its lines.
     EXPECT_GE(session.waitStatusLine(kLedHeader, kWait), static_cast<int>(before));
@@ -228,8 +226,7 @@ TEST_F(ProgramTest, AutoFileSaveGivesEveryFrameItsOwnTableAndASecondPassAColumn)
     ::Sleep(500);
     for (const auto& t : tables) {
         std::string text = session.readFile(t.file);
-        EXPECT_EQ(text.substr(0, text.find('\r')).size(), std::string("Date\t2026:01:01\t2026:01:01").size())
-            << t.file;
+        EXPECT_EQ(text.substr(0, text.find('\r')).size(), std::string("Date\t2026:01:01\t2026:01:01").size()) << t.file;
         KeepForReaders(session, t.file);
     }
     EXPECT_TRUE(session.running()) << "a packet was read past its end";

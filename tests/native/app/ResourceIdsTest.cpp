@@ -35,7 +35,8 @@ std::vector<long> MainTemplateIds() {
     size_t begin = rc.find("BEGIN", rc.find("IDD_LUMAGRID_DIALOG DIALOGEX"));
     size_t end = rc.find("\nEND", begin);
     std::istringstream body(rc.substr(begin, end - begin));
-    std::regex control(R"((?:CONTROL\s+"[^"]*",|PUSHBUTTON\s+"[^"]*",|LTEXT\s+(?:"[^"]*"\s*|[A-Z_][A-Z_0-9]*\s*)+,|GROUPBOX\s+"[^"]*",|EDITTEXT\s+)(\d+),)");
+    std::regex control(
+        R"((?:CONTROL\s+"[^"]*",|PUSHBUTTON\s+"[^"]*",|LTEXT\s+(?:"[^"]*"\s*|[A-Z_][A-Z_0-9]*\s*)+,|GROUPBOX\s+"[^"]*",|EDITTEXT\s+)(\d+),)");
     std::vector<long> ids;
     std::string line;
     std::smatch m;
@@ -66,11 +67,10 @@ TEST(Resources, EveryIdOfAKindIsUnique) {
 }
 
 TEST(Resources, MainTemplateHoldsEveryControlOnceInLayoutOrder) {
-    const std::vector<long> expected = {
-        1015, 1011, 1012, 1016, 1013, 1014, 1010, 1002, 1017, 1001, 1000,
-        1019, 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1003, 1004,
-        1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1041, 1042,
-        1018, 1043, 1045, 1046, 1047, 1048, 1049, 1051, 1050, 1052, 1053, 1054, 1044, 1055,
-        1057, 1058, 1059, 1060, 1061, 1062};
+    const std::vector<long> expected = {1015, 1011, 1012, 1016, 1013, 1014, 1010, 1002, 1017, 1001, 1000, 1019,
+                                        1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027, 1003, 1004, 1028, 1029,
+                                        1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1041, 1042,
+                                        1018, 1043, 1045, 1046, 1047, 1048, 1049, 1051, 1050, 1052, 1053, 1054,
+                                        1044, 1055, 1057, 1058, 1059, 1060, 1061, 1062};
     EXPECT_EQ(MainTemplateIds(), expected);
 }

@@ -27,7 +27,9 @@ struct Snapshot {
     int nDrawSeries, nDrawStyle, nLastIndex;
     chart::Color colours[3];
     explicit Snapshot(const ChartModel& m)
-        : nDrawSeries(m.m_nDrawSeries), nDrawStyle(m.m_nDrawStyle), nLastIndex(m.m_nLastIndex),
+        : nDrawSeries(m.m_nDrawSeries),
+          nDrawStyle(m.m_nDrawStyle),
+          nLastIndex(m.m_nLastIndex),
           colours{m.m_aSeries[0].crColor, m.m_aSeries[1].crColor, m.m_aSeries[2].crColor} {}
     void ExpectSame(const ChartModel& m) const {
         EXPECT_EQ(nDrawSeries, m.m_nDrawSeries);
@@ -145,7 +147,7 @@ TEST(ChartModelRefuse, SeriesWithoutStorage) {
     ChartModel m;
     Configure(m, 10, 2);
     const Snapshot before(m);
-    EXPECT_FALSE(m.AddPoint(1, 5, 3, 2, 0));    // at m_nSeriesCount
+    EXPECT_FALSE(m.AddPoint(1, 5, 3, 2, 0));  // at m_nSeriesCount
     EXPECT_FALSE(m.AddPoint(1, 5, 3, 599, 0));
     EXPECT_FALSE(m.AddPoint(1, 5, 3, 600, 0));  // beyond the table
     EXPECT_FALSE(m.AddPoint(1, 5, 3, -1, 0));
@@ -372,11 +374,20 @@ TEST(ChartModelGeometry, SegmentsAreCutAtTheBand) {
 
 TEST(ChartModelThreshold, IntegerArithmeticOnTheTruncatedLevel) {
     const double inf = std::numeric_limits<double>::infinity();
-    struct Case { double level; int percent; long long t; } cases[] = {
-        {1234.9, 50, 617}, {1234.9, 70, 863},  // not trunc(1234.9 * 70 / 100) = 864
-        {-1234.9, 70, -863}, {0.99, 100, 0}, {std::nan(""), 50, 0}, {2147483647.5, 100, 2147483647},
-        {1e300, INT_MAX, 2147483648LL * INT_MAX / 100}, {-inf, INT_MIN, 46116860184273879LL}};
-    for (const Case& k : cases) EXPECT_EQ(k.t, chart::MarkerThreshold(k.level, k.percent)) << k.level << " " << k.percent;
+    struct Case {
+        double level;
+        int percent;
+        long long t;
+    } cases[] = {{1234.9, 50, 617},
+                 {1234.9, 70, 863},  // not trunc(1234.9 * 70 / 100) = 864
+                 {-1234.9, 70, -863},
+                 {0.99, 100, 0},
+                 {std::nan(""), 50, 0},
+                 {2147483647.5, 100, 2147483647},
+                 {1e300, INT_MAX, 2147483648LL * INT_MAX / 100},
+                 {-inf, INT_MIN, 46116860184273879LL}};
+    for (const Case& k : cases)
+        EXPECT_EQ(k.t, chart::MarkerThreshold(k.level, k.percent)) << k.level << " " << k.percent;
 }
 
 TEST(ChartModelGrid, EveryDistinctPositionOnceInBoundedTime) {
@@ -399,7 +410,12 @@ TEST(ChartModelGrid, EveryDistinctPositionOnceInBoundedTime) {
         long long calls = 0;
         std::vector<long long> visited;
         chart::ForEachDistinct(
-            k.nLast, [&](int i) { ++calls; return k.pos(i); }, [&](int i) { visited.push_back(k.pos(i)); });
+            k.nLast,
+            [&](int i) {
+                ++calls;
+                return k.pos(i);
+            },
+            [&](int i) { visited.push_back(k.pos(i)); });
         std::vector<long long> expected;
         if (k.nLast < 100000) {
             for (int i = 0; i <= k.nLast; ++i)

@@ -38,10 +38,10 @@ TEST(CheckReport, ExitCodeNeverCallsAnIncompleteCheckAFail) {
         bool bFileError;
         int code;
     };
-    for (const Case& c : {Case{{pass}, "", false, 0}, Case{{pass, fail}, "", false, 1}, Case{{fail, error}, "", false, 2},
-                          Case{{error, fail}, "", false, 2}, Case{{error, pass}, "", false, 2},
-                          Case{{}, "", false, 2}, Case{{pass}, "frame 9 not found", false, 2},
-                          Case{{pass}, "", true, 2}, Case{{fail}, "", true, 2}})
+    for (const Case& c :
+         {Case{{pass}, "", false, 0}, Case{{pass, fail}, "", false, 1}, Case{{fail, error}, "", false, 2},
+          Case{{error, fail}, "", false, 2}, Case{{error, pass}, "", false, 2}, Case{{}, "", false, 2},
+          Case{{pass}, "frame 9 not found", false, 2}, Case{{pass}, "", true, 2}, Case{{fail}, "", true, 2}})
         EXPECT_EQ(ExitCode(c.frames, c.runError, c.bFileError), c.code) << c.frames.size() << " " << c.runError;
 }
 
@@ -86,7 +86,8 @@ TEST(CheckReport, TextBlockNamesPartsModulesAndVerdict) {
     FrameVerdict reduced = Frame("R");
     reduced.reduced = "getSysInfo failed; no modules and tilts known, OT only";
     const std::string text = FrameReportText(reduced);
-    EXPECT_EQ(text.substr(text.find("  reduced")), "  reduced: getSysInfo failed; no modules and tilts known, OT only\n  PASS\n");
+    EXPECT_EQ(text.substr(text.find("  reduced")),
+              "  reduced: getSysInfo failed; no modules and tilts known, OT only\n  PASS\n");
 }
 
 TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {

@@ -109,49 +109,95 @@ TEST(Diagnosis, NamesThePartAcrossBeamSets) {
         {"sound frame", {Geometry(x40)}, kAllBeamSets, {}, {}},
         {"dead LEDs near both ends, tilts 3 and 5",
          {Geometry(x40), {{Axis::X, 1}, {Axis::X, 2}, {Axis::X, 39}, {Axis::X, 40}}},
-         kAllBeamSets, {},
+         kAllBeamSets,
+         {},
          {"X led S:1 S(1)(1)", "X led S:2 S(1)(2)", "X led S:39 S(3)(7)", "X led S:40 S(3)(8)"}},
-        {"LED 0 is reached on TR1 and TR2 only", {Geometry(x40), {{Axis::X, 0}}}, kAllBeamSets, {}, {"X led S:0 S(0)(0)"}},
+        {"LED 0 is reached on TR1 and TR2 only",
+         {Geometry(x40), {{Axis::X, 0}}},
+         kAllBeamSets,
+         {},
+         {"X led S:0 S(0)(0)"}},
         {"LED 0 with one tilted set is a single beam",
-         {Geometry({40, 16, 3, 0}), {{Axis::X, 0}}}, kAllBeamSets, {}, {"X beam TR1 S:0 R:4 S(0)(0) R(1)(4)"}},
+         {Geometry({40, 16, 3, 0}), {{Axis::X, 0}}},
+         kAllBeamSets,
+         {},
+         {"X beam TR1 S:0 R:4 S(0)(0) R(1)(4)"}},
         {"dead receivers mid-axis and at both ends",
          {Geometry(x40), {}, {{Axis::X, 1}, {Axis::X, 20}, {Axis::X, 40}, {Axis::Y, 24}}},
-         kAllBeamSets, {},
+         kAllBeamSets,
+         {},
          {"X receiver R:1 R(1)(1)", "X receiver R:20 R(2)(4)", "X receiver R:40 R(3)(8)", "Y receiver R:24 R(3)(0)"}},
-        {"module boundary", {Geometry(x40), {{Axis::X, 17}}, {{Axis::X, 16}}}, kAllBeamSets, {},
+        {"module boundary",
+         {Geometry(x40), {{Axis::X, 17}}, {{Axis::X, 16}}},
+         kAllBeamSets,
+         {},
          {"X receiver R:16 R(1)(0)", "X led S:17 S(2)(1)"}},
-        {"an LED and a receiver sharing a beam are both named", {Geometry(x40), {{Axis::X, 20}}, {{Axis::X, 20}}},
-         kAllBeamSets, {}, {"X receiver R:20 R(2)(4)", "X led S:20 S(2)(4)"}},
+        {"an LED and a receiver sharing a beam are both named",
+         {Geometry(x40), {{Axis::X, 20}}, {{Axis::X, 20}}},
+         kAllBeamSets,
+         {},
+         {"X receiver R:20 R(2)(4)", "X led S:20 S(2)(4)"}},
         {"two dead receivers seeing one LED leave the LED alone",
-         {Geometry({40, 16, 3, 0}), {}, {{Axis::X, 35}, {Axis::X, 38}}}, kAllBeamSets, {},
+         {Geometry({40, 16, 3, 0}), {}, {{Axis::X, 35}, {Axis::X, 38}}},
+         kAllBeamSets,
+         {},
          {"X receiver R:35 R(3)(3)", "X receiver R:38 R(3)(6)"}},
-        {"weak beam", {Geometry(x40), {}, {}, {{Axis::X, BeamSet::TL1, 20, 0.2}}}, kAllBeamSets, {},
+        {"weak beam",
+         {Geometry(x40), {}, {}, {{Axis::X, BeamSet::TL1, 20, 0.2}}},
+         kAllBeamSets,
+         {},
          {"X beam TL1 S:23 R:20 S(2)(7) R(2)(4)"}},
-        {"a beam weak on OT only", {Geometry(x40), {}, {}, {{Axis::Y, BeamSet::OT, 9, 0.1}}}, kAllBeamSets, {},
+        {"a beam weak on OT only",
+         {Geometry(x40), {}, {}, {{Axis::Y, BeamSet::OT, 9, 0.1}}},
+         kAllBeamSets,
+         {},
          {"Y beam OT S:9 R:9 S(2)(1) R(2)(1)"}},
-        {"OT only: LED or receiver", {Geometry({40, 0, 0, 0}, {24, 0, 0, 0}), {{Axis::X, 7}}, {{Axis::Y, 3}}},
-         kAllBeamSets, {}, {"X led-or-receiver OT S:7 R:7 S(1)(7) R(1)(7)", "Y led-or-receiver OT S:3 R:3 S(1)(3) R(1)(3)"}},
-        {"--axes OT alone", {Geometry(x40), {{Axis::X, 7}}}, BeamSetBit(BeamSet::OT), {},
+        {"OT only: LED or receiver",
+         {Geometry({40, 0, 0, 0}, {24, 0, 0, 0}), {{Axis::X, 7}}, {{Axis::Y, 3}}},
+         kAllBeamSets,
+         {},
+         {"X led-or-receiver OT S:7 R:7 S(1)(7) R(1)(7)", "Y led-or-receiver OT S:3 R:3 S(1)(3) R(1)(3)"}},
+        {"--axes OT alone",
+         {Geometry(x40), {{Axis::X, 7}}},
+         BeamSetBit(BeamSet::OT),
+         {},
          {"X led-or-receiver OT S:7 R:7 S(1)(7) R(1)(7)"}},
-        {"tilt 0 on Y only", {Geometry(x40, {24, 8, 0, 0}), {}, {{Axis::X, 30}, {Axis::Y, 5}}}, kAllBeamSets, {},
+        {"tilt 0 on Y only",
+         {Geometry(x40, {24, 8, 0, 0}), {}, {{Axis::X, 30}, {Axis::Y, 5}}},
+         kAllBeamSets,
+         {},
          {"X receiver R:30 R(2)(14)", "Y led-or-receiver OT S:5 R:5 S(1)(5) R(1)(5)"}},
         {"a dark set fails and the others still diagnose",
-         {Geometry(x40), {}, {{Axis::X, 25}}, {}, {{Axis::X, BeamSet::TL1}}}, kAllBeamSets, {},
+         {Geometry(x40), {}, {{Axis::X, 25}}, {}, {{Axis::X, BeamSet::TL1}}},
+         kAllBeamSets,
+         {},
          {"X axis-dark TL1", "X receiver R:25 R(2)(9)"}},
         {"flicker above 20 % of the median",
          {Geometry(x40), {}, {}, {}, {}, {{Axis::X, BeamSet::TR2, 12, 0.3}, {Axis::Y, BeamSet::OT, 2, 0.1}}},
-         kAllBeamSets, flicker, {"X flicker TR2 S:6 R:12 S(1)(6) R(1)(12)"}},
-        {"below the absolute floor", {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}},
-         kAllBeamSets, minLevel, {"X below-min OT S:3 R:3 S(1)(3) R(1)(3)"}},
+         kAllBeamSets,
+         flicker,
+         {"X flicker TR2 S:6 R:12 S(1)(6) R(1)(12)"}},
+        {"below the absolute floor",
+         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}},
+         kAllBeamSets,
+         minLevel,
+         {"X below-min OT S:3 R:3 S(1)(3) R(1)(3)"}},
         {"a beam exactly at the floor is not below it",
-         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}}, kAllBeamSets, atFloor, {}},
+         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}},
+         kAllBeamSets,
+         atFloor,
+         {}},
         {"a beam 40 below the floor is",
-         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}}, kAllBeamSets, aboveFloor,
+         {Geometry({8, 0, 0, 0}, {4, 0, 0, 0}), {}, {}, {{Axis::X, BeamSet::OT, 3, 0.5}}},
+         kAllBeamSets,
+         aboveFloor,
          {"X below-min OT S:3 R:3 S(1)(3) R(1)(3)"}},
         // Equal tilts: TL1 and TL2 join LED 20 to the same receiver, so two
         // dark sets there are one LED's one path, not a dead receiver.
-        {"equal tilts, TL1 and TL2 only", {Geometry({40, 16, 3, 3}, {24, 8, 3, 3}), {{Axis::X, 20}}},
-         BeamSetBit(BeamSet::TL1) | BeamSetBit(BeamSet::TL2), {},
+        {"equal tilts, TL1 and TL2 only",
+         {Geometry({40, 16, 3, 3}, {24, 8, 3, 3}), {{Axis::X, 20}}},
+         BeamSetBit(BeamSet::TL1) | BeamSetBit(BeamSet::TL2),
+         {},
          {"X beam TL1 S:20 R:17 S(2)(4) R(2)(1)", "X beam TL2 S:20 R:17 S(2)(4) R(2)(1)"}},
     };
     for (const Case& c : cases) {
@@ -168,7 +214,8 @@ TEST(Diagnosis, NamesThePartAcrossBeamSets) {
 
 TEST(Diagnosis, PlanFollowsTheTiltsOfEitherAxis) {
     const BeamSetPlan plan = PlanBeamSets(Geometry({40, 16, 3, 0}, {24, 8, 0, 4}));
-    EXPECT_EQ(plan.requested, (std::vector<BeamSet>{BeamSet::OT, BeamSet::TL1, BeamSet::TR1, BeamSet::TL2, BeamSet::TR2}));
+    EXPECT_EQ(plan.requested,
+              (std::vector<BeamSet>{BeamSet::OT, BeamSet::TL1, BeamSet::TR1, BeamSet::TL2, BeamSet::TR2}));
     EXPECT_TRUE(plan.IsAnalysed(Axis::X, BeamSet::TR1));
     EXPECT_FALSE(plan.IsAnalysed(Axis::X, BeamSet::TL2));
     EXPECT_FALSE(plan.IsAnalysed(Axis::Y, BeamSet::TL1));
@@ -176,7 +223,8 @@ TEST(Diagnosis, PlanFollowsTheTiltsOfEitherAxis) {
 
     const BeamSetPlan flat = PlanBeamSets(Geometry({40, 16, 0, 0}, {24, 8, 0, 0}));
     EXPECT_EQ(flat.requested, std::vector<BeamSet>{BeamSet::OT});
-    const BeamSetPlan chosen = PlanBeamSets(Geometry({40, 16, 3, 0}), BeamSetBit(BeamSet::OT) | BeamSetBit(BeamSet::TL2));
+    const BeamSetPlan chosen =
+        PlanBeamSets(Geometry({40, 16, 3, 0}), BeamSetBit(BeamSet::OT) | BeamSetBit(BeamSet::TL2));
     EXPECT_EQ(chosen.requested, (std::vector<BeamSet>{BeamSet::OT, BeamSet::TL2}));
     EXPECT_FALSE(chosen.IsAnalysed(Axis::X, BeamSet::TL2));
 }
@@ -199,7 +247,8 @@ TEST(Diagnosis, AnIncompleteCheckIsAnErrorNeverAPass) {
 
     std::vector<SetMeasurement> shortPacket = sets;
     shortPacket[1].packets[2].pop_back();
-    EXPECT_EQ(verdictOf(m.geometry, shortPacket).error, "a packet of beam set TL1 holds 63 receiver bytes, the frame has 40 + 24");
+    EXPECT_EQ(verdictOf(m.geometry, shortPacket).error,
+              "a packet of beam set TL1 holds 63 receiver bytes, the frame has 40 + 24");
 
     EXPECT_EQ(verdictOf(Geometry({0, 0, 0, 0}), {}).error, "the frame reports 0 cells on X: nothing to measure");
     EXPECT_EQ(verdictOf(Geometry({40, 16, 3, 0}, {24, 8, 0, 0}), sets, BeamSetBit(BeamSet::TL1)).error,
@@ -235,9 +284,9 @@ TEST(Diagnosis, MedianIsTheLowerMiddleValue) {
     std::vector<std::uint8_t> many, odd;
     for (int i = 0; i < 34; ++i) many.push_back(static_cast<std::uint8_t>(i * 7 % 34 + 1));
     odd.assign(many.begin(), many.end() - 1);
-    for (const Case& c : {Case{{7}, 7, 7, 7}, Case{{9, 1, 5}, 5, 1, 9}, Case{{4, 1, 3, 2}, 2, 1, 4},
-                          Case{{200, 0, 200, 0}, 0, 0, 200}, Case{{3, 3, 8, 1, 3, 255}, 3, 1, 255},
-                          Case{many, 17, 1, 34}, Case{odd, 17, 1, 34}}) {
+    for (const Case& c :
+         {Case{{7}, 7, 7, 7}, Case{{9, 1, 5}, 5, 1, 9}, Case{{4, 1, 3, 2}, 2, 1, 4}, Case{{200, 0, 200, 0}, 0, 0, 200},
+          Case{{3, 3, 8, 1, 3, 255}, 3, 1, 255}, Case{many, 17, 1, 34}, Case{odd, 17, 1, 34}}) {
         std::vector<std::vector<std::uint8_t>> packets;
         for (std::uint8_t v : c.values) packets.push_back({0xEE, v});  // receiver 1 of each packet
         const ReceiverStats stats = MedianOverPackets(packets, 1, 1);

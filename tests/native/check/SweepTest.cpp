@@ -27,8 +27,14 @@ struct Packet {
     std::vector<std::uint8_t> bytes;
     unsigned nx;
     Packet(const FrameGeometry& g) : bytes(g.x.nCells + g.y.nCells, kLevel), nx(g.x.nCells) {}
-    Packet& X(std::size_t i, std::uint8_t v) { bytes[i] = v; return *this; }
-    Packet& Y(std::size_t i, std::uint8_t v) { bytes[nx + i] = v; return *this; }
+    Packet& X(std::size_t i, std::uint8_t v) {
+        bytes[i] = v;
+        return *this;
+    }
+    Packet& Y(std::size_t i, std::uint8_t v) {
+        bytes[nx + i] = v;
+        return *this;
+    }
 };
 
 // A sweep with a baseline of three untouched packets, started at time 0.
@@ -74,8 +80,8 @@ TEST(Sweep, BaselineFindsLowReceiversAndExpectsTheRest) {
     ASSERT_TRUE(sweep.StartSweep(0.0));
     EXPECT_EQ(sweep.BaselineOf(Axis::X, 4), kLevel);
     // X's cutline: 33 % of the average of its nonzero receivers, 760.
-    EXPECT_EQ(sweep.CellOf(Axis::X, 7), SweepCell::Low);  // 15 x 40 = 600 < 760
-    EXPECT_EQ(sweep.CellOf(Axis::X, 8), SweepCell::Low);  // dark
+    EXPECT_EQ(sweep.CellOf(Axis::X, 7), SweepCell::Low);      // 15 x 40 = 600 < 760
+    EXPECT_EQ(sweep.CellOf(Axis::X, 8), SweepCell::Low);      // dark
     EXPECT_EQ(sweep.CellOf(Axis::Y, 3), SweepCell::Waiting);  // 21 x 40 = 840 above Y's cutline
     const SweepProgress p = sweep.Progress(0.0);
     EXPECT_EQ(p.axes[0].nExpected, 18u);

@@ -54,13 +54,16 @@ TEST(CheckOptions, CommandLines) {
         {{"--strict", "--strict"}, "error: --strict is given twice"},
         {{"--packets", "0"}, "error: --packets: \"0\" is not a whole number from 1 to 1000"},
         {{"--packets=-3"}, "error: --packets: \"-3\" is not a whole number from 1 to 1000"},
-        {{"--wait", "99999999999999999999"}, "error: --wait: \"99999999999999999999\" is not a whole number of seconds from 1 to 3600"},
+        {{"--wait", "99999999999999999999"},
+         "error: --wait: \"99999999999999999999\" is not a whole number of seconds from 1 to 3600"},
         {{"--settle", "1.5"}, "error: --settle: \"1.5\" is not a whole number of milliseconds from 0 to 60000"},
         {{"--timeout", "0"}, "error: --timeout: \"0\" is not a whole number of seconds from 1 to 3600"},
         {{"--flicker", "1000.1"}, "error: --flicker: \"1000.1\" is not a percentage from 0 to 1000"},
         {{"--min-level", "10201"}, "error: --min-level: \"10201\" is not a whole signal level from 1 to 10200"},
-        {{"--axes", "OT,,TL1"}, "error: --axes: \"\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
-        {{"--axes=TL3"}, "error: --axes: \"TL3\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
+        {{"--axes", "OT,,TL1"},
+         "error: --axes: \"\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
+        {{"--axes=TL3"},
+         "error: --axes: \"TL3\" is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2"},
         {{"--packets"}, "error: --packets needs a value: --packets N"},
         {{"--json", "--log", "x"}, "error: --json needs a value: --json FILE"},
         {{"--json="}, "error: --json: the file name is empty"},
@@ -81,8 +84,8 @@ TEST(CheckOptions, CommandLines) {
 // The JSON report repeats the limit and the diagnosis compares against it:
 // "0.3" must be the double nearest 0.3, not 3 x 0.1 (0.30000000000000004).
 TEST(CheckOptions, FlickerLimitIsTheNumberTyped) {
-    for (const auto& [text, value] : {std::pair{"0.3", 0.3}, std::pair{".7", 0.7}, std::pair{"999.9", 999.9},
-                                      std::pair{"5.", 5.0}}) {
+    for (const auto& [text, value] :
+         {std::pair{"0.3", 0.3}, std::pair{".7", 0.7}, std::pair{"999.9", 999.9}, std::pair{"5.", 5.0}}) {
         const ParsedOptions parsed = ParseCheckOptions({"--flicker", text});
         ASSERT_TRUE(parsed.options) << text << ": " << parsed.error;
         EXPECT_EQ(*parsed.options->flickerPercent, value) << text;

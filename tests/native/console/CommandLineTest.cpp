@@ -16,8 +16,11 @@ namespace {
 // The grammar's reading in one line: "help", the words as name=value or
 // [operand], then "error: ..." when a word is refused.
 std::string Reading(const std::vector<std::string>& args) {
-    const std::vector<console::OptionSpec> specs = {
-        {"--n", "N"}, {"--file", "FILE"}, {"--frame", "F", true}, {"--quiet", nullptr}, {"--version", nullptr, false, true}};
+    const std::vector<console::OptionSpec> specs = {{"--n", "N"},
+                                                    {"--file", "FILE"},
+                                                    {"--frame", "F", true},
+                                                    {"--quiet", nullptr},
+                                                    {"--version", nullptr, false, true}};
     const console::CommandLine line = console::ParseCommandLine(args, specs);
     std::string text;
     for (const std::string& answer : line.answers) text += answer + " ";
@@ -75,7 +78,8 @@ TEST(CommandLine, EverySubcommandHoldsToIt) {
     EXPECT_EQ(check::ParseCheckOptions({"--wait", "3", "--wait", "4"}).error, "--wait is given twice");
     EXPECT_EQ(check::ParseCheckOptions({"--frame", "1", "--frame", "2"}).options->frames.size(), 2u);
     EXPECT_TRUE(check::ParseCheckOptions({"-h"}).options->bHelp);
-    EXPECT_EQ(check::ParseCheckOptions({"--", "--wait"}).error, "unexpected argument \"--wait\": options start with --");
+    EXPECT_EQ(check::ParseCheckOptions({"--", "--wait"}).error,
+              "unexpected argument \"--wait\": options start with --");
 
     // record
     const std::vector<std::string> record = {"--frame", "1", "--seconds", "5"};

@@ -183,8 +183,15 @@ TEST(TrendCommand, TablesAsEditorsAndClocksLeaveThem) {
           "warning: column 14 skipped: its date \"2026:13:01\" is no calendar date",
           "warning: column 15 skipped: its date \"2026:12:12\" lies ahead of today"},
          ""},
-        {"only a Date row", "Date\t2026:12:01\t2026:12:02\r\n", 2, {}, "e_1.txt: not one receiver value above 0 on its 2 days"},
-        {"every day all zero", "Date\t2026:12:01\r\nX0\t0\r\nX1\t0\r\nXAvr\t0\r\nY0\t0\r\n", 2, {},
+        {"only a Date row",
+         "Date\t2026:12:01\t2026:12:02\r\n",
+         2,
+         {},
+         "e_1.txt: not one receiver value above 0 on its 2 days"},
+        {"every day all zero",
+         "Date\t2026:12:01\r\nX0\t0\r\nX1\t0\r\nXAvr\t0\r\nY0\t0\r\n",
+         2,
+         {},
          "e_1.txt: not one receiver value above 0 on its 1 day"},
         {"only dates ahead", "Date\t9999:12:31\r\nX0\t5\r\n", 2, {}, "e_1.txt: its Date row holds no date"},
     };
@@ -205,7 +212,7 @@ TEST(TrendCommand, EveryCsvRowHasTheHeadersFields) {
     std::string table = FadingTable();
     table += "X3\t" + std::string(10, '\t') + "\r\n";  // no value
     table += "X4";
-    for (int d = 1; d <= 11; ++d) table += "\t0";    // dead
+    for (int d = 1; d <= 11; ++d) table += "\t0";  // dead
     table += "\r\nX5";
     for (int d = 1; d <= 11; ++d) table += "\t200";  // below
     table += "\r\nX6";
@@ -217,12 +224,9 @@ TEST(TrendCommand, EveryCsvRowHasTheHeadersFields) {
         std::vector<std::string> result(1);
         bool bQuoted = false;
         for (const char c : line) {
-            if (c == '"')
-                bQuoted = !bQuoted;
-            else if (c == ',' && !bQuoted)
-                result.emplace_back();
-            else
-                result.back() += c;
+            if (c == '"') bQuoted = !bQuoted;
+            else if (c == ',' && !bQuoted) result.emplace_back();
+            else result.back() += c;
         }
         return result;
     };
@@ -248,9 +252,9 @@ TEST(TrendCommand, XmlTextKeepsOnlyWhatXmlAllows) {
     EXPECT_EQ(text::XmlText("\xEA\xB0\x80 \xC3\xA9"), "\xEA\xB0\x80 \xC3\xA9");  // Hangul and Latin kept
     const std::string kBad = "\xEF\xBF\xBD";
     EXPECT_EQ(text::XmlText(std::string("a\x01"
-                                  "b",
-                                  3)),
-              "a" + kBad + "b");                             // control character
+                                        "b",
+                                        3)),
+              "a" + kBad + "b");                                   // control character
     EXPECT_EQ(text::XmlText("\xB0\xA1"), kBad + kBad);             // CP949 bytes, not UTF-8
     EXPECT_EQ(text::XmlText("\xC0\xAF"), kBad + kBad);             // overlong "/"
     EXPECT_EQ(text::XmlText("\xED\xA0\x80"), kBad + kBad + kBad);  // a surrogate

@@ -72,14 +72,16 @@ struct BlockEnd {
     std::size_t byte, records;
 };
 
-Bytes Write(const Header& h, const std::vector<Rec>& recs, std::size_t blockBytes, std::vector<BlockEnd>* ends = nullptr) {
+Bytes Write(const Header& h, const std::vector<Rec>& recs, std::size_t blockBytes,
+            std::vector<BlockEnd>* ends = nullptr) {
     Encoder encoder(h, {blockBytes, 60'000'000});
     Bytes file;
     encoder.TakeOutput(file);
     for (std::size_t i = 0; i < recs.size(); ++i) {
         const Rec& r = recs[i];
-        const bool ok = r.kind == RecordKind::Request ? encoder.AddRequest(r.timeUs, r.request)
-                                                      : encoder.AddPacket(r.timeUs, r.request, r.packet.data(), r.packet.size());
+        const bool ok = r.kind == RecordKind::Request
+                            ? encoder.AddRequest(r.timeUs, r.request)
+                            : encoder.AddPacket(r.timeUs, r.request, r.packet.data(), r.packet.size());
         EXPECT_TRUE(ok);
         const std::size_t before = file.size();
         encoder.TakeOutput(file);
@@ -88,7 +90,8 @@ Bytes Write(const Header& h, const std::vector<Rec>& recs, std::size_t blockByte
     const std::size_t before = file.size();
     encoder.Finish();
     encoder.TakeOutput(file);
-    if (ends && file.size() > before + 32) ends->push_back({file.size() - 32, recs.size()});  // the last block, before the end mark
+    if (ends && file.size() > before + 32)
+        ends->push_back({file.size() - 32, recs.size()});  // the last block, before the end mark
     return file;
 }
 
@@ -107,8 +110,9 @@ Read ReadAll(const Bytes& file, std::size_t size) {
     Block block;
     while (out.status == ReadStatus::Ok && (out.status = reader.NextBlock(block)) == ReadStatus::Ok)
         for (const Record& r : block.records)
-            out.recs.push_back({r.kind, r.timeUs, r.request,
-                                r.kind == RecordKind::Packet ? Bytes(block.Packet(r), block.Packet(r) + block.packetSize) : Bytes()});
+            out.recs.push_back(
+                {r.kind, r.timeUs, r.request,
+                 r.kind == RecordKind::Packet ? Bytes(block.Packet(r), block.Packet(r) + block.packetSize) : Bytes()});
     out.message = reader.Message();
     return out;
 }
@@ -210,7 +214,8 @@ TEST(Recording, ACutFileGivesItsCompleteBlocksAndSaysItWasCutShort) {
     }
 }
 
-// Offsets in a file of two blocks or more: the first block, its stored bytes and their size, the second block, the end mark.
+// Offsets in a file of two blocks or more: the first block, its stored bytes and their size, the second block, the end
+// mark.
 struct At {
     std::size_t block, stored, size, next, end;
 };
@@ -239,15 +244,40 @@ TEST(Recording, DamagedOrHostileFilesGiveAClearMessage) {
         {"version", [](Bytes& f) { f[8] = 2; }, "format version 2 at byte 8"},
         {"header length", [](Bytes& f) { PutLE(f, 10, 0xFFFFFFFF, 4); }, "above the limit"},
         {"header bytes", [](Bytes& f) { f[20] ^= 1; }, "header's checksum"},
-        {"text length", [&](Bytes& f) { f[14 + 9] = 255; Recrc(f, 0, a.block - 4); }, "run past"},
+        {"text length",
+         [&](Bytes& f) {
+             f[14 + 9] = 255;
+             Recrc(f, 0, a.block - 4);
+         },
+         "run past"},
         {"raw size", [&](Bytes& f) { PutLE(f, a.block + 16, 2u << 20, 4); }, "outside 1..1048576"},
         {"stored size", [&](Bytes& f) { PutLE(f, a.block + 20, 0xFFFFFFF0, 4); }, "more than zlib ever makes"},
         {"record count", [&](Bytes& f) { PutLE(f, a.block + 12, 0xFFFFFFFF, 4); }, "cannot fit"},
         {"stored bytes", [&](Bytes& f) { f[a.stored + 5] ^= 0x40; }, "checksum does not match"},
-        {"zlib data", [&](Bytes& f) { std::memset(&f[a.stored], 0x33, a.size); recrcBlock(f, a.block); }, "do not unpack"},
-        {"records miscounted", [&](Bytes& f) { f[a.block + 12] -= 1; recrcBlock(f, a.block); }, "its head says"},
-        {"time going back", [&](Bytes& f) { PutLE(f, a.next + 4, 0, 8); recrcBlock(f, a.next); }, "before the previous block's last record"},
-        {"end mark counts", [&](Bytes& f) { f[a.end + 20] += 1; Recrc(f, a.end, a.end + 28); }, "the end mark at byte"},
+        {"zlib data",
+         [&](Bytes& f) {
+             std::memset(&f[a.stored], 0x33, a.size);
+             recrcBlock(f, a.block);
+         },
+         "do not unpack"},
+        {"records miscounted",
+         [&](Bytes& f) {
+             f[a.block + 12] -= 1;
+             recrcBlock(f, a.block);
+         },
+         "its head says"},
+        {"time going back",
+         [&](Bytes& f) {
+             PutLE(f, a.next + 4, 0, 8);
+             recrcBlock(f, a.next);
+         },
+         "before the previous block's last record"},
+        {"end mark counts",
+         [&](Bytes& f) {
+             f[a.end + 20] += 1;
+             Recrc(f, a.end, a.end + 28);
+         },
+         "the end mark at byte"},
         {"end mark checksum", [&](Bytes& f) { f[a.end + 31] ^= 0x80; }, "is damaged (checksum)"},
         {"trailing bytes", [](Bytes& f) { f.push_back(0); }, "data after the end mark"},
         {"no block", [&](Bytes& f) { f[a.block] = 'x'; }, "no block starts here"},
@@ -302,7 +332,8 @@ TEST(Recording, QueueFromAnotherThreadKeepsOrderAndBoundsItsMemory) {
     EXPECT_TRUE(ReadAll(file, file.size()).recs == recs);
 
     const Bytes big(1u << 20);
-    for (std::size_t i = 0; i < RecordQueue::kMaxQueuedBytes / big.size() + 1; ++i) queue.AddPacket(0, 1, big.data(), big.size());
+    for (std::size_t i = 0; i < RecordQueue::kMaxQueuedBytes / big.size() + 1; ++i)
+        queue.AddPacket(0, 1, big.data(), big.size());
     EXPECT_EQ(queue.Dropped(), 2u);
 }
 
@@ -322,7 +353,8 @@ TEST(Recording, IndexGivesEachRequestItsPacketsInTimeOrder) {
             ASSERT_EQ(s.Count(), expected.size()) << int(s.request);
             for (std::size_t i = 0; i < s.Count(); ++i) {
                 EXPECT_EQ(s.timesUs[i], expected[i].timeUs);
-                EXPECT_TRUE(std::equal(expected[i].packet.begin(), expected[i].packet.end(), s.bytes.begin() + i * h.PacketSize()));
+                EXPECT_TRUE(std::equal(expected[i].packet.begin(), expected[i].packet.end(),
+                                       s.bytes.begin() + i * h.PacketSize()));
             }
         }
         EXPECT_EQ(index.requests.size(), 6u);

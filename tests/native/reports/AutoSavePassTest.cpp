@@ -29,19 +29,19 @@ public:
     void Run(const std::string& script) {
         for (char c : script) {
             switch (c) {
-            case 't': AutoSaveStep(); break;
-            case 's':
-                if (m_FileSaveIndex > 0) Log("write " + std::to_string(m_FileSaveIndex));
-                m_FileSaveIndex = 0;
-                break;
-            case 'b': BeginAutoSavePass(static_cast<int>(rows.size())); break;
-            case 'h': held = true; break;
-            case 'r': held = false; break;
-            case 'u': dumpRequest = 0x04; break;
-            case 'k': rows.resize(1); break;
-            case 'm': rows = {rows[0], rows[2], rows[1]}; break;
-            case ' ': break;
-            default: ADD_FAILURE() << "script: " << c;
+                case 't': AutoSaveStep(); break;
+                case 's':
+                    if (m_FileSaveIndex > 0) Log("write " + std::to_string(m_FileSaveIndex));
+                    m_FileSaveIndex = 0;
+                    break;
+                case 'b': BeginAutoSavePass(static_cast<int>(rows.size())); break;
+                case 'h': held = true; break;
+                case 'r': held = false; break;
+                case 'u': dumpRequest = 0x04; break;
+                case 'k': rows.resize(1); break;
+                case 'm': rows = {rows[0], rows[2], rows[1]}; break;
+                case ' ': break;
+                default: ADD_FAILURE() << "script: " << c;
             }
         }
     }
@@ -98,26 +98,29 @@ void RunCases(const std::vector<Case>& cases) {
 
 TEST(AutoSavePassTest, WalksTheRowsUpwardsTwoTicksPerFrameAndOneToEnd) {
     RunCases({
-        {"three frames", {30, 20, 10}, "b tts tts tts t",
+        {"three frames",
+         {30, 20, 10},
+         "b tts tts tts t",
          "ask 10@2, prepare 3, write 3, ask 20@1, prepare 2, write 2, ask 30@0, prepare 1, write 1, end"},
         {"one frame", {7}, "b tts t", "ask 7@0, prepare 1, write 1, end"},
         {"no frame", {}, "b t", "end"},
-        {"a sample that arrives before the prepare step is not the frame's", {7}, "b ts t t",
-         "ask 7@0, prepare 1"},
+        {"a sample that arrives before the prepare step is not the frame's", {7}, "b ts t t", "ask 7@0, prepare 1"},
     });
 }
 
 TEST(AutoSavePassTest, WaitsAtMostFiveTicksForThePreparedSample) {
     static_assert(reports::kAutoSaveSampleWaitTicks == 5, "the scripts count five ticks");
     RunCases({
-        {"the sample on the wait's last tick", {20, 10}, "b tt tttt s t",
-         "ask 10@1, prepare 2, write 2, ask 20@0"},
-        {"none within the wait: the fifth tick asks the next frame", {20, 10}, "b tt tttt t",
+        {"the sample on the wait's last tick", {20, 10}, "b tt tttt s t", "ask 10@1, prepare 2, write 2, ask 20@0"},
+        {"none within the wait: the fifth tick asks the next frame",
+         {20, 10},
+         "b tt tttt t",
          "ask 10@1, prepare 2, missed 2, ask 20@0"},
-        {"the last frame's sample is awaited before the end", {7}, "b tt tttt s t",
-         "ask 7@0, prepare 1, write 1, end"},
+        {"the last frame's sample is awaited before the end", {7}, "b tt tttt s t", "ask 7@0, prepare 1, write 1, end"},
         {"the last frame silent", {7}, "b tt tttt t", "ask 7@0, prepare 1, missed 1, end"},
-        {"each frame waits afresh", {20, 10}, "b tt ttttt t tttt t",
+        {"each frame waits afresh",
+         {20, 10},
+         "b tt ttttt t tttt t",
          "ask 10@1, prepare 2, missed 2, ask 20@0, prepare 1, missed 1, end"},
     });
 }
@@ -126,7 +129,9 @@ TEST(AutoSavePassTest, ReportDialogPausesThePassWithoutSkippingOrCountingTheWait
     RunCases({
         {"open before the first request", {20, 10}, "b h ttt r t", "ask 10@1"},
         {"open between request and prepare", {20, 10}, "b t h ttt r t", "ask 10@1, prepare 2"},
-        {"open during the wait: its ticks do not count", {20, 10}, "b tt ttt h tttttt r tt",
+        {"open during the wait: its ticks do not count",
+         {20, 10},
+         "b tt ttt h tttttt r tt",
          "ask 10@1, prepare 2, missed 2, ask 20@0"},
         {"open at the end", {7}, "b tts h tt r t", "ask 7@0, prepare 1, write 1, end"},
     });
@@ -135,7 +140,9 @@ TEST(AutoSavePassTest, ReportDialogPausesThePassWithoutSkippingOrCountingTheWait
 TEST(AutoSavePassTest, NewStartBeginsAgainFromTheLastRow) {
     RunCases({
         {"after a frame's table", {30, 20, 10}, "b tts t b t", "ask 10@2, prepare 3, write 3, ask 20@1, ask 10@2"},
-        {"while a sample is awaited: no wait, no column for it", {30, 20, 10}, "b tt b t s t",
+        {"while a sample is awaited: no wait, no column for it",
+         {30, 20, 10},
+         "b tt b t s t",
          "ask 10@2, prepare 3, ask 10@2, prepare 3"},
         {"after the end", {7}, "b tts t b t", "ask 7@0, prepare 1, write 1, end, ask 7@0"},
     });
@@ -149,10 +156,17 @@ TEST(AutoSavePassTest, NewStartBeginsAgainFromTheLastRow) {
 
 TEST(AutoSavePassTest, FrameThatDumpsSomethingElseOrMovedIsNotSavedOrAskedTwice) {
     RunCases({
-        {"a mode button between request and prepare: no column, no wait", {20, 10}, "b t u t t",
+        {"a mode button between request and prepare: no column, no wait",
+         {20, 10},
+         "b t u t t",
          "ask 10@1, refuse 2, ask 20@0"},
-        {"rows gone with a reconnect are not asked", {30, 20, 10}, "b tts k t", "ask 10@2, prepare 3, write 3, ask 30@0"},
-        {"a frame moved to a row still ahead is not asked again", {30, 20, 10}, "b tts m t tts t",
+        {"rows gone with a reconnect are not asked",
+         {30, 20, 10},
+         "b tts k t",
+         "ask 10@2, prepare 3, write 3, ask 30@0"},
+        {"a frame moved to a row still ahead is not asked again",
+         {30, 20, 10},
+         "b tts m t tts t",
          "ask 10@2, prepare 3, write 3, ask 30@0, prepare 1, write 1, end"},
     });
 }

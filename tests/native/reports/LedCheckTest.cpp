@@ -47,8 +47,7 @@ std::vector<Line> Check(int nThresholdPercent, int nDumpAxisMask, const LedAxis&
 TEST(LedCheck, PartExampleListsTheDarkAndTheFaintReceiver) {
     const std::vector<std::uint32_t> samples{0, 520, 1000, 1000, 40};
     EXPECT_EQ(Check(33, kOt, Axis(samples)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:211) aver:640 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:211) aver:640 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
                                  X("(cutline:211) aver:640 => X index(S:5 R:5)  S(1)(5) / R(1)(5) -> 40")}));
 }
 
@@ -56,14 +55,12 @@ TEST(LedCheck, ThresholdIsThePercentGivenOnBothAxes) {
     // Average 2670 / 4 = 667 (integer division); 33 % gives 220, mode 7's 20 % gives 133.
     const std::vector<std::uint32_t> samples{0, 520, 1000, 1000, 150};
     EXPECT_EQ(Check(33, kOt, Axis(samples), Axis(samples)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:220) aver:667 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:220) aver:667 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
                                  X("(cutline:220) aver:667 => X index(S:5 R:5)  S(1)(5) / R(1)(5) -> 150"),
                                  Y("(cutline:220) aver:667 => Y index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
                                  Y("(cutline:220) aver:667 => Y index(S:5 R:5)  S(1)(5) / R(1)(5) -> 150")}));
     EXPECT_EQ(Check(20, kOt, Axis(samples), Axis(samples)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:133) aver:667 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:133) aver:667 => X index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0"),
                                  Y("(cutline:133) aver:667 => Y index(S:1 R:1)  S(1)(1) / R(1)(1) -> 0")}));
     // Exactly on the cutline is not below it: 25 % of 640 is 160.
     const std::vector<std::uint32_t> onTheLine{160, 1120};
@@ -93,15 +90,13 @@ TEST(LedCheck, TiltedBeamsOutsideTheAxisAreSkipped) {
     const std::vector<std::uint32_t> x{0, 0, 0, 0, 1000};
     const std::vector<std::uint32_t> y{0, 0, 1000};
     EXPECT_EQ(Check(50, kTr1, Axis(x, 0, 8, 4, 3, 7), Axis(y, 0, 8, 4, 1, 7)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:500) aver:1000 => X index(S:0 R:4)  S(0)(0) / R(1)(0) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:500) aver:1000 => X index(S:0 R:4)  S(0)(0) / R(1)(0) -> 0"),
                                  Y("(cutline:500) aver:1000 => Y index(S:0 R:2)  S(0)(0) / R(1)(2) -> 0")}));
 
     // TL1, X_TILT1 2, 10 cells, receivers 7-10: LEDs 9 and 10 exist, 11 does not.
     const std::vector<std::uint32_t> top{0, 0, 0, 1000};
     EXPECT_EQ(Check(50, kTl1, Axis(top, 6, 10, 0, 2, 0)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:500) aver:1000 => X index(S:9 R:7)  S(1)(9) / R(1)(7) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:500) aver:1000 => X index(S:9 R:7)  S(1)(9) / R(1)(7) -> 0"),
                                  X("(cutline:500) aver:1000 => X index(S:10 R:8)  S(1)(10) / R(1)(8) -> 0")}));
 }
 
@@ -111,8 +106,8 @@ TEST(LedCheck, LedNumberFollowsTheDumpAxis) {
         int nLed;
     };
     // Receiver 10, tilt set 1 = 3, tilt set 2 = 5.
-    for (const Case& c : {Case{kOt, 10}, Case{kTl1, 13}, Case{kTr1, 6}, Case{kTl2, 15}, Case{kTr2, 4},
-                          Case{0x50, 10}, Case{0x15, 10}, Case{-1, 10}}) {
+    for (const Case& c : {Case{kOt, 10}, Case{kTl1, 13}, Case{kTr1, 6}, Case{kTl2, 15}, Case{kTr2, 4}, Case{0x50, 10},
+                          Case{0x15, 10}, Case{-1, 10}}) {
         EXPECT_EQ(LedNumber(10, c.nMask, 3, 5), c.nLed) << "mask 0x" << std::hex << c.nMask;
     }
 }
@@ -124,9 +119,9 @@ TEST(LedCheck, ModuleAndPosition) {
         int nModule;
         int nPosition;
     };
-    for (const Case& c : {Case{10, 10, 1, 0}, Case{11, 10, 2, 1}, Case{1, 10, 1, 1}, Case{0, 10, 0, 0},
-                          Case{20, 10, 2, 0}, Case{21, 10, 3, 1}, Case{5, 1, 5, 0}, Case{7, 0, 1, 7},
-                          Case{0, 0, 1, 0}}) {
+    for (const Case& c :
+         {Case{10, 10, 1, 0}, Case{11, 10, 2, 1}, Case{1, 10, 1, 1}, Case{0, 10, 0, 0}, Case{20, 10, 2, 0},
+          Case{21, 10, 3, 1}, Case{5, 1, 5, 0}, Case{7, 0, 1, 7}, Case{0, 0, 1, 0}}) {
         const ModulePosition got = ModuleOf(c.x, c.nModuleCell);
         EXPECT_EQ(got.nModule, c.nModule) << c.x << " with " << c.nModuleCell << " cells";
         EXPECT_EQ(got.nPosition, c.nPosition) << c.x << " with " << c.nModuleCell << " cells";
@@ -137,16 +132,14 @@ TEST(LedCheck, LinesNameModuleAndPositionOfTheWindow) {
     // Receivers 10 and 11 on either side of a 10-cell module boundary.
     const std::vector<std::uint32_t> boundary{0, 0, 1000};
     EXPECT_EQ(Check(50, kOt, Axis(boundary, 9, 96, 10)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:500) aver:1000 => X index(S:10 R:10)  S(1)(0) / R(1)(0) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:500) aver:1000 => X index(S:10 R:10)  S(1)(0) / R(1)(0) -> 0"),
                                  X("(cutline:500) aver:1000 => X index(S:11 R:11)  S(2)(1) / R(2)(1) -> 0")}));
 
     // The third module's window starts at receiver index 20: its first receiver is 21.
     // Average 8300 / 9 = 922, cutline 461.
     const std::vector<std::uint32_t> third{0, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 300};
     EXPECT_EQ(Check(50, kOt, Axis(third, 20, 96, 10)),
-              (std::vector<Line>{kHeader,
-                                 X("(cutline:461) aver:922 => X index(S:21 R:21)  S(3)(1) / R(3)(1) -> 0"),
+              (std::vector<Line>{kHeader, X("(cutline:461) aver:922 => X index(S:21 R:21)  S(3)(1) / R(3)(1) -> 0"),
                                  X("(cutline:461) aver:922 => X index(S:30 R:30)  S(3)(0) / R(3)(0) -> 300")}));
 }
 
@@ -160,8 +153,7 @@ TEST(LedCheckHostile, LargestDumpAndValuesBeyondIt) {
     const std::vector<std::uint32_t> huge{UINT32_MAX, UINT32_MAX, 0, 1};
     EXPECT_EQ(Check(100, kOt, Axis(huge)),
               (std::vector<Line>{
-                  kHeader,
-                  X("(cutline:2863311616) aver:2863311616 => X index(S:3 R:3)  S(1)(3) / R(1)(3) -> 0"),
+                  kHeader, X("(cutline:2863311616) aver:2863311616 => X index(S:3 R:3)  S(1)(3) / R(1)(3) -> 0"),
                   X("(cutline:2863311616) aver:2863311616 => X index(S:4 R:4)  S(1)(4) / R(1)(4) -> 1")}));
 
     const std::vector<std::uint32_t> top{UINT32_MAX, 0};
@@ -174,13 +166,14 @@ TEST(LedCheckHostile, LargestDumpAndValuesBeyondIt) {
 
 TEST(LedCheckHostile, ReceiversPastIntMaxKeepTheirNumbers) {
     const std::vector<std::uint32_t> samples{0, 0, 0, 1000};
-    EXPECT_EQ(
-        Check(50, kOt, Axis(samples, INT_MAX - 1, UINT_MAX)),
-        (std::vector<Line>{
-            kHeader,
-            X("(cutline:500) aver:1000 => X index(S:2147483647 R:2147483647)  S(1)(2147483647) / R(1)(2147483647) -> 0"),
-            X("(cutline:500) aver:1000 => X index(S:2147483648 R:2147483648)  S(1)(2147483648) / R(1)(2147483648) -> 0"),
-            X("(cutline:500) aver:1000 => X index(S:2147483649 R:2147483649)  S(1)(2147483649) / R(1)(2147483649) -> 0")}));
+    EXPECT_EQ(Check(50, kOt, Axis(samples, INT_MAX - 1, UINT_MAX)),
+              (std::vector<Line>{kHeader,
+                                 X("(cutline:500) aver:1000 => X index(S:2147483647 R:2147483647)  S(1)(2147483647) / "
+                                   "R(1)(2147483647) -> 0"),
+                                 X("(cutline:500) aver:1000 => X index(S:2147483648 R:2147483648)  S(1)(2147483648) / "
+                                   "R(1)(2147483648) -> 0"),
+                                 X("(cutline:500) aver:1000 => X index(S:2147483649 R:2147483649)  S(1)(2147483649) / "
+                                   "R(1)(2147483649) -> 0")}));
     // A tilt that points past every cell count.
     EXPECT_EQ(Check(50, kTl1, Axis(samples, INT_MAX - 1, UINT_MAX, 0, UINT_MAX)), std::vector<Line>{kHeader});
 

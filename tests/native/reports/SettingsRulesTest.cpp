@@ -92,9 +92,8 @@ TEST(SectionList, OnlyTheFirst4096BytesAreSearched) {
 }
 
 TEST(FrameSettingsKeys, TwelveKeysInWriteOrderOverTheirFields) {
-    const char* order[] = {"X_CELL_SIZE", "Y_CELL_SIZE", "X_MODULE_CELL", "Y_MODULE_CELL",
-                           "X_TILT1", "Y_TILT1", "X_TILT2", "Y_TILT2",
-                           "X_TILT3", "Y_TILT3", "X_TILT4", "Y_TILT4"};
+    const char* order[] = {"X_CELL_SIZE", "Y_CELL_SIZE", "X_MODULE_CELL", "Y_MODULE_CELL", "X_TILT1", "Y_TILT1",
+                           "X_TILT2",     "Y_TILT2",     "X_TILT3",       "Y_TILT3",       "X_TILT4", "Y_TILT4"};
     quorvane::FrameSettings frame;
     std::memset(&frame, 0, sizeof(frame));
     frame.m_nXTCount = 0x0190;

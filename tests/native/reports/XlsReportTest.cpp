@@ -54,16 +54,22 @@ Bytes Report(const std::vector<std::uint32_t>& x, const std::vector<std::uint32_
 }
 
 TEST(XlsReport, EmptyAxesWriteTheHeaderRowOnly) {
-    const Bytes expected = ToBytes(std::string(
-        "\x09\x00\x04\x00\x02\x00\x10\x00"
-        "\x04\x00\x0E\x00\x00\x00\x01\x00\x00\x00\x00\x06" "X-Side"
-        "\x04\x00\x0D\x00\x00\x00\x02\x00\x00\x00\x00\x05" "index"
-        "\x04\x00\x0D\x00\x00\x00\x03\x00\x00\x00\x00\x05" "Value"
-        "\x04\x00\x0E\x00\x00\x00\x05\x00\x00\x00\x00\x06" "Y-Side"
-        "\x04\x00\x0D\x00\x00\x00\x06\x00\x00\x00\x00\x05" "index"
-        "\x04\x00\x0D\x00\x00\x00\x07\x00\x00\x00\x00\x05" "Value"
-        "\x0A\x00\x00\x00",
-        116));
+    const Bytes expected =
+        ToBytes(std::string("\x09\x00\x04\x00\x02\x00\x10\x00"
+                            "\x04\x00\x0E\x00\x00\x00\x01\x00\x00\x00\x00\x06"
+                            "X-Side"
+                            "\x04\x00\x0D\x00\x00\x00\x02\x00\x00\x00\x00\x05"
+                            "index"
+                            "\x04\x00\x0D\x00\x00\x00\x03\x00\x00\x00\x00\x05"
+                            "Value"
+                            "\x04\x00\x0E\x00\x00\x00\x05\x00\x00\x00\x00\x06"
+                            "Y-Side"
+                            "\x04\x00\x0D\x00\x00\x00\x06\x00\x00\x00\x00\x05"
+                            "index"
+                            "\x04\x00\x0D\x00\x00\x00\x07\x00\x00\x00\x00\x05"
+                            "Value"
+                            "\x0A\x00\x00\x00",
+                            116));
     // None collected and all zero look the same: no block, no average.
     const std::vector<std::vector<std::uint32_t>> empties = {{}, {0}, {0, 0, 0}};
     for (const auto& x : empties) {
@@ -78,9 +84,9 @@ TEST(XlsReport, EmptyAxesWriteTheHeaderRowOnly) {
 TEST(XlsReport, CellsInOrderWithAveragesOverAllSamples) {
     const std::vector<Cell> header = {{0, 1, "X-Side"}, {0, 2, "index"}, {0, 3, "Value"},
                                       {0, 5, "Y-Side"}, {0, 6, "index"}, {0, 7, "Value"}};
-    const std::vector<Cell> xBlock = {{1, 1, "X"}, {1, 2, "0"}, {1, 3, "40"}, {2, 1, "X"},         {2, 2, "1"},
-                                      {2, 3, "80"}, {3, 1, "X"}, {3, 2, "2"}, {3, 3, "0"}, {5, 1, "Average :"},
-                                      {5, 3, "40"}};
+    const std::vector<Cell> xBlock = {{1, 1, "X"}, {1, 2, "0"},         {1, 3, "40"}, {2, 1, "X"},
+                                      {2, 2, "1"}, {2, 3, "80"},        {3, 1, "X"},  {3, 2, "2"},
+                                      {3, 3, "0"}, {5, 1, "Average :"}, {5, 3, "40"}};
     // 7 / 2 rounds down; the Y block's rows are counted from its own length.
     const std::vector<Cell> yBlock = {{1, 5, "Y"}, {1, 6, "0"}, {1, 7, "0"},         {2, 5, "Y"},
                                       {2, 6, "1"}, {2, 7, "7"}, {4, 5, "Average :"}, {4, 7, "3"}};
@@ -107,7 +113,10 @@ TEST(XlsReport, CellsInOrderWithAveragesOverAllSamples) {
 
 TEST(XlsReport, AverageRecordBytes) {
     const Bytes bytes = Report({40, 80, 0}, {});
-    const Bytes average = ToBytes(std::string("\x04\x00\x11\x00\x05\x00\x01\x00\x00\x00\x00\x09" "Average :", 21));
+    const Bytes average =
+        ToBytes(std::string("\x04\x00\x11\x00\x05\x00\x01\x00\x00\x00\x00\x09"
+                            "Average :",
+                            21));
     EXPECT_NE(std::search(bytes.begin(), bytes.end(), average.begin(), average.end()), bytes.end());
 }
 
@@ -138,8 +147,11 @@ TEST(XlsLabel, RowAndColumnGoOutAsTheirLow16Bits) {
         int row, col;
         unsigned rowOut, colOut;
     };
-    const Case cases[] = {{0, 0, 0, 0},           {0x1234, 0xFEDC, 0x1234, 0xFEDC}, {65535, 1, 65535, 1},
-                          {65536 + 3, 70000, 3, 70000 - 65536}, {-1, -65536, 0xFFFF, 0}};
+    const Case cases[] = {{0, 0, 0, 0},
+                          {0x1234, 0xFEDC, 0x1234, 0xFEDC},
+                          {65535, 1, 65535, 1},
+                          {65536 + 3, 70000, 3, 70000 - 65536},
+                          {-1, -65536, 0xFFFF, 0}};
     for (const Case& c : cases) {
         MemorySink sink;
         CXlsWriter{}.WriteLabel(sink, c.row, c.col, "v");

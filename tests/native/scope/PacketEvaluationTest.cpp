@@ -142,8 +142,7 @@ TEST_P(CaptureSeries, OrderAndValuesFollowTheSeriesTable) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFour, CaptureSeries,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(AllFour, CaptureSeries, ::testing::Combine(::testing::Bool(), ::testing::Bool()));
 
 TEST(PacketEvaluation, CaptureFreezesOnceThenLiveFollows) {
     std::vector<double> capture;

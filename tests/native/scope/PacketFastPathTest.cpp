@@ -22,8 +22,8 @@ struct Reference {
     std::vector<std::uint32_t> samples;
 };
 
-Reference EvaluateByHand(const AxisSource& source, DisplayScale scale, const CaptureView& c1,
-                         const CaptureView& c2, std::size_t nSampleLimit, chart::ChartModel& model, int nStyle) {
+Reference EvaluateByHand(const AxisSource& source, DisplayScale scale, const CaptureView& c1, const CaptureView& c2,
+                         std::size_t nSampleLimit, chart::ChartModel& model, int nStyle) {
     Reference ref;
     const AxisWindow& w = source.window;
     const int count = w.nStart >= 0 && w.nCount > 0 ? w.nCount : 0;
@@ -105,8 +105,8 @@ TEST(PacketFastPath, MatchesPlainEvaluationOnRandomPackets) {
         const SampleTarget target = bCollect ? SampleTarget{&samples, limit} : SampleTarget{};
 
         const AxisEvaluation r = EvaluateAxis(source, scale, c1, c2, target, chart::PointFeed{fast, style});
-        const Reference ref = EvaluateByHand(source, scale, c1, c2, limit > earlier.size() ? limit - earlier.size() : 0,
-                                             plain, style);
+        const Reference ref =
+            EvaluateByHand(source, scale, c1, c2, limit > earlier.size() ? limit - earlier.size() : 0, plain, style);
         SCOPED_TRACE(testing::Message() << "round " << round);
         ExpectSameChart(fast, plain);
         EXPECT_EQ(r.nZeroCount, ref.nZeros);
@@ -162,37 +162,34 @@ TEST(PacketFastPath, CachedStateFollowsChangesBetweenPackets) {
     for (int round = 0; round < 600; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         switch (rng() % 8) {
-        case 0: {  // new y range, sometimes the same again
-            const double yMax = rng() % 2 ? 255.0 : 20.0 + rng() % 200;
-            const double xMax = rng() % 4 ? fast.m_dXMax : 50.0 + rng() % 300;
-            const double yMin = rng() % 4 ? 0.0 : 10.0;
-            for (chart::ChartModel* m : {&fast, &plain}) m->SetRange(0.0, xMax, yMin, yMax);
-            break;
-        }
-        case 1:  // written straight into the members, as the dialog may
-            fast.m_dYMax = plain.m_dYMax = 30.0 + rng() % 100;
-            break;
-        case 2: {  // stray points over the x-values a run wrote
-            const int n = 1 + static_cast<int>(rng() % 5);
-            for (int k = 0; k < n; ++k) {
-                const double x = (rng() % 3000) / 10.0;
-                const int series = static_cast<int>(rng() % 3);
-                fast.AddPoint(x, 42.0, 3, series, 0);
-                plain.AddPoint(x, 42.0, 3, series, 0);
+            case 0: {  // new y range, sometimes the same again
+                const double yMax = rng() % 2 ? 255.0 : 20.0 + rng() % 200;
+                const double xMax = rng() % 4 ? fast.m_dXMax : 50.0 + rng() % 300;
+                const double yMin = rng() % 4 ? 0.0 : 10.0;
+                for (chart::ChartModel* m : {&fast, &plain}) m->SetRange(0.0, xMax, yMin, yMax);
+                break;
             }
-            break;
-        }
-        case 3: {  // new storage, or the same count again
-            const int points = rng() % 2 ? fast.GetPointCount() : 100 + static_cast<int>(rng() % 300);
-            fast.SetPointCount(points);
-            plain.SetPointCount(points);
-            break;
-        }
-        case 4:
-            scale = scales[rng() % 4];
-            break;
-        default:
-            break;
+            case 1:  // written straight into the members, as the dialog may
+                fast.m_dYMax = plain.m_dYMax = 30.0 + rng() % 100;
+                break;
+            case 2: {  // stray points over the x-values a run wrote
+                const int n = 1 + static_cast<int>(rng() % 5);
+                for (int k = 0; k < n; ++k) {
+                    const double x = (rng() % 3000) / 10.0;
+                    const int series = static_cast<int>(rng() % 3);
+                    fast.AddPoint(x, 42.0, 3, series, 0);
+                    plain.AddPoint(x, 42.0, 3, series, 0);
+                }
+                break;
+            }
+            case 3: {  // new storage, or the same count again
+                const int points = rng() % 2 ? fast.GetPointCount() : 100 + static_cast<int>(rng() % 300);
+                fast.SetPointCount(points);
+                plain.SetPointCount(points);
+                break;
+            }
+            case 4: scale = scales[rng() % 4]; break;
+            default: break;
         }
         for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
         const PacketView packet{bytes.data(), 300, 300};
@@ -208,27 +205,27 @@ TEST(PacketFastPath, CachedStateFollowsChangesBetweenPackets) {
 // The average text must be what "%.2f" gives, ties (x.125, x.375 ...) rounded to even.
 TEST(PacketFastPath, AverageTextIsPrintfFixedTwo) {
     std::mt19937_64 rng(5);
-    std::vector<double> values = {0.0, -0.0, 0.005, 0.015, 0.125, 0.375, 0.625, 0.875, 2.5, 1.995, 99.995,
-                                  0.0625, 0.06249999, 1e-300, 4294967295.995, 4294967296.0, 1e15, 1e300,
-                                  -3.125, -0.001, std::nan(""), HUGE_VAL, -HUGE_VAL};
+    std::vector<double> values = {0.0,  -0.0,  0.005,  0.015,  0.125,        0.375,    0.625,          0.875,
+                                  2.5,  1.995, 99.995, 0.0625, 0.06249999,   1e-300,   4294967295.995, 4294967296.0,
+                                  1e15, 1e300, -3.125, -0.001, std::nan(""), HUGE_VAL, -HUGE_VAL};
     for (int i = 0; i < 200000; ++i) {
         switch (i % 4) {
-        case 0:  // sums of shown values * 40 / receivers, as the averages are made
-            values.push_back((rng() % 600000) * (i % 8 ? 1.0 : 2.0 / 3.0) * 40.0 / (1 + rng() % 600));
-            break;
-        case 1:  // exact eighths: the ties
-            values.push_back(static_cast<double>(rng() % 100000) / 8.0);
-            break;
-        case 2: {
-            double v;
-            const std::uint64_t bits = rng();
-            std::memcpy(&v, &bits, sizeof v);
-            values.push_back(v);
-            break;
-        }
-        default:
-            values.push_back(std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90)));
-            break;
+            case 0:  // sums of shown values * 40 / receivers, as the averages are made
+                values.push_back((rng() % 600000) * (i % 8 ? 1.0 : 2.0 / 3.0) * 40.0 / (1 + rng() % 600));
+                break;
+            case 1:  // exact eighths: the ties
+                values.push_back(static_cast<double>(rng() % 100000) / 8.0);
+                break;
+            case 2: {
+                double v;
+                const std::uint64_t bits = rng();
+                std::memcpy(&v, &bits, sizeof v);
+                values.push_back(v);
+                break;
+            }
+            default:
+                values.push_back(std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90)));
+                break;
         }
     }
     for (const double v : values) {

@@ -31,7 +31,7 @@ TEST(RecordingName, ChosenPathGetsTheExtensionUnlessItHasIt) {
         {"C:\\rec\\site. .", "C:\\rec\\site.lgrec"},         // Windows would drop them
         {"C:\\rec\\site.lgrec.", "C:\\rec\\site.lgrec"},
         {"C:/rec/lgrec", "C:/rec/lgrec.lgrec"},
-        {"C:\\rec\\..", "C:\\rec\\.."},                      // not a file name: left to fail
+        {"C:\\rec\\..", "C:\\rec\\.."},  // not a file name: left to fail
     };
     for (const auto& c : cases) EXPECT_EQ(scope::WithRecordingExtension(c.chosen), c.expected) << c.chosen;
 }

@@ -92,8 +92,8 @@ protected:
 
     std::string Put(const std::string& name, const Bytes& bytes) {
         const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
     std::string Put(const std::string& name, const std::string& text) {
@@ -306,10 +306,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "'x_cells' cannot go with 'recording' (line 3)"},
         BadRecording{"a name of its own", "[frame]\nname = Mine\nrecording = site.lgrec\n", 2,
                      "'name' cannot go with 'recording'"},
-        BadRecording{"replay_loop of a simulated frame", "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 4\n"
-                     "replay_loop = no\n", 6, "replay_loop needs 'recording'"},
-        BadRecording{"usbindex taken", "[frame]\nname = A\nusbindex = 3\nx_cells = 8\ny_cells = 4\n"
-                     "[frame]\nrecording = site.lgrec\n", 7, "usbindex 3 (the recording's) already used"},
+        BadRecording{"replay_loop of a simulated frame",
+                     "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 4\n"
+                     "replay_loop = no\n",
+                     6, "replay_loop needs 'recording'"},
+        BadRecording{"usbindex taken",
+                     "[frame]\nname = A\nusbindex = 3\nx_cells = 8\ny_cells = 4\n"
+                     "[frame]\nrecording = site.lgrec\n",
+                     7, "usbindex 3 (the recording's) already used"},
         BadRecording{"empty path", "[frame]\nrecording =\n", 2, "recording needs the path"},
         BadRecording{"getDeviceInfoST counts past the packets", "[frame]\nrecording = wide-st.lgrec\n", 2,
                      "the header's getDeviceInfoST record claims 5 x 3 receivers, its packets hold 4 x 3"},

@@ -129,23 +129,20 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, ScenarioErrors,
     ::testing::Values(
         BadScenario{"rate = 20\nspeed = 3\n", 2, "unknown key 'speed'"},
-        BadScenario{"rate 20\n", 1, "expected 'key = value'"},
-        BadScenario{"rate = 0\n", 1, "rate needs"},
-        BadScenario{"rate = 20x\n", 1, "rate needs"},
-        BadScenario{"name = A\n", 1, "belongs in a [frame]"},
+        BadScenario{"rate 20\n", 1, "expected 'key = value'"}, BadScenario{"rate = 0\n", 1, "rate needs"},
+        BadScenario{"rate = 20x\n", 1, "rate needs"}, BadScenario{"name = A\n", 1, "belongs in a [frame]"},
         BadScenario{"[frame]\nrate = 10001\n", 2, "rate needs"},
         BadScenario{"[frame]\nstrict_packets = on\n", 2, "belongs before the first [frame]"},
         BadScenario{"seed = 1\nstrict_packets = maybe\n", 2, "strict_packets needs"},
-        BadScenario{"[frames]\n", 1, "unknown section [frames]"},
-        BadScenario{"[frame\n", 1, "lacks ']'"},
+        BadScenario{"[frames]\n", 1, "unknown section [frames]"}, BadScenario{"[frame\n", 1, "lacks ']'"},
         BadScenario{"[frame]\nname = A\nusbindex = 1\nx_cells = 0\n", 4, "x_cells needs"},
         BadScenario{"[frame]\nname = A\nusbindex = 1\nx_cells = 4097\n", 4, "x_cells needs"},
         BadScenario{"[frame]\nname = A\nname = B\n", 3, "given twice"},
         BadScenario{"[frame]\nname = A\nx_cells = 8\ny_cells = 8\n", 1, "lacks usbindex"},
         BadScenario{"[frame]\nname = A\nusbindex = 1\nx_cells = 8\n", 1, "lacks x_cells or y_cells"},
         BadScenario{"[frame]\nusbindex = 1\nx_cells = 8\ny_cells = 8\n", 1, "frame without a name"},
-        BadScenario{std::string(kMinimalFrame) + "[frame]\nname = B\nusbindex = 1\nx_cells = 8\ny_cells = 8\n",
-                    8, "usbindex 1 already used by the frame on line 1"},
+        BadScenario{std::string(kMinimalFrame) + "[frame]\nname = B\nusbindex = 1\nx_cells = 8\ny_cells = 8\n", 8,
+                    "usbindex 1 already used by the frame on line 1"},
         BadScenario{"[frame]\nname = A\nusbindex = 1\nweak_x = 8:0.5\nx_cells = 8\ny_cells = 4\n", 4,
                     "weak receiver 8 beyond the 8 cells of x"},
         BadScenario{std::string(kMinimalFrame) + "dead_y = 4\n", 6, "dead receiver 4 beyond"},
@@ -169,8 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{"[frame]\nrecording = a.lgrec\nsweep = 1 2\n", 3, "cannot go with 'recording'"},
         BadScenario{"at = 100 connect 9\n" + std::string(kMinimalFrame), 1, "no frame has usbindex 9"},
         BadScenario{"at = 100 vanish 1\n", 1, "'connect' or 'disconnect'"},
-        BadScenario{"cycle_ms = 1000\nat = 1000 connect 1\n" + std::string(kMinimalFrame), 2,
-                    "outside the cycle"}));
+        BadScenario{"cycle_ms = 1000\nat = 1000 connect 1\n" + std::string(kMinimalFrame), 2, "outside the cycle"}));
 
 namespace {
 

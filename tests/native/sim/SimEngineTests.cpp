@@ -25,8 +25,7 @@ FrameSpec QuietFrame() {
     return s.frames.at(0);
 }
 
-std::vector<std::uint8_t> Packet(const FrameSpec& f, int request, std::uint32_t packetNo = 0,
-                                 std::uint64_t seed = 1) {
+std::vector<std::uint8_t> Packet(const FrameSpec& f, int request, std::uint32_t packetNo = 0, std::uint64_t seed = 1) {
     std::vector<std::uint8_t> p;
     GeneratePacket(f, request, seed, packetNo, p);
     return p;
@@ -77,9 +76,10 @@ TEST(Packets, TiltModesFadeAtTheEndTheBeamsLeanTo) {
 // An LED fault follows its beams from set to set: LED S darkens receiver S on
 // OT, S - t on TL, S + t + 1 on TR (1-based), only within the axis.
 TEST(Packets, DeadAndWeakLedsDarkenTheirBeamsOnEverySet) {
-    FrameSpec f = MustParse("[frame]\nname = L\nusbindex = 1\nx_cells = 20\ny_cells = 8\nx_tilts = 3 5\n"
-                            "y_tilts = 2\nlevel_ambient = 10\nlevel_maximal = 96\nnoise = 3\n"
-                            "dead_led_x = 0 10 20\nweak_led_y = 5:0.5\n")
+    FrameSpec f = MustParse(
+                      "[frame]\nname = L\nusbindex = 1\nx_cells = 20\ny_cells = 8\nx_tilts = 3 5\n"
+                      "y_tilts = 2\nlevel_ambient = 10\nlevel_maximal = 96\nnoise = 3\n"
+                      "dead_led_x = 0 10 20\nweak_led_y = 5:0.5\n")
                       .frames.at(0);
     struct Case {
         int request;
@@ -215,7 +215,8 @@ TEST(Timeline, WithoutCycleTheLastEventHolds) {
     Timeline t(s);
     EXPECT_EQ(t.ConnectedAt(100000), (std::vector<bool>{false, true, true}));
     EXPECT_EQ(t.NextChangeAfter(2000), -1);
-    EXPECT_EQ(Timeline(MustParse("[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 4\n")).NextChangeAfter(0), -1);
+    EXPECT_EQ(Timeline(MustParse("[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 4\n")).NextChangeAfter(0),
+              -1);
 }
 
 TEST(Engine, PositionsCountOnlyConnectedFramesInScenarioOrder) {

@@ -42,7 +42,8 @@ TEST(Stylus, KeysAndTheirDefaults) {
     EXPECT_EQ(plain.sweep.stylusCells, 2);
     EXPECT_DOUBLE_EQ(plain.sweep.touchPercent, 3.0);
 
-    const FrameSpec f = SweptFrame("sweep_repeat = yes\nstylus_cells = 3\ntouch_percent = 12.5\nstuck_x = 4, 9\nstuck_y = 0\n");
+    const FrameSpec f =
+        SweptFrame("sweep_repeat = yes\nstylus_cells = 3\ntouch_percent = 12.5\nstuck_x = 4, 9\nstuck_y = 0\n");
     EXPECT_TRUE(f.sweep.enabled);
     EXPECT_DOUBLE_EQ(f.sweep.startSeconds, 1.0);
     EXPECT_DOUBLE_EQ(f.sweep.durationSeconds, 4.0);

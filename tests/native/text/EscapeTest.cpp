@@ -16,7 +16,8 @@ TEST(Escape, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {
         bool bXml;
         std::string out;
     };
-    for (const Case& c : {Case{"Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80", true, "Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80"},
+    for (const Case& c : {Case{"Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80", true,
+                               "Gulim \xEA\xB5\xB4\xEB\xA6\xBC \xF0\x9F\x98\x80"},
                           Case{"\xC0\x80", false, r + r}, Case{"\xED\xA0\x80", false, r + r + r},
                           Case{"\xF4\x90\x80\x80", false, r + r + r + r}, Case{"ab\xE2\x82", false, "ab" + r + r},
                           Case{"\xB7x", false, r + "x"}, Case{"\xEF\xBF\xBF", false, "\xEF\xBF\xBF"},
@@ -24,7 +25,6 @@ TEST(Escape, InvalidUtf8AndXmlForbiddenCharactersAreReplaced) {
                           Case{"a\x01", false, "a\x01"}})
         EXPECT_EQ(ValidUtf8(c.in, c.bXml), c.out) << c.in;
 }
-
 
 // The nasty inputs, each with what element text, an attribute value and a CSV
 // field make of it. Where the frame check's and the trend's escaping used to
@@ -50,8 +50,8 @@ TEST(Escape, NastyInputsInEachFormat) {
         {"CR LF", "a\r\nb", "a&#13;\nb", "a&#13;&#10;b", "\"a\r\nb\""},
         {"lone CR", "a\rb", "a&#13;b", "a&#13;b", "\"a\rb\""},
         {"tab", "a\tb", "a\tb", "a&#9;b", "a\tb"},
-        {"control characters", std::string("a\0b\x1F\x7F", 5), "a" + r + "b" + r + "\x7F",
-         "a" + r + "b" + r + "\x7F", std::string("a\0b\x1F\x7F", 5)},
+        {"control characters", std::string("a\0b\x1F\x7F", 5), "a" + r + "b" + r + "\x7F", "a" + r + "b" + r + "\x7F",
+         std::string("a\0b\x1F\x7F", 5)},
         {"CP949 bytes", "\xB0\xA1", r + r, r + r, r + r},
         {"cut short", "ab\xE2\x82", "ab" + r + r, "ab" + r + r, "ab" + r + r},
         {"U+FFFF", "\xEF\xBF\xBF", r + r + r, r + r + r, "\xEF\xBF\xBF"},

@@ -18,11 +18,11 @@ TEST(Numbers, WholeNumbersArePlainDigits) {
         const char* text;
         std::optional<std::uint64_t> value;
     };
-    for (const Case& c : {Case{"0", 0}, Case{"42", 42}, Case{"007", 7}, Case{"0000000005", 5},
-                          Case{"18446744073709551615", UINT64_MAX}, Case{"18446744073709551616", {}},
-                          Case{"99999999999999999999999", {}}, Case{"", {}}, Case{"-0", {}}, Case{"-5", {}},
-                          Case{"+5", {}}, Case{" 5", {}}, Case{"5 ", {}}, Case{"0x10", {}}, Case{"1e3", {}},
-                          Case{"5abc", {}}, Case{"1.0", {}}, Case{"\xd9\xa3", {}}})
+    for (const Case& c :
+         {Case{"0", 0}, Case{"42", 42}, Case{"007", 7}, Case{"0000000005", 5}, Case{"18446744073709551615", UINT64_MAX},
+          Case{"18446744073709551616", {}}, Case{"99999999999999999999999", {}}, Case{"", {}}, Case{"-0", {}},
+          Case{"-5", {}}, Case{"+5", {}}, Case{" 5", {}}, Case{"5 ", {}}, Case{"0x10", {}}, Case{"1e3", {}},
+          Case{"5abc", {}}, Case{"1.0", {}}, Case{"\xd9\xa3", {}}})
         EXPECT_EQ(ParseWhole(c.text), c.value) << '"' << c.text << '"';
 }
 
@@ -31,10 +31,10 @@ TEST(Numbers, DecimalsAreDigitsWithOnePoint) {
         const char* text;
         std::optional<double> value;
     };
-    for (const Case& c : {Case{"7", 7.0}, Case{"12.5", 12.5}, Case{"0.3", 0.3}, Case{".3", 0.3}, Case{"5.", 5.0},
-                          Case{"000.50", 0.5}, Case{"1000.1", 1000.1}, Case{".", {}}, Case{"", {}}, Case{"1.2.3", {}},
-                          Case{"-1", {}}, Case{"+1", {}}, Case{"1e1", {}}, Case{"nan", {}}, Case{"inf", {}},
-                          Case{"0x1p3", {}}, Case{" 1", {}}, Case{"1,5", {}}})
+    for (const Case& c :
+         {Case{"7", 7.0}, Case{"12.5", 12.5}, Case{"0.3", 0.3}, Case{".3", 0.3}, Case{"5.", 5.0}, Case{"000.50", 0.5},
+          Case{"1000.1", 1000.1}, Case{".", {}}, Case{"", {}}, Case{"1.2.3", {}}, Case{"-1", {}}, Case{"+1", {}},
+          Case{"1e1", {}}, Case{"nan", {}}, Case{"inf", {}}, Case{"0x1p3", {}}, Case{" 1", {}}, Case{"1,5", {}}})
         EXPECT_EQ(ParseDecimal(c.text), c.value) << '"' << c.text << '"';
 }
 

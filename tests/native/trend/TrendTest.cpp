@@ -168,13 +168,13 @@ TEST(Trend, TenThousandDays) {
 // the same strict comparison at the line.
 TEST(Trend, BelowIsWhatTheLedCheckListsOnTheLatestDay) {
     const std::vector<std::vector<std::uint32_t>> days = {
-        {330, 1672, 0},                        // average 1001, cutline 330: 330 stays
-        {329, 1673, 0},                        // 329 is listed
+        {330, 1672, 0},  // average 1001, cutline 330: 330 stays
+        {329, 1673, 0},  // 329 is listed
         // A whole average of 33554433 is 33554432 as a float: at 99 % the
         // cutline is 33218887, so 33218887 stays (33218888 unrounded).
         {33218887, 33722206, 33722206},
-        {4294967294u, 4294967294u, 1},         // the largest values a table holds
-        {0, 0, 40},                            // one nonzero receiver: the others at 0 are listed
+        {4294967294u, 4294967294u, 1},  // the largest values a table holds
+        {0, 0, 40},                     // one nonzero receiver: the others at 0 are listed
     };
     for (const int threshold : {1, 33, 99}) {
         for (const std::vector<std::uint32_t>& sample : days) {

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> texts;
     for (std::string hex; std::getline(in, hex);) {
         std::string bytes;
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
         texts.push_back(bytes);
     }
     std::string csv = "\xEF\xBB\xBF", xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<texts>\n";

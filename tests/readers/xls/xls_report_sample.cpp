@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         std::printf("%zu\n", rows);
     } else if (command == "labels" && argc >= 6 && (argc - 3) % 3 == 0) {
         writer.WriteBOF(sink);
-        for (int i = 3; i + 2 < argc; i += 3) writer.WriteLabel(sink, std::atoi(argv[i]), std::atoi(argv[i + 1]), argv[i + 2]);
+        for (int i = 3; i + 2 < argc; i += 3)
+            writer.WriteLabel(sink, std::atoi(argv[i]), std::atoi(argv[i + 1]), argv[i + 2]);
         writer.WriteEOF(sink);
     } else {
         return Usage();

@@ -190,10 +190,12 @@ TEST(ChartPaintTest, MarkerColoursFollowTheThreshold) {
     w.Configure(40);
     // Level 1234.9: at 50 % T = 1234 * 50 / 100 = 617; at 70 % T = 86380 / 100 =
     // 863, where trunc(1234.9 * 70 / 100) would give 864.
-    struct Case { int percent; double value; COLORREF colour; } cases[] = {
-        {50, 0.0, kBlack},         {50, 15.25, kBlue},       {50, 15.5, kRed},
-        {50, 617.0 / 40.0, kRed},  {50, 80.0, kRed},         {70, 862.5 / 40.0, kBlue},
-        {70, 863.0 / 40.0, kRed},  {70, 863.5 / 40.0, kRed}};
+    struct Case {
+        int percent;
+        double value;
+        COLORREF colour;
+    } cases[] = {{50, 0.0, kBlack}, {50, 15.25, kBlue},        {50, 15.5, kRed},         {50, 617.0 / 40.0, kRed},
+                 {50, 80.0, kRed},  {70, 862.5 / 40.0, kBlue}, {70, 863.0 / 40.0, kRed}, {70, 863.5 / 40.0, kRed}};
     ASSERT_EQ(617.0, 40.0 * (617.0 / 40.0));
     ASSERT_EQ(863.0, 40.0 * (863.0 / 40.0));
     for (const Case& k : cases) {
@@ -214,8 +216,10 @@ TEST(ChartPaintTest, BarColoursFollowTheValue) {
     ChartWindow w;
     w.Configure(40);
     w.chart.SetRange(0, 40, -50, 100);  // room below zero for the bars
-    struct Case { double value; COLORREF colour; } cases[] = {
-        {15.0, kRed}, {14.99, kGrey}, {0.0, kBlack}, {-5.0, kRed}, {60.0, kRed}};
+    struct Case {
+        double value;
+        COLORREF colour;
+    } cases[] = {{15.0, kRed}, {14.99, kGrey}, {0.0, kBlack}, {-5.0, kRed}, {60.0, kRed}};
     for (const Case& k : cases) {
         w.Fill(40, k.value, 1);
         auto c = w.Paint();
@@ -351,7 +355,8 @@ void ExpectSamePicture(ChartWindow& w, const char* what) {
 
 // Overwrites the stored points of series s (stored first through AddPoint).
 void SetSeries(ChartWindow& w, int nSeries, int nStyle, const std::vector<double>& xs, const std::vector<double>& ys) {
-    for (size_t i = 0; i < xs.size(); ++i) ASSERT_TRUE(w.chart.AddPoint(static_cast<double>(i), 1.0, 3, nSeries, nStyle));
+    for (size_t i = 0; i < xs.size(); ++i)
+        ASSERT_TRUE(w.chart.AddPoint(static_cast<double>(i), 1.0, 3, nSeries, nStyle));
     for (size_t i = 0; i < xs.size(); ++i) {
         w.chart.m_aSeries[nSeries].pX[i] = xs[i];
         w.chart.m_aSeries[nSeries].pY[i] = ys[i];
@@ -364,7 +369,10 @@ TEST(ChartLineStampTest, IdenticalToLineTo) {
     w.chart.m_nThresholdPercent = 50;
     w.chart.m_dAverageLevel = 2000.0;
     std::uint32_t seed = 777;
-    auto next = [&seed] { seed = seed * 1664525u + 1013904223u; return seed >> 8; };
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
     std::vector<double> xs(512), ys[3];
     for (auto& y : ys) y.resize(512);
 
@@ -428,7 +436,10 @@ TEST(ChartMarkerStampTest, IdenticalToEllipse) {
     w.chart.m_nThresholdPercent = 50;
     w.chart.m_dAverageLevel = 2000.0;  // T = 1000: values below 25 are blue
     std::uint32_t seed = 12345;
-    auto next = [&seed] { seed = seed * 1664525u + 1013904223u; return seed >> 8; };
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
     for (int i = 0; i < 512; ++i) {
         const double v[3] = {static_cast<double>(next() % 101), (next() % 4 == 0) ? 0.0 : (next() % 3000) / 100.0,
                              (next() % 5 == 0) ? 0.0 : 10.0 + (next() % 90)};
@@ -466,8 +477,10 @@ TEST(ChartClipTest, FarOutAndNaNValues) {
     ChartWindow w;
     w.Configure(40);
     const double bound = (chart::kMaxPixelOffset + 0.5) * w.chart.m_dYPerPixel;
-    struct Case { double value, drawnAs; } cases[] = {
-        {1e12, bound}, {1e300, bound}, {inf, bound}, {-1e12, -bound}, {-1e300, -bound}, {-inf, -bound}, {nan, nan}};
+    struct Case {
+        double value, drawnAs;
+    } cases[] = {{1e12, bound},    {1e300, bound}, {inf, bound}, {-1e12, -bound},
+                 {-1e300, -bound}, {-inf, -bound}, {nan, nan}};
     const int x19 = w.At(19, 0).x, x20 = w.At(20, 0).x, x21 = w.At(21, 0).x;
     for (int style : {0, 1}) {
         auto paintWith = [&](double v) {
@@ -549,26 +562,39 @@ TEST(ChartClipTest, DegenerateConfigurations) {
         std::function<void(ChartWindow&, const Canvas&)> check;
     } cases[] = {
         {"zero Y extent: values limited to it, on the bottom edge",
-         [](ChartWindow& w) { w.chart.SetRange(0, 40, 0, 0); w.Fill(40, 50.0); },
+         [](ChartWindow& w) {
+             w.chart.SetRange(0, 40, 0, 0);
+             w.Fill(40, 50.0);
+         },
          [](ChartWindow& w, const Canvas& c) {
              EXPECT_TRUE(MarkerIs(c, CPoint(w.At(10, 0).x, w.chart.m_rcPlot.bottom), kBlack));
              EXPECT_FALSE(c.Has(kRed, 0, 0, 775, w.chart.m_rcPlot.bottom - 7));
          }},
         {"zero X extent: every point on the left edge",
-         [](ChartWindow& w) { w.chart.SetRange(5, 5, 0, 100); w.Fill(40, 50.0); },
+         [](ChartWindow& w) {
+             w.chart.SetRange(5, 5, 0, 100);
+             w.Fill(40, 50.0);
+         },
          [](ChartWindow& w, const Canvas& c) {
              const int left = w.chart.m_rcPlot.left;
              EXPECT_TRUE(MarkerIs(c, CPoint(left, w.At(0, 50).y), kRed));
              EXPECT_FALSE(c.Has(kWhite, left + 7, 0, 775, 125));
          }},
         {"no divisions: one line at each minimum, under the axes",
-         [](ChartWindow& w) { w.chart.SetGrid(0, 0); w.Fill(40, 50.0); },
+         [](ChartWindow& w) {
+             w.chart.SetGrid(0, 0);
+             w.Fill(40, 50.0);
+         },
          [](ChartWindow& w, const Canvas& c) {
              w.chart.SetGrid(-1, -1);
              EXPECT_EQ(0, Differing(w.Paint()->Pixels(), c.Pixels()));
          }},
         {"as many divisions as an int counts: a line on every pixel, decades a double holds",
-         [](ChartWindow& w) { w.chart.SetGrid(INT_MAX, INT_MAX); w.chart.m_bLogGrid = true; w.Fill(40, 95.0); },
+         [](ChartWindow& w) {
+             w.chart.SetGrid(INT_MAX, INT_MAX);
+             w.chart.m_bLogGrid = true;
+             w.Fill(40, 95.0);
+         },
          [](ChartWindow& w, const Canvas& c) {
              const chart::PixelRect& p = w.chart.m_rcPlot;
              const COLORREF kSubGrid = RGB(192, 192, 192);
@@ -580,10 +606,16 @@ TEST(ChartClipTest, DegenerateConfigurations) {
         // As before the first point: a point that can never be added again
         // must not stay on as a dead receiver's marker.
         {"one point left after the storage shrank: nothing painted",
-         [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(1)); },
+         [](ChartWindow& w) {
+             w.Fill(40, 50.0);
+             ASSERT_TRUE(w.chart.SetPointCount(1));
+         },
          [](ChartWindow& w, const Canvas& c) { EXPECT_EQ(w.width * w.height, c.Count(kSentinel)); }},
         {"no point left: nothing painted",
-         [](ChartWindow& w) { w.Fill(40, 50.0); ASSERT_TRUE(w.chart.SetPointCount(0)); },
+         [](ChartWindow& w) {
+             w.Fill(40, 50.0);
+             ASSERT_TRUE(w.chart.SetPointCount(0));
+         },
          [](ChartWindow& w, const Canvas& c) { EXPECT_EQ(w.width * w.height, c.Count(kSentinel)); }},
     };
     for (const Case& k : cases) {

@@ -30,7 +30,8 @@ void PlayMainThread(CStopGate& gate, std::future<Result>& waiting) {
 
 TEST(StopGate, ARequestWaitsForTheResultsAndNoLongerThanItsBound) {
     CStopGate gate;
-    auto waiting = std::async(std::launch::async, [&] { return gate.RequestAndWait("console window closed", kLongWaitMs); });
+    auto waiting =
+        std::async(std::launch::async, [&] { return gate.RequestAndWait("console window closed", kLongWaitMs); });
     PlayMainThread(gate, waiting);
     EXPECT_TRUE(waiting.get());
     EXPECT_EQ(gate.Reason(), "console window closed");
@@ -47,7 +48,8 @@ TEST(StopGate, ARequestWaitsForTheResultsAndNoLongerThanItsBound) {
 
 TEST(StopGate, ConsoleHandlerWaitsOnCloseButNotOnCtrlC) {
     CStopGate ctrlC;
-    auto handled = std::async(std::launch::async, [&] { return HandleConsoleControl(ctrlC, CTRL_C_EVENT, kLongWaitMs); });
+    auto handled =
+        std::async(std::launch::async, [&] { return HandleConsoleControl(ctrlC, CTRL_C_EVENT, kLongWaitMs); });
     ASSERT_EQ(handled.wait_for(5s), std::future_status::ready) << "Ctrl+C must not hold the console's thread";
     EXPECT_EQ(handled.get(), TRUE);
     EXPECT_EQ(ctrlC.Reason(), "Ctrl+C");
@@ -78,7 +80,8 @@ TEST(StopGate, SessionWindowIsTopLevelAndWaitsAtEndSession) {
     ::SendMessageW(hWnd, WM_ENDSESSION, FALSE, 0);
     EXPECT_FALSE(gate.Requested());
 
-    auto ending = std::async(std::launch::async, [&] { return ::SendMessageW(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); });
+    auto ending =
+        std::async(std::launch::async, [&] { return ::SendMessageW(hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); });
     PlayMainThread(gate, ending);
     EXPECT_EQ(gate.Reason(), "log-off or shut-down");
 }

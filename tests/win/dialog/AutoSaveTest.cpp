@@ -27,8 +27,8 @@ public:
         SYSTEM_INFO info;
         ::GetSystemInfo(&info);
         m_nPage = info.dwPageSize;
-        m_pBase = static_cast<std::uint8_t*>(
-            ::VirtualAlloc(nullptr, 2 * m_nPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        m_pBase =
+            static_cast<std::uint8_t*>(::VirtualAlloc(nullptr, 2 * m_nPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old = 0;
         ::VirtualProtect(m_pBase + m_nPage, m_nPage, PAGE_NOACCESS, &old);
         m_pAt = m_pBase + m_nPage - bytes.size();
@@ -81,8 +81,7 @@ protected:
     void Tick(UINT_PTR id) { ::SendMessageW(dlg->m_hWnd, WM_TIMER, id, 0); }
     void Tick() { Tick(CLumagridDlg::kTimerAutoSave); }
     void TickBox() {
-        ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE,
-                         IsChecked(IDC_AUTO_FILE_SAVE) ? BST_UNCHECKED : BST_CHECKED);
+        ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE, IsChecked(IDC_AUTO_FILE_SAVE) ? BST_UNCHECKED : BST_CHECKED);
         ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_AUTO_FILE_SAVE, BN_CLICKED), 0);
     }
     char m_oldDir[MAX_PATH] = {0};
@@ -107,8 +106,9 @@ TEST_F(AutoSaveTest, PassWalksTheRowsUpwardsAndEachFrameGetsItsOwnTable) {
     Tick();  // the seventh tick ends the pass
     EXPECT_EQ(fake::Current().SetDumps(),
               (std::vector<std::string>{"setDump 10 0x05", "setDump 20 0x05", "setDump 30 0x05"}));
-    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt"), "Date\t2013:05:07\r\nX0\t480\r\nX1\t480\r\nXAvr\t480\r\n"
-                                           "Y0\t480\r\nY1\t480\r\nYAvr\t480\r\n");
+    EXPECT_EQ(fake::ReadAll(folder + "A_3.txt"),
+              "Date\t2013:05:07\r\nX0\t480\r\nX1\t480\r\nXAvr\t480\r\n"
+              "Y0\t480\r\nY1\t480\r\nYAvr\t480\r\n");
     EXPECT_EQ(fake::ReadAll(folder + "B_2.txt").substr(0, 30), "Date\t2013:05:07\r\nX0\t440\r\nX1\t44");
     EXPECT_NE(fake::ReadAll(folder + "C_1.txt").find("YAvr\t400\r\n"), std::string::npos);
     EXPECT_EQ(dlg->m_nScopeMode, 0);  // the user's mode is left alone
@@ -186,7 +186,7 @@ TEST_F(AutoSaveTest, ReconnectBeforeTheSampleIsCompleteKeepsItInItsFramesTable) 
     OpenThree();
     TickBox();
     Tick();
-    Tick();  // prepares A, row 2
+    Tick();                                                          // prepares A, row 2
     fake::Current().devices.erase(fake::Current().devices.begin());  // C went away
     Connect(2);
     SendDump(Flat(2, 2, 12));
@@ -286,7 +286,7 @@ TEST_F(AutoSaveTest, EndOfPassGivesTheMarkedFrameItsGeometryAndModeBack) {
         if (row > 0) SendDump(Flat(sizes[row][0], sizes[row][1], 10));
     }
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 4);  // row 0 was measured last
-    for (int i = 0; i < 4; ++i) Tick();            // and its sample is awaited
+    for (int i = 0; i < 4; ++i) Tick();             // and its sample is awaited
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 4);
     Tick();
     EXPECT_EQ(dlg->m_FrameSettings.m_nXTCount, 6);

@@ -40,16 +40,17 @@ TEST_F(DialogTest, HandEditedSettingsLoadWhatThePlatformReadsAndAnUnwritableFile
         "[SETTING]\r\nMIN_ADC_O_PER=abc\r\n"
         "[FRAME-A]\r\nX_MODULE_CELL=65536\r\nY_MODULE_CELL=16\r\nX_TILT1=300\r\n"
         "[FRAME-A]\r\nX_MODULE_CELL=8\r\n"  // a second section of the same name: the first one counts
-        "[" + std::string(600, 'L') + "]\r\nX_MODULE_CELL=4\r\n";
+        "[" +
+        std::string(600, 'L') + "]\r\nX_MODULE_CELL=4\r\n";
     std::ofstream(folder + "Lumagrid.ini", std::ios::binary) << ini;
     fake::Device frame = fake::Frame("FRAME-A", 3, 32, 32, 16, 16);
     frame.sysInfoOk = false;  // only what the file says
     SelectOnly(frame);
     EXPECT_EQ(IniText(), ini);
     EXPECT_EQ(dlg->m_FrameSettings.X_MODULE_CELL, 0);  // 65536 cut to 16 bits
-    EXPECT_EQ(dlg->m_FrameSettings.X_TILT1, 44);        // 300 cut to 8 bits
-    EXPECT_TRUE(dlg->m_arrXModuleSize.empty());         // one axis undivided: both are
-    EXPECT_EQ(dlg->m_nMinAdcOPer, 0);                   // not a number: 0, so no receiver counts as weak
+    EXPECT_EQ(dlg->m_FrameSettings.X_TILT1, 44);       // 300 cut to 8 bits
+    EXPECT_TRUE(dlg->m_arrXModuleSize.empty());        // one axis undivided: both are
+    EXPECT_EQ(dlg->m_nMinAdcOPer, 0);                  // not a number: 0, so no receiver counts as weak
 
     Click(IDC_SCOPE_MAXIMAL_IR);
     Click(IDC_LED_CHECK);
@@ -86,8 +87,7 @@ TEST_F(DialogTest, FramesOfNoCellsAndOfThousandsOfReceiversAreReadWithinTheirPac
         Click(IDC_FILE_REPORT);  // arms the check; the sample is still empty
         std::vector<std::uint8_t> bytes(static_cast<size_t>(7 + c.x + c.y), 77);
         GuardedPacket packet(bytes);
-        for (int i = 0; i < 2; ++i)
-            ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, packet.address(), 0);
+        for (int i = 0; i < 2; ++i) ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, packet.address(), 0);
         EXPECT_EQ(dlg->m_arrXSamples.size(), static_cast<size_t>(c.x)) << c.name;
         EXPECT_EQ(dlg->m_arrYSamples.size(), static_cast<size_t>(c.y)) << c.name;
         EXPECT_EQ(dlg->m_nLedCheckPending, 0) << c.name;

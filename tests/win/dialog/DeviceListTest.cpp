@@ -113,9 +113,8 @@ TEST_F(DialogTest, ClickMirrorsTheGeometryIntoTheFrameSection) {
     ClickRow(0);
     const std::string ini = IniText();
     EXPECT_NE(ini.find("[FRAME-A]"), std::string::npos) << ini;
-    for (const char* line : {"X_CELL_SIZE=100", "Y_CELL_SIZE=64", "X_MODULE_CELL=16", "Y_MODULE_CELL=16",
-                             "X_TILT1=3", "Y_TILT1=2", "X_TILT2=6", "Y_TILT2=4", "X_TILT3=0", "Y_TILT3=0",
-                             "X_TILT4=0", "Y_TILT4=0"})
+    for (const char* line : {"X_CELL_SIZE=100", "Y_CELL_SIZE=64", "X_MODULE_CELL=16", "Y_MODULE_CELL=16", "X_TILT1=3",
+                             "Y_TILT1=2", "X_TILT2=6", "Y_TILT2=4", "X_TILT3=0", "Y_TILT3=0", "X_TILT4=0", "Y_TILT4=0"})
         EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
     EXPECT_EQ(dlg->m_nMinAdcOPer, 33);
     EXPECT_EQ(dlg->m_nMinAdcTPer, 20);

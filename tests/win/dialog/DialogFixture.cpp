@@ -81,9 +81,7 @@ void DialogTest::ClickRow(int nRow) {
     ::SendMessageW(dlg->m_hWnd, WM_NOTIFY, IDC_DEVICE_LIST, reinterpret_cast<LPARAM>(&item));
 }
 
-void DialogTest::Click(int nID) {
-    ::SendMessageW(::GetDlgItem(dlg->m_hWnd, nID), BM_CLICK, 0, 0);
-}
+void DialogTest::Click(int nID) { ::SendMessageW(::GetDlgItem(dlg->m_hWnd, nID), BM_CLICK, 0, 0); }
 
 LRESULT DialogTest::SendDump(const std::vector<std::uint8_t>& packet) {
     return ::SendMessageW(dlg->m_hWnd, quorvane::WM_READ_DUMP, reinterpret_cast<WPARAM>(packet.data()), 0);

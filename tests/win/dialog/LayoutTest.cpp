@@ -11,8 +11,7 @@ protected:
         DWORD style = static_cast<DWORD>(::GetWindowLongW(dlg->m_hWnd, GWL_STYLE));
         DWORD exStyle = static_cast<DWORD>(::GetWindowLongW(dlg->m_hWnd, GWL_EXSTYLE));
         ::AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-        ::SetWindowPos(dlg->m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
-                       SWP_NOZORDER | SWP_NOMOVE);
+        ::SetWindowPos(dlg->m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOMOVE);
     }
     RECT Place(int nID) {
         RECT rc;

@@ -224,7 +224,7 @@ TEST_F(LedReportTest, ReportRowsRepaintTheStatusBoxOnceAndEndInView) {
     ::SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_pfnStatusProc));
 
     EXPECT_EQ(StatusLines().size(), 4u + 10u);
-    EXPECT_LE(g_nStatusPaints, 4 + 2);  // one per LED check line, one for all ten rows
+    EXPECT_LE(g_nStatusPaints, 4 + 2);   // one per LED check line, one for all ten rows
     EXPECT_EQ(g_nStatusInserts, 2 + 1);  // the verdict's red and blue runs, then all rows
     // The start of the last line lies inside the box.
     const LRESULT last = ::SendMessageW(box, EM_LINEINDEX, ::SendMessageW(box, EM_GETLINECOUNT, 0, 0) - 1, 0);
@@ -325,8 +325,8 @@ TEST_F(LedReportTest, FileThatCannotBeWrittenShowsWhyAndLeavesTheOldOneAsItWas) 
     g_save.answer = Widen(dir.c_str());
     Click(IDC_FILE_REPORT);
     ASSERT_EQ(fake::Boxes().size(), 1u);
-    EXPECT_EQ(fake::Boxes()[0].first, Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, dir).c_str(),
-                                      CP_UTF8));
+    EXPECT_EQ(fake::Boxes()[0].first,
+              Widen(reports::FileErrorText(reports::FileErrorCause::AccessDenied, dir).c_str(), CP_UTF8));
     EXPECT_EQ(fake::Boxes()[0].second, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
     ::RemoveDirectoryA(dir.c_str());
 
@@ -337,8 +337,8 @@ TEST_F(LedReportTest, FileThatCannotBeWrittenShowsWhyAndLeavesTheOldOneAsItWas) 
     g_save.answer = Widen(path.c_str());
     Click(IDC_FILE_REPORT);
     ASSERT_EQ(fake::Boxes().size(), 2u);
-    EXPECT_EQ(fake::Boxes()[1].first, Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, path).c_str(),
-                                      CP_UTF8));
+    EXPECT_EQ(fake::Boxes()[1].first,
+              Widen(reports::FileErrorText(reports::FileErrorCause::DiskFull, path).c_str(), CP_UTF8));
     EXPECT_EQ(fake::ReadAll(path), "yesterday's report");
     int files = 0;
     WIN32_FIND_DATAA found;

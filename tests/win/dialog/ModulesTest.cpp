@@ -71,7 +71,7 @@ TEST_F(ModulesTest, ZeroCellsOnOneAxisLeavesOnlyTheTotalButtons) {
 
 TEST_F(ModulesTest, ModuleBeyondTheCountChangesNothing) {
     SelectFrame(100, 64, 16, 16);
-    Click(1022);  // module 3
+    Click(1022);                                                               // module 3
     ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(1027, BN_CLICKED), 0);  // module 8 of 7
     EXPECT_EQ(dlg->m_nXModuleSel, 3);
     EXPECT_EQ(dlg->m_xWindow.nStart, 32);

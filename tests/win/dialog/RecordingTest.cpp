@@ -311,8 +311,8 @@ TEST(RecordingHeader, KeepsTheLibrarysResultsAndIsWrittenWithoutAWindow) {
 
     wchar_t base[MAX_PATH];
     ::GetTempPathW(MAX_PATH, base);
-    const std::wstring path = std::wstring(base) + L"lumagrid-header-" + std::to_wstring(::GetCurrentProcessId()) +
-                              L".lgrec";
+    const std::wstring path =
+        std::wstring(base) + L"lumagrid-header-" + std::to_wstring(::GetCurrentProcessId()) + L".lgrec";
     std::uint64_t nBytes = 0;
     {
         scope::DumpRecorder recorder(header, {}, &NowMs, &FiveBytesAtATime);

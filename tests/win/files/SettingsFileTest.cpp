@@ -26,7 +26,8 @@ TEST(SettingsFile, FolderNamedInAnyLanguageKeepsItsThresholdsAndTheFileItsBytes)
         SCOPED_TRACE(static_cast<int>(pszName[0]));
         wchar_t szTemp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, szTemp);
-        const std::wstring folder = std::wstring(szTemp) + pszName + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        const std::wstring folder =
+            std::wstring(szTemp) + pszName + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
         ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
         const std::wstring ini = settings::SettingsFilePath(folder);
         const std::string original =
@@ -71,9 +72,10 @@ TEST(SettingsFile, MinAdcOPerTextTellsAMissingKeyFromAnyWrittenValue) {
         const char* file;
         const wchar_t* text;  // nullptr: missing
     };
-    for (const Case& c : {Case{"[SETTING]\r\nMIN_ADC_O_PER=abc\r\n", L"abc"}, Case{"[SETTING]\r\nMIN_ADC_O_PER=0\r\n", L"0"},
-                          Case{"[SETTING]\r\nMIN_ADC_O_PER=\r\n", L""}, Case{"[SETTING]\r\nMIN_ADC_T_PER=40\r\n", nullptr},
-                          Case{"[OTHER]\r\nMIN_ADC_O_PER=40\r\n", nullptr}}) {
+    for (const Case& c :
+         {Case{"[SETTING]\r\nMIN_ADC_O_PER=abc\r\n", L"abc"}, Case{"[SETTING]\r\nMIN_ADC_O_PER=0\r\n", L"0"},
+          Case{"[SETTING]\r\nMIN_ADC_O_PER=\r\n", L""}, Case{"[SETTING]\r\nMIN_ADC_T_PER=40\r\n", nullptr},
+          Case{"[OTHER]\r\nMIN_ADC_O_PER=40\r\n", nullptr}}) {
         std::ofstream(ini.c_str(), std::ios::binary | std::ios::trunc) << c.file;
         const std::optional<std::wstring> text = settings::ReadMinAdcOPerText(ini);
         EXPECT_EQ(text.has_value(), c.text != nullptr) << c.file;

@@ -42,20 +42,20 @@ bool Readable(const void* at) {
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_USB_CONNECT: g_received.connects.push_back(wParam); return 0;
-    case WM_SYSTEM_PARAMETER: ++g_received.parameters; return 0;
-    case WM_READ_DEVICE_INFO: ++g_received.deviceInfos; return 0;
-    case WM_READ_DUMP: {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(wParam);
-        std::size_t size = g_received.packetSize.count(p[2]) ? g_received.packetSize[p[2]] : kDumpHeaderBytes;
-        if (g_received.overreadAt)
-            static_cast<void>(*static_cast<const volatile std::uint8_t*>(p + g_received.overreadAt));
-        g_received.endsAtNoAccess.push_back(Readable(p + size - 1) && !Readable(p + size));
-        g_received.packets.emplace_back(p, p + size);
-        g_received.packetTicks.push_back(GetTickCount());
-        return 0;
-    }
-    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_USB_CONNECT: g_received.connects.push_back(wParam); return 0;
+        case WM_SYSTEM_PARAMETER: ++g_received.parameters; return 0;
+        case WM_READ_DEVICE_INFO: ++g_received.deviceInfos; return 0;
+        case WM_READ_DUMP: {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(wParam);
+            std::size_t size = g_received.packetSize.count(p[2]) ? g_received.packetSize[p[2]] : kDumpHeaderBytes;
+            if (g_received.overreadAt)
+                static_cast<void>(*static_cast<const volatile std::uint8_t*>(p + g_received.overreadAt));
+            g_received.endsAtNoAccess.push_back(Readable(p + size - 1) && !Readable(p + size));
+            g_received.packets.emplace_back(p, p + size);
+            g_received.packetTicks.push_back(GetTickCount());
+            return 0;
+        }
+        default: return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -152,8 +152,7 @@ protected:
 
     static bool WaitUntilUnloaded(DWORD ms) {
         for (DWORD waited = 0; waited < ms; waited += 10) {
-            if (!GetModuleHandleW(L"QuorvaneLib.dll") && !GetModuleHandleW(L"QuorvaneLibPartial.dll"))
-                return true;
+            if (!GetModuleHandleW(L"QuorvaneLib.dll") && !GetModuleHandleW(L"QuorvaneLibPartial.dll")) return true;
             Sleep(10);
         }
         return false;
@@ -286,8 +285,9 @@ TEST_F(QuorvaneLibTest, UnknownIndicesAndNullPointersReturnZeroAndTouchNothing) 
 }
 
 TEST_F(QuorvaneLibTest, OnlyTheLatestRequestedFrameStreams) {
-    Load("rate = 100\n[frame]\nname = A\nusbindex = 1\nx_cells = 10\ny_cells = 5\n"
-         "[frame]\nname = B\nusbindex = 2\nx_cells = 30\ny_cells = 20\n");
+    Load(
+        "rate = 100\n[frame]\nname = A\nusbindex = 1\nx_cells = 10\ny_cells = 5\n"
+        "[frame]\nname = B\nusbindex = 2\nx_cells = 30\ny_cells = 20\n");
     g_received.packetSize = {{1, 7 + 15}, {2, 7 + 50}};
     ASSERT_EQ(reg_(window_), 1);
     dump_(1, 0x05);
@@ -329,7 +329,8 @@ TEST_F(QuorvaneLibTest, RateIsTheScenariosWithinTenPercent) {
 }
 
 TEST_F(QuorvaneLibTest, SameScenarioGivesTheSamePackets) {
-    const char* scenario = "rate = 200\nseed = 9\n[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n";
+    const char* scenario =
+        "rate = 200\nseed = 9\n[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n";
     std::vector<std::vector<std::uint8_t>> runs[2];
     for (auto& run : runs) {
         g_received.packets.clear();
@@ -349,9 +350,10 @@ TEST_F(QuorvaneLibTest, SameScenarioGivesTheSamePackets) {
 
 TEST_F(QuorvaneLibTest, StrictPacketsEndAtAnInaccessiblePageWithTheSameBytes) {
     // B's packets span two pages, so the buffer must grow when B takes over.
-    const std::string frames = "rate = 200\nseed = 9\n"
-                               "[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n"
-                               "[frame]\nname = B\nusbindex = 2\nx_cells = 3000\ny_cells = 2000\n";
+    const std::string frames =
+        "rate = 200\nseed = 9\n"
+        "[frame]\nname = A\nusbindex = 1\nx_cells = 40\ny_cells = 30\nnoise = 5\n"
+        "[frame]\nname = B\nusbindex = 2\nx_cells = 3000\ny_cells = 2000\n";
     std::vector<std::vector<std::uint8_t>> first[2];  // without, with the key
     for (int strict = 0; strict < 2; ++strict) {
         if (strict) Restart();
@@ -391,9 +393,10 @@ TEST_F(QuorvaneLibTest, StrictPacketsEndTheProgramAtItsFirstReadPastTheEnd) {
 }
 
 TEST_F(QuorvaneLibTest, TimelineAnnouncesEveryChangeOfTheConnectedSet) {
-    Load("cycle_ms = 400\nat = 200 disconnect 2\n"
-         "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 8\n"
-         "[frame]\nname = B\nusbindex = 2\nx_cells = 8\ny_cells = 8\n");
+    Load(
+        "cycle_ms = 400\nat = 200 disconnect 2\n"
+        "[frame]\nname = A\nusbindex = 1\nx_cells = 8\ny_cells = 8\n"
+        "[frame]\nname = B\nusbindex = 2\nx_cells = 8\ny_cells = 8\n");
     ASSERT_EQ(reg_(window_), 1);
     Pump(3000, [] { return g_received.connects.size() >= 5; });
     ASSERT_GE(g_received.connects.size(), 5u);
@@ -415,9 +418,9 @@ TEST_F(QuorvaneLibTest, LogHasOneLinePerCall) {
     dump_(0, 0x00);
     // Flushed at once: readable while the library is still loaded.
     EXPECT_EQ(ReadLines(logPath_),
-              (std::vector<std::string>{"registerQuorvaneUSBEvent -> 1", "getDeviceinfo 0 -> 1",
-                                        "getDeviceinfo 7 -> 0", "getDeviceInfoST 1 -> 0", "getSysInfo 11 -> 1",
-                                        "setDump 11 0x35", "setDump 0 0x00"}));
+              (std::vector<std::string>{"registerQuorvaneUSBEvent -> 1", "getDeviceinfo 0 -> 1", "getDeviceinfo 7 -> 0",
+                                        "getDeviceInfoST 1 -> 0", "getSysInfo 11 -> 1", "setDump 11 0x35",
+                                        "setDump 0 0x00"}));
 }
 
 TEST_F(QuorvaneLibTest, FailEveryFailsEveryNthAnswerOfEachEntryPointAlone) {
@@ -496,7 +499,9 @@ TEST_F(QuorvaneLibTest, RecordedFramePlaysItsRecordingThroughTheMessages) {
 
     // Named relative to the scenario's folder.
     Load(("strict_packets = yes\n[frame]\nname = Sim\nusbindex = 1\nx_cells = 8\ny_cells = 8\n"
-          "[frame]\nrecording = " + std::string(name.begin(), name.end()) + "\nreplay_loop = no\n").c_str());
+          "[frame]\nrecording = " +
+          std::string(name.begin(), name.end()) + "\nreplay_loop = no\n")
+             .c_str());
     g_received.packetSize = {{6, h.PacketSize()}};
     ASSERT_EQ(reg_(window_), 1);
     Pump(2000, [] { return !g_received.connects.empty(); });
@@ -557,8 +562,9 @@ TEST_F(QuorvaneLibTest, UnloadWhileStreamingKeepsDeliveringUntilTheWindowGoes) {
 // nothing before it (Maximal came first), X then Y at the scenario's times,
 // every receiver but the stuck one dropped, nothing after the pass.
 TEST_F(QuorvaneLibTest, StylusSweepsFromTheFirstIrRequest) {
-    Load("rate = 200\n[frame]\nname = S\nusbindex = 1\nx_cells = 12\ny_cells = 8\n"
-         "level_maximal = 96\nlevel_ir = 62\nsweep = 0.3 0.8\nstuck_x = 4\n");
+    Load(
+        "rate = 200\n[frame]\nname = S\nusbindex = 1\nx_cells = 12\ny_cells = 8\n"
+        "level_maximal = 96\nlevel_ir = 62\nsweep = 0.3 0.8\nstuck_x = 4\n");
     g_received.packetSize = {{1, 7 + 20}};
     ASSERT_EQ(reg_(window_), 1);
     dump_(1, 0x05);
