@@ -10,6 +10,7 @@
 
 #include "check/CheckOptions.h"
 #include "check/Diagnosis.h"
+#include "check/Sweep.h"
 
 namespace check {
 
@@ -56,11 +57,59 @@ std::string JsonReport(const RunInfo& run, const std::vector<FrameVerdict>& fram
 // <error> the measurement error.
 std::string JunitReport(const RunInfo& run, const std::vector<FrameVerdict>& frames);
 
+// The test a log line or a JSON file is of: "check" or "sweep".
+constexpr char kCheckTest[] = "check";
+constexpr char kSweepTest[] = "sweep";
+
 // One CSV line of the log, ended by CR LF: time, name, usbindexNo, verdict,
-// the faulty parts ("; " between them), the error text. Quoted where needed.
+// the faulty parts ("; " between them), the error text, the test ("check").
+// Quoted where needed.
 std::string LogLine(const std::string& localTime, const FrameVerdict& frame);
 // The log line of a run-level error, so that the log shows every run:
-// time, empty name and number, "error", no parts, the error text.
-std::string RunLogLine(const std::string& localTime, const std::string& runError);
+// time, empty name and number, "error", no parts, the error text, the test.
+std::string RunLogLine(const std::string& localTime, const std::string& runError, const char* pszTest = kCheckTest);
+
+// The sweep test of a frame: a sweep per beam set, in the order swept.
+struct SweepSetOutcome {
+    SweepProgress progress;  // at the end: the counts per axis
+    SweepResult result;
+    std::size_t nCells[2] = {0, 0};  // [Axis]: the receivers of each axis
+};
+struct SweepFrameVerdict {
+    std::string name;
+    int nUsbIndexNo = -1;  // -1: a --frame that matched no listed frame
+    FrameGeometry geometry{};
+    std::vector<SweepSetOutcome> sets;
+    std::string error;  // the frame left, went silent, the run was interrupted, ...
+    // Error with an error, no set swept or a set in error; else fail when a
+    // set fails; else pass.
+    Verdict verdict() const;
+};
+struct SweepRunInfo {
+    std::string programVersion;
+    std::string time;
+    int nThresholdPercent = 33;
+    SweepSettings settings;
+    unsigned nChosenSets = BeamSetBit(BeamSet::OT);
+    unsigned nPackets = 8;
+    unsigned nTimeoutSeconds = 5;
+    std::vector<std::string> frames;  // the --frame arguments
+    std::string error;
+};
+
+// As the check's: 0, 1 or 2 by the frames' verdicts, the run's error and a file error.
+int SweepExitCode(const std::vector<SweepFrameVerdict>& frames, const std::string& runError = {},
+                  bool bFileError = false);
+// The block for stdout: name, usbindexNo, per set the counts per axis, each
+// fault with its module and position, PASS, FAIL or ERROR.
+std::string SweepReportText(const SweepFrameVerdict& frame);
+// The JSON file: the check's layout with "test": "sweep", per frame its sweeps
+// (counts per axis) and its faults.
+std::string SweepJsonReport(const SweepRunInfo& run, const std::vector<SweepFrameVerdict>& frames);
+// JUnit XML: a testsuite per frame, a testcase per beam set swept.
+std::string SweepJunitReport(const SweepRunInfo& run, const std::vector<SweepFrameVerdict>& frames);
+// The log line of a frame's sweep: the check's columns, the faults in the
+// log's words ("X stuck R:34"), then "sweep".
+std::string SweepLogLine(const std::string& localTime, const SweepFrameVerdict& frame);
 
 }  // namespace check

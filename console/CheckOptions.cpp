@@ -79,20 +79,10 @@ ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
             if (text.empty()) return refuse(name + ": give a usbindexNo or a frame name");
             options.frames.push_back(text);
         } else if (name == "--axes") {
-            unsigned sets = 0;
-            std::size_t start = 0;
-            while (true) {
-                const std::size_t comma = text.find(',', start);
-                const std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
-                const std::optional<BeamSet> set = BeamSetFromName(item);
-                if (!set)
-                    return refuse(name + ": " + Quoted(item) +
-                                  " is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2");
-                sets |= BeamSetBit(*set);
-                if (comma == std::string::npos) break;
-                start = comma + 1;
-            }
-            options.nChosenSets = sets;
+            std::string bad;
+            const std::optional<unsigned> sets = ParseBeamSetList(text, bad);
+            if (!sets) return refuse(BeamSetListError(name, bad));
+            options.nChosenSets = *sets;
             options.bAxesGiven = true;
         } else if (name == "--settle") {
             const std::optional<unsigned> v = WholeIn(text, kSettleRange);
@@ -123,6 +113,27 @@ ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
     return {options, {}};
 }
 
+std::optional<unsigned> ParseBeamSetList(const std::string& text, std::string& bad) {
+    unsigned sets = 0;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        const std::optional<BeamSet> set = BeamSetFromName(item);
+        if (!set) {
+            bad = item;
+            return std::nullopt;
+        }
+        sets |= BeamSetBit(*set);
+        if (comma == std::string::npos) return sets;
+        start = comma + 1;
+    }
+}
+
+std::string BeamSetListError(const std::string& option, const std::string& bad) {
+    return option + ": " + Quoted(bad) + " is no beam set: give a comma-separated list of OT, TL1, TR1, TL2, TR2";
+}
+
 bool FrameMatches(const std::string& selector, const std::string& name, int nUsbIndexNo) {
     if (selector == name) return true;
     const std::optional<std::uint64_t> number = text::ParseWhole(selector);
@@ -134,6 +145,7 @@ std::string CheckUsage(const std::string& programVersion) {
            ": checks connected touch frames on every beam set, unattended\n"
            "\n"
            "usage: LumagridCheck.exe [options]\n"
+           "       LumagridCheck.exe sweep ...    the sweep test: a stylus along the edges (sweep --help)\n"
            "       LumagridCheck.exe record ...   records a frame's dump stream to a file (record --help)\n"
            "       LumagridCheck.exe trend ...    the trend of the daily tables (trend --help)\n"
            "\n"

@@ -20,6 +20,12 @@ struct ParsedOptions {
 // args: the arguments after the program name.
 ParsedOptions ParseCheckOptions(const std::vector<std::string>& args);
 
+// --axes LIST: the beam-set bits of a comma-separated list of OT, TL1, TR1,
+// TL2, TR2; nullopt with the item it refuses in `bad`.
+std::optional<unsigned> ParseBeamSetList(const std::string& text, std::string& bad);
+// The refusal of such an item, naming the option.
+std::string BeamSetListError(const std::string& option, const std::string& bad);
+
 // Whether --frame F selects the frame: F equals its name, or F is a decimal
 // number equal to its usbindexNo. Two frames of one name are both selected.
 bool FrameMatches(const std::string& selector, const std::string& name, int nUsbIndexNo);

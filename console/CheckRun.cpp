@@ -25,28 +25,6 @@ namespace console {
 
 namespace {
 
-// The frame's geometry as a click on it in the scope would give it: the
-// counts of the device record, then the library's settings answer; without
-// that answer the modules and tilts an earlier run of the scope stored.
-// `reduced` says why the geometry is not the frame's own answer.
-bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device, quorvane::FrameSettings& frame,
-                     std::string& error, std::string& reduced) {
-    frame = quorvane::FrameSettings{};
-    frame.m_nXTCount = static_cast<std::uint16_t>(device.nXCells);
-    frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
-    if (link.SysInfo(device.nUsbIndexNo, frame)) return true;
-    if (!device.bInfoST) {
-        error = "the frame answered neither getDeviceInfoST nor getSysInfo";
-        return false;
-    }
-    const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);
-    if (settings::ReadFrameSection(SettingsPath(), section, frame))
-        reduced = "getSysInfo failed; modules and tilts from [" + FromCodePage(section) + "] of Lumagrid.ini";
-    else reduced = "getSysInfo failed; no modules and tilts known, OT only";
-    Progress(reduced);
-    return true;
-}
-
 check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRecord& device,
                                const check::CheckOptions& options, const check::DiagnosisSettings& diagnosis) {
     const std::string name = FromCodePage(device.name);
@@ -169,29 +147,14 @@ int RunCheck(const std::vector<std::string>& args) {
     }
     if (!run.error.empty()) Progress(run.error);
 
-    bool bFileError = false;
-    auto writeOut = [&](const std::string& path, const std::string& bytes) {
-        std::string error;
-        if (path.empty() || WriteFileUtf8Path(path, bytes, error)) return;
-        Progress("cannot write " + path + ": " + error);
-        bFileError = true;
-    };
-    writeOut(options.jsonPath, check::JsonReport(run, frames));
-    writeOut(options.junitPath, check::JunitReport(run, frames));
-    if (!options.logPath.empty()) {
-        std::vector<std::string> lines;
-        for (const check::FrameVerdict& frame : frames) lines.push_back(check::LogLine(run.time, frame));
-        // A run that checked nothing or was cut short still shows in the log.
-        if (!run.error.empty()) lines.push_back(check::RunLogLine(run.time, run.error));
-        for (const std::string& line : lines) {
-            std::string error;
-            if (AppendLine(options.logPath, line, error)) continue;
-            Progress("cannot append to " + options.logPath + ": " + error);
-            bFileError = true;
-            break;
-        }
-    }
-    return check::ExitCode(frames, run.error, bFileError);
+    std::vector<std::string> lines;
+    for (const check::FrameVerdict& frame : frames) lines.push_back(check::LogLine(run.time, frame));
+    // A run that checked nothing or was cut short still shows in the log.
+    if (!run.error.empty()) lines.push_back(check::RunLogLine(run.time, run.error));
+    const bool bWritten = WriteResults(
+        {{options.jsonPath, check::JsonReport(run, frames)}, {options.junitPath, check::JunitReport(run, frames)}},
+        options.logPath, lines);
+    return check::ExitCode(frames, run.error, !bWritten);
 }
 
 }  // namespace console

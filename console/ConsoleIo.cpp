@@ -56,6 +56,12 @@ bool WriteConsolePieces(const std::wstring& text, const ConsoleWriter& write) {
 void WriteOut(const std::string& text) { Write(STD_OUTPUT_HANDLE, stdout, text); }
 void WriteErr(const std::string& text) { Write(STD_ERROR_HANDLE, stderr, text); }
 
+bool StderrIsConsole() {
+    const HANDLE h = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode) != FALSE;
+}
+
 void Progress(const std::string& text) { WriteErr(std::string(kProgram) + ": " + text + "\n"); }
 
 std::string FromCodePage(const std::string& text) {
@@ -116,6 +122,25 @@ bool AppendLine(const std::string& path, const std::string& line, std::string& e
     if (nError == ERROR_SUCCESS) return true;
     error = ErrorText(nError);
     return false;
+}
+
+bool WriteResults(const std::vector<std::pair<std::string, std::string>>& files, const std::string& logPath,
+                  const std::vector<std::string>& logLines) {
+    bool bWritten = true;
+    for (const auto& [path, bytes] : files) {
+        std::string error;
+        if (path.empty() || WriteFileUtf8Path(path, bytes, error)) continue;
+        Progress("cannot write " + path + ": " + error);
+        bWritten = false;
+    }
+    if (logPath.empty()) return bWritten;
+    for (const std::string& line : logLines) {
+        std::string error;
+        if (AppendLine(logPath, line, error)) continue;
+        Progress("cannot append to " + logPath + ": " + error);
+        return false;
+    }
+    return bWritten;
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names, std::string& error) {

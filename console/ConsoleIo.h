@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/OutputFiles.h"
@@ -24,6 +25,10 @@ void WriteErr(const std::string& text);
 
 // The program's name, as its progress and error lines begin.
 constexpr char kProgram[] = "LumagridCheck";
+// Whether stderr is a console (a line can be rewritten in place with CR)
+// rather than a pipe or a file.
+bool StderrIsConsole();
+
 // "LumagridCheck: text" and a line end on stderr.
 void Progress(const std::string& text);
 
@@ -57,6 +62,12 @@ constexpr DWORD kLogFileAccess = GENERIC_READ | FILE_APPEND_DATA;
 // The log opened (created when missing) as AppendLine opens it; INVALID_HANDLE_VALUE
 // with GetLastError() on failure.
 HANDLE OpenLogFile(const std::wstring& path);
+
+// A run's results: each file of `files` (path, bytes) with a path written
+// whole, then the lines appended to the log when logPath is given; each
+// failure named on stderr. False when any of them failed.
+bool WriteResults(const std::vector<std::pair<std::string, std::string>>& files, const std::string& logPath,
+                  const std::vector<std::string>& logLines);
 
 // The file names (not folders) in a folder ("" the current one), UTF-8; false
 // with the reason.

@@ -192,7 +192,8 @@ bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nP
 }
 
 bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
-                        const std::function<void(const std::uint8_t*)>& onPacket, std::string& error) {
+                        const std::function<void(const std::uint8_t*)>& onPacket, std::string& error,
+                        const std::function<bool()>& bEnough) {
     m_lib.setDump(nUsbIndexNo, byRequest);
     quorvane::DropWaitingMessages(m_bDropping);
     const DWORD nStart = NowMs();
@@ -202,7 +203,7 @@ bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWOR
     bool bSilent = false;
     PumpUntil(nMs, [&] {
         bSilent = NowMs() - m_nLastPacketTick >= nTimeoutMs;
-        return (bLeft = !StillListed(nUsbIndexNo)) || bSilent;
+        return (bLeft = !StillListed(nUsbIndexNo)) || bSilent || (bEnough && bEnough());
     });
     m_pSink = nullptr;
     if (bLeft) {

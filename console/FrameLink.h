@@ -52,11 +52,13 @@ public:
                  DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets, std::string& error);
 
     // Asks the frame for `byRequest`, drops the packets still waiting, then
-    // hands every packet to onPacket for nMs.
+    // hands every packet to onPacket for nMs, or until bEnough() holds (asked
+    // between packets, at least every 20 ms).
     // Fails with the reason when nTimeoutMs pass without a packet, when the
     // frame leaves, or when the run is interrupted.
     bool Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
-                const std::function<void(const std::uint8_t*)>& onPacket, std::string& error);
+                const std::function<void(const std::uint8_t*)>& onPacket, std::string& error,
+                const std::function<bool()>& bEnough = nullptr);
 
     // A stop request to the frame (setDump 0); later packets are not read.
     void Stop(int nUsbIndexNo);

@@ -1,5 +1,5 @@
-// LumagridCheck.exe: the unattended frame check for test stations, the
-// recording of a frame's dump stream ("LumagridCheck record ...") and the
+// LumagridCheck.exe: the unattended frame check for test stations, the sweep
+// test ("LumagridCheck sweep ..."), the recording of a frame's dump stream ("LumagridCheck record ...") and the
 // trend of the daily tables ("LumagridCheck trend ..."). The verdict, the
 // outputs and the trend are portable code; the subcommands' files connect
 // them to the library, the console and the files.
@@ -16,6 +16,8 @@ namespace {
 int Run(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "trend")
         return console::RunTrend(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "sweep")
+        return console::RunSweep(std::vector<std::string>(args.begin() + 1, args.end()));
     if (!args.empty() && args[0] == "record")
         return console::RunRecord(std::vector<std::string>(args.begin() + 1, args.end()));
     return console::RunCheck(args);

@@ -1,5 +1,5 @@
 // The subcommands of LumagridCheck.exe, one file each: the frame check
-// (CheckRun.cpp), the recording (RecordRun.cpp) and the trend (TrendRun.cpp).
+// (CheckRun.cpp), the sweep test (SweepRun.cpp), the recording (RecordRun.cpp) and the trend (TrendRun.cpp).
 // Each takes the words after the subcommand and returns the exit code.
 #pragma once
 
@@ -9,6 +9,7 @@
 namespace console {
 
 int RunCheck(const std::vector<std::string>& args);
+int RunSweep(const std::vector<std::string>& args);
 int RunRecord(const std::vector<std::string>& args);
 int RunTrend(const std::vector<std::string>& args);
 

@@ -1,5 +1,5 @@
 // The real LumagridCheck.exe on simulated frames: what a test station reads
-// back (exit code, report, JSON) for a sound frame, a frame with a dead LED
+// back (exit code, report, JSON) for a sound frame, a sweep test, a frame with a dead LED
 // and a dead receiver, no frame, a frame that leaves, a bad command line, a
 // library whose unload hangs; the trend's wildcards as cmd.exe passes them.
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@ struct CheckRun {
     std::string output;  // stdout and stderr lines, each ended by "\n"
     std::string json;
     std::string junit;
+    std::string log;  // station.csv, for runs given --log station.csv
 };
 
 // Frames stream fast here so that a check of five sets takes well under a second.
@@ -40,6 +41,7 @@ CheckRun RunCheck(const std::string& scenario, std::vector<std::string> args, bo
         run.json = session.readFile("check.json");
         run.junit = session.readFile("check.xml");
     }
+    run.log = session.readFile("station.csv");
     return run;
 }
 
@@ -373,7 +375,55 @@ TEST(CheckTool, CommandLinesAndSettingsAStationMayGet) {
     DWORD read = 0;
     if (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &read, nullptr)) log.assign(buffer, read);
     if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    EXPECT_NE(log.find(",,,error,,no frame connected\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(",,,error,,no frame connected,check\r\n"), std::string::npos) << log;
+    e2e::RemoveFolder(folder);
+}
+
+// The sweep test on frames whose stylus passes 1.5 s after the baseline's
+// request, 2 s along X and 2 s along Y (40 packets a second over 2 cells
+// need 0.6 s for 48 cells): a sound frame passes as soon as every receiver
+// dropped; a stuck receiver on each axis fails at the time limit, named in
+// the report, the JSON and the log; a recording of the sweep replays to the
+// same verdict.
+TEST(CheckTool, SweepNamesStuckReceiversAndPassesASoundFrame) {
+    const std::string frame =
+        "rate = 40\n[frame]\nname = Sweep bench\nusbindex = 3\nx_cells = 48\ny_cells = 32\n"
+        "x_module_cells = 16\ny_module_cells = 16\nnoise = 2\nsweep = 1.5 4\n";
+    const std::vector<std::string> args = {"sweep", "--time-limit", "8", "--log", "station.csv"};
+    CheckRun sound = RunCheck(frame, args, true);
+    EXPECT_EQ(sound.exitCode, 0u) << sound.output;
+    EXPECT_NE(sound.output.find("Sweep a stylus along one X edge and one Y edge of Sweep bench\n"), std::string::npos)
+        << sound.output;
+    EXPECT_NE(sound.output.find("LumagridCheck: X 48/48  Y 32/32"), std::string::npos) << sound.output;
+    EXPECT_NE(sound.output.find("  sweep OT: X 48/48 seen  Y 32/32 seen  PASS\n  PASS\n"), std::string::npos)
+        << sound.output;
+    EXPECT_NE(sound.json.find("\"test\": \"sweep\""), std::string::npos) << sound.json;
+    EXPECT_NE(sound.log.find(",Sweep bench,3,pass,,,sweep\r\n"), std::string::npos) << sound.log;
+
+    const std::string folder = MakeFolder("lumagrid-sweep");
+    const std::string stuck = frame + "stuck_x = 20\nstuck_y = 10\n";
+    CheckRun bad = RunCheck(stuck, args, true, folder);
+    EXPECT_EQ(bad.exitCode, 1u) << bad.output;
+    EXPECT_NE(bad.output.find("    X stuck R:21  R module 2 position 5\n    Y stuck R:11  R module 1 position 11\n"
+                              "  FAIL\n"),
+              std::string::npos)
+        << bad.output;
+    EXPECT_NE(bad.json.find("\"part\": \"stuck\",\n          \"set\": \"OT\",\n          \"receiver\": 21"),
+              std::string::npos)
+        << bad.json;
+    EXPECT_NE(bad.junit.find("<failure message=\"X stuck R:21; Y stuck R:11\""), std::string::npos) << bad.junit;
+    EXPECT_NE(bad.log.find(",Sweep bench,3,fail,X stuck R:21; Y stuck R:11,,sweep\r\n"), std::string::npos) << bad.log;
+
+    CheckRun recorded =
+        RunCheck(stuck, {"record", "--frame", "3", "--seconds", "7", "--modes", "ir", "--axes", "OT", "sweep.lgrec"},
+                 false, folder);
+    EXPECT_EQ(recorded.exitCode, 0u) << recorded.output;
+    CheckRun replayed = RunCheck("[frame]\nrecording = sweep.lgrec\n", args, false, folder);
+    EXPECT_EQ(replayed.exitCode, 1u) << replayed.output;
+    EXPECT_NE(replayed.output.find("    X stuck R:21  R module 2 position 5\n    Y stuck R:11  R module 1 position 11\n"
+                                   "  FAIL\n"),
+              std::string::npos)
+        << replayed.output;
     e2e::RemoveFolder(folder);
 }
 

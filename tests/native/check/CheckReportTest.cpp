@@ -92,15 +92,15 @@ TEST(CheckReport, TextBlockNamesPartsModulesAndVerdict) {
 
 TEST(CheckReport, LogLineIsOneQuotedCsvRecord) {
     EXPECT_EQ(LogLine("2024-06-11 14:03:05", Frame("Bench, left", {Receiver(3), Receiver(9)})),
-              "2024-06-11 14:03:05,\"Bench, left\",4,fail,X receiver R:3; X receiver R:9,\r\n");
+              "2024-06-11 14:03:05,\"Bench, left\",4,fail,X receiver R:3; X receiver R:9,,check\r\n");
     EXPECT_EQ(LogLine("t", Frame("say \"hi\"\r\nX\xFF", {}, "the frame left")),
-              "t,\"say \"\"hi\"\"\r\nX\xEF\xBF\xBD\",4,error,,the frame left\r\n");
-    EXPECT_EQ(LogLine("t", Frame("A")), "t,A,4,pass,,\r\n");
-    EXPECT_EQ(LogLine("t", Frame("A\nB")), "t,\"A\nB\",4,pass,,\r\n");
+              "t,\"say \"\"hi\"\"\r\nX\xEF\xBF\xBD\",4,error,,the frame left,check\r\n");
+    EXPECT_EQ(LogLine("t", Frame("A")), "t,A,4,pass,,,check\r\n");
+    EXPECT_EQ(LogLine("t", Frame("A\nB")), "t,\"A\nB\",4,pass,,,check\r\n");
     FrameVerdict missing = Frame("7", {}, "no listed frame matches --frame 7");
     missing.nUsbIndexNo = -1;
-    EXPECT_EQ(LogLine("t", missing), "t,7,,error,,no listed frame matches --frame 7\r\n");
-    EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected\r\n");
+    EXPECT_EQ(LogLine("t", missing), "t,7,,error,,no listed frame matches --frame 7,check\r\n");
+    EXPECT_EQ(RunLogLine("t", "no frame connected"), "t,,,error,,no frame connected,check\r\n");
 }
 
 // Every text the JUnit file holds in an attribute is escaped for one: the
@@ -128,7 +128,7 @@ TEST(CheckReport, BadUtf8ReadsAlikeInEveryOutput) {
     EXPECT_NE(json.find("\"error\": \"left" + r + r + "\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"frames\": [\n      \"ab" + r + r + "\"\n    ]"), std::string::npos) << json;
     EXPECT_NE(JunitReport(run, frames).find("name=\"ab" + r + r + " (usbindexNo 4)\""), std::string::npos);
-    EXPECT_EQ(LogLine("t", frames[0]), "t,ab" + r + r + ",4,error,,left" + r + r + "\r\n");
+    EXPECT_EQ(LogLine("t", frames[0]), "t,ab" + r + r + ",4,error,,left" + r + r + ",check\r\n");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "console/CheckOptions.h"
 #include "console/CommandLine.h"
 #include "console/RecordOptions.h"
+#include "console/SweepOptions.h"
 #include "console/TrendCommand.h"
 
 namespace {
@@ -80,6 +81,12 @@ TEST(CommandLine, EverySubcommandHoldsToIt) {
     EXPECT_TRUE(check::ParseCheckOptions({"-h"}).options->bHelp);
     EXPECT_EQ(check::ParseCheckOptions({"--", "--wait"}).error,
               "unexpected argument \"--wait\": options start with --");
+
+    // sweep
+    EXPECT_EQ(check::ParseSweepOptions({"--frame", "1", "--frame", "2"}).options->frames.size(), 2u);
+    EXPECT_EQ(check::ParseSweepOptions({"--drop", "40", "--drop=60"}).error, "--drop is given twice");
+    EXPECT_TRUE(check::ParseSweepOptions({"--drop", "0", "-h"}).options->bHelp);
+    EXPECT_EQ(check::ParseSweepOptions({"--log"}).error, "--log needs a value: --log FILE");
 
     // record
     const std::vector<std::string> record = {"--frame", "1", "--seconds", "5"};

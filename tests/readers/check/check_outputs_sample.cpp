@@ -4,7 +4,9 @@
 // byte that is no UTF-8, one in error) and a --frame that matched none as
 // check.json, check.xml and check.csv; those of a run that found no frame as
 // empty.json and empty.xml; those of a run cut short after a passing frame as
-// cut.xml and cut.csv.
+// cut.xml and cut.csv; a sweep test of a frame with a stuck X receiver and an
+// unswept Y stretch, and of a frame that went silent, as sweep.json,
+// sweep.xml and sweep.csv.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -31,6 +33,35 @@ std::vector<SetMeasurement> Packets(const FrameGeometry& g, int deadLed, int dea
         sets.push_back(m);
     }
     return sets;
+}
+
+// 96 x 64 cells in modules of 16: a stylus that passed every X receiver but
+// R:34 and every Y receiver but R:1 to R:6, at the time limit.
+SweepFrameVerdict SweptFrame() {
+    const FrameGeometry g{{96, 16, 0, 0}, {64, 16, 0, 0}};
+    SweepSettings settings;
+    settings.timeLimitSeconds = 12;
+    Sweep sweep(g, BeamSet::OT, settings);
+    std::vector<std::uint8_t> bytes(96 + 64, 120);
+    for (int n = 0; n < 8; ++n) sweep.AddBaselinePacket(bytes.data(), bytes.size());
+    sweep.StartSweep(0.0);
+    for (std::size_t cell = 0; cell < bytes.size(); ++cell) {
+        if (cell == 33 || (cell >= 96 && cell < 96 + 6)) continue;
+        std::vector<std::uint8_t> touched(bytes);
+        touched[cell] = 4;
+        sweep.AddPacket(touched.data(), touched.size(), 0.01 * static_cast<double>(cell));
+    }
+    SweepFrameVerdict frame;
+    frame.name = "Sweep bench";
+    frame.nUsbIndexNo = 3;
+    frame.geometry = g;
+    SweepSetOutcome outcome;
+    outcome.nCells[0] = 96;
+    outcome.nCells[1] = 64;
+    outcome.progress = sweep.Progress(12.0);
+    outcome.result = sweep.Result(12.0);
+    frame.sets.push_back(outcome);
+    return frame;
 }
 
 bool Write(const std::string& path, const std::string& bytes) {
@@ -78,6 +109,21 @@ int main(int argc, char** argv) {
     const std::vector<FrameVerdict> cut = {frames[1]};
     ok = ok && Write(dir + "cut.xml", JunitReport(run, cut)) &&
          Write(dir + "cut.csv", LogLine("2024-06-11 14:03:05", cut[0]) + RunLogLine("2024-06-11 14:03:05", run.error));
+
+    SweepRunInfo sweepRun;
+    sweepRun.programVersion = "1.0.0";
+    sweepRun.time = "2024-06-11T14:03:05+09:00";
+    sweepRun.settings.timeLimitSeconds = 12;
+    sweepRun.frames = {"3", "Mute"};
+    SweepFrameVerdict silent;
+    silent.name = "Mute";
+    silent.nUsbIndexNo = 5;
+    silent.error = "OT sweep: no packet within 5 s";
+    const std::vector<SweepFrameVerdict> swept = {SweptFrame(), silent};
+    ok = ok && Write(dir + "sweep.json", SweepJsonReport(sweepRun, swept)) &&
+         Write(dir + "sweep.xml", SweepJunitReport(sweepRun, swept)) &&
+         Write(dir + "sweep.csv",
+               SweepLogLine("2024-06-11 14:03:05", swept[0]) + SweepLogLine("2024-06-11 14:03:05", swept[1]));
     std::printf("exit codes: run %d, empty %d\n", ExitCode(frames), ExitCode({}, run.error));
     return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-"""Reads the frame check's outputs that check_outputs_sample writes with real
+"""Reads the frame check's and the sweep test's outputs that check_outputs_sample writes with real
 readers: the JSON file with Python's json module, the JUnit file with xmllint
 and xml.etree, the log lines with Python's csv module. The expected values are
 worked out here from the sample's frames, not from our writer.
@@ -35,7 +35,7 @@ FAULTS = [dict(axis="X", part="receiver", set=None, receiver=42, receiverModule=
 
 def check_json():
     run = json.loads((WORK / "check.json").read_text(encoding="utf-8"))
-    for key, want in [("version", 1), ("program", "LumagridCheck"), ("programVersion", "1.0.0"),
+    for key, want in [("version", 1), ("test", "check"), ("program", "LumagridCheck"), ("programVersion", "1.0.0"),
                       ("time", "2024-06-11T14:03:05+09:00"), ("verdict", "error"), ("error", None)]:
         expect(f"json {key}", run.get(key), want)
     settings = run["settings"]
@@ -127,14 +127,51 @@ def check_log():
     with open(WORK / "check.csv", newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
     expect("log rows", rows, [
-        ["2024-06-11 14:03:05", "Quorvane IR96/SN-1001", "0", "fail", "X receiver R:42; X led S:17", ""],
-        ["2024-06-11 14:03:05", BENCH, "7", "pass", "", ""],
-        ["2024-06-11 14:03:05", "Left bench", "2", "error", "", "the frame left during its check"],
-        ["2024-06-11 14:03:05", "7", "", "error", "", "no listed frame matches --frame 7"]])
+        ["2024-06-11 14:03:05", "Quorvane IR96/SN-1001", "0", "fail", "X receiver R:42; X led S:17", "", "check"],
+        ["2024-06-11 14:03:05", BENCH, "7", "pass", "", "", "check"],
+        ["2024-06-11 14:03:05", "Left bench", "2", "error", "", "the frame left during its check", "check"],
+        ["2024-06-11 14:03:05", "7", "", "error", "", "no listed frame matches --frame 7", "check"]])
     with open(WORK / "cut.csv", newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
-    expect("cut log rows", rows, [["2024-06-11 14:03:05", BENCH, "7", "pass", "", ""],
-                                  ["2024-06-11 14:03:05", "", "", "error", "", "interrupted (Ctrl+C)"]])
+    expect("cut log rows", rows, [["2024-06-11 14:03:05", BENCH, "7", "pass", "", "", "check"],
+                                  ["2024-06-11 14:03:05", "", "", "error", "", "interrupted (Ctrl+C)", "check"]])
+
+
+# The sweep: X R:34 (index 33, module 3 position 2) never dropped between
+# receivers that did; Y R:1 to R:6 at the start of the axis were never swept.
+def check_sweep():
+    run = json.loads((WORK / "sweep.json").read_text(encoding="utf-8"))
+    expect("sweep json head", [run.get(k) for k in ("version", "test", "verdict")], [1, "sweep", "error"])
+    expect("sweep json settings", (run["settings"]["timeLimitSeconds"], run["settings"]["drop"],
+                                   run["settings"]["axes"]), (12, 50, ["OT"]))
+    bench, mute = run["frames"]
+    expect("sweep json bench", (bench["verdict"], bench["error"]), ("fail", None))
+    expect("sweep json counts", bench["sweeps"][0]["axes"],
+           [{"axis": "X", "receivers": 96, "expected": 96, "seen": 95},
+            {"axis": "Y", "receivers": 64, "expected": 64, "seen": 58}])
+    expect("sweep json faults", bench["faults"], [
+        dict(axis="X", part="stuck", set="OT", receiver=34, **{"from": None, "to": None},
+             receiverModule=3, receiverPosition=2),
+        dict(axis="Y", part="not-swept", set="OT", receiver=None, **{"from": 1, "to": 6},
+             receiverModule=None, receiverPosition=None)])
+    expect("sweep json silent", (mute["verdict"], mute["error"], mute["sweeps"]),
+           ("error", "OT sweep: no packet within 5 s", []))
+
+    lint = subprocess.run(["xmllint", "--noout", str(WORK / "sweep.xml")], capture_output=True, text=True)
+    expect("xmllint sweep.xml", (lint.returncode, lint.stderr), (0, ""))
+    root = ET.parse(WORK / "sweep.xml").getroot()
+    suites = root.findall("testsuite")
+    expect("sweep junit suites", [s.get("name") for s in suites], ["Sweep bench (usbindexNo 3)", "Mute (usbindexNo 5)"])
+    expect("sweep junit totals", (root.get("tests"), root.get("failures"), root.get("errors")), ("2", "1", "1"))
+    failure = suites[0].find("testcase[@name='OT']/failure")
+    expect("sweep junit failure", failure.get("message") if failure is not None else None,
+           "X stuck R:34; Y not-swept R:1-R:6")
+
+    with open(WORK / "sweep.csv", newline="", encoding="utf-8") as f:
+        rows = list(csv.reader(f))
+    expect("sweep log rows", rows, [
+        ["2024-06-11 14:03:05", "Sweep bench", "3", "fail", "X stuck R:34; Y not-swept R:1-R:6", "", "sweep"],
+        ["2024-06-11 14:03:05", "Mute", "5", "error", "", "OT sweep: no packet within 5 s", "sweep"]])
 
 
 def main():
@@ -144,6 +181,7 @@ def main():
     check_json()
     check_junit()
     check_log()
+    check_sweep()
     for p in problems:
         print("FAIL:", p)
     if problems:
