@@ -985,6 +985,33 @@ bool Session::sysCommand(WPARAM command) {
     return PostMessageW(m_main, WM_SYSCOMMAND, command, 0) || fail("PostMessage: " + SystemMessage(GetLastError()));
 }
 
+bool Session::sysMenuItem(const std::string& caption) {
+    if (!m_main) return fail("main window not known");
+    const HMENU menu = GetSystemMenu(m_main, FALSE);
+    if (!menu) return fail("the main window has no system menu");
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t buffer[256] = {0};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+        item.dwTypeData = buffer;
+        item.cch = 255;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item) || (item.fType & MFT_SEPARATOR)) continue;
+        std::wstring text;
+        for (const wchar_t* p = buffer; *p && *p != L'\t'; ++p) {
+            if (*p == L'&' && p[1] == L'&') ++p;  // "&&" is a shown "&"
+            else if (*p == L'&') continue;
+            text += *p;
+        }
+        if (Narrow(text) != caption) continue;
+        if (item.fState & (MFS_DISABLED | MFS_GRAYED)) return fail("system-menu item \"" + caption + "\" is disabled");
+        return PostMessageW(m_main, WM_SYSCOMMAND, item.wID, 0) ||
+               fail("PostMessage: " + SystemMessage(GetLastError()));
+    }
+    return fail("no system-menu item \"" + caption + "\"");
+}
+
 bool Session::escape(HWND dialog) {
     HWND target = dialog;
     if (!target) {

@@ -176,6 +176,10 @@ public:
     // WM_HSCROLL/WM_VSCROLL with TB_THUMBPOSITION, then TB_ENDTRACK.
     bool setTrackbar(int id, int pos);
     bool sysCommand(WPARAM command);  // posted, e.g. 0x0010 opens the About box
+    // The main window's system-menu item of that caption (an '&' in the item
+    // does not count), chosen: WM_SYSCOMMAND with its id, posted. Fails when
+    // no item has the caption or the item is disabled or grayed.
+    bool sysMenuItem(const std::string& caption);
     // Esc to the focused control of `dialog` (default: the program's active
     // window); IDCANCEL to the dialog when the focus is elsewhere.
     bool escape(HWND dialog = nullptr);

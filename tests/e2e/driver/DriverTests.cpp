@@ -239,6 +239,19 @@ TEST(Session, EscClosesTheAboutBoxAndThenTheProgram) {
     EXPECT_GE(s.waitTrace("cancel", 0), 0);
 }
 
+TEST(Session, ChoosesASystemMenuItemByItsCaptionButNoDisabledOrMissingOne) {
+    Session s;
+    ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
+    ASSERT_NE(s.waitMainWindow(kWait), nullptr) << s.lastError();
+    EXPECT_FALSE(s.sysMenuItem("Grayed Item"));
+    EXPECT_NE(s.lastError().find("\"Grayed Item\" is disabled"), std::string::npos) << s.lastError();
+    EXPECT_FALSE(s.sysMenuItem("Traced"));
+    EXPECT_NE(s.lastError().find("no system-menu item \"Traced\""), std::string::npos) << s.lastError();
+    ASSERT_TRUE(s.sysMenuItem("Traced Item...")) << s.lastError();
+    EXPECT_GE(s.waitTrace("traced item", kWait), 0) << s.lastError();
+    EXPECT_LT(s.waitTrace("about open", 0), 0) << "only the item chosen";
+}
+
 TEST(Session, ReportsTheExitCodeAndCollectsTheLastTraces) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();
