@@ -985,10 +985,14 @@ bool Session::sysCommand(WPARAM command) {
     return PostMessageW(m_main, WM_SYSCOMMAND, command, 0) || fail("PostMessage: " + SystemMessage(GetLastError()));
 }
 
-bool Session::sysMenuItem(const std::string& caption) {
-    if (!m_main) return fail("main window not known");
-    const HMENU menu = GetSystemMenu(m_main, FALSE);
-    if (!menu) return fail("the main window has no system menu");
+bool ChooseSystemMenuItem(HWND window, const std::string& caption, std::string& error) {
+    // Windows hands out another process's window menu; Wine keeps menus per
+    // process and answers NULL.
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu) {
+        error = "the window's system menu cannot be read from this process";
+        return false;
+    }
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         wchar_t buffer[256] = {0};
@@ -1005,11 +1009,24 @@ bool Session::sysMenuItem(const std::string& caption) {
             text += *p;
         }
         if (Narrow(text) != caption) continue;
-        if (item.fState & (MFS_DISABLED | MFS_GRAYED)) return fail("system-menu item \"" + caption + "\" is disabled");
-        return PostMessageW(m_main, WM_SYSCOMMAND, item.wID, 0) ||
-               fail("PostMessage: " + SystemMessage(GetLastError()));
+        if (item.fState & (MFS_DISABLED | MFS_GRAYED)) {
+            error = "system-menu item \"" + caption + "\" is disabled";
+            return false;
+        }
+        if (!PostMessageW(window, WM_SYSCOMMAND, item.wID, 0)) {
+            error = "PostMessage: " + SystemMessage(GetLastError());
+            return false;
+        }
+        return true;
     }
-    return fail("no system-menu item \"" + caption + "\"");
+    error = "no system-menu item \"" + caption + "\"";
+    return false;
+}
+
+bool Session::sysMenuItem(const std::string& caption) {
+    if (!m_main) return fail("main window not known");
+    std::string error;
+    return ChooseSystemMenuItem(m_main, caption, error) || fail(error);
 }
 
 bool Session::escape(HWND dialog) {

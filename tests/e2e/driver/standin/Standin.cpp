@@ -225,8 +225,6 @@ BOOL OnInitDialog(HWND dlg) {
     if (HMENU menu = GetSystemMenu(dlg, FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, 0x0010, L"About Standin...");
-        AppendMenuW(menu, MF_STRING | MF_GRAYED, 0x0020, L"&Grayed Item");
-        AppendMenuW(menu, MF_STRING, 0x0030, L"&Traced Item...");
     }
 
     g_paintArea = {150, 100, 230, 140};
@@ -290,10 +288,6 @@ INT_PTR CALLBACK MainProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
                       static_cast<int>(SendMessageW(reinterpret_cast<HWND>(lp), TBM_GETPOS, 0, 0)));
             return TRUE;
         case WM_SYSCOMMAND:
-            if ((wp & 0xFFF0) == 0x0030) {
-                Trace("traced item\n");
-                return TRUE;
-            }
             if ((wp & 0xFFF0) == 0x0010) {
                 Trace("about open\n");
                 DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), dlg, AboutProc, 0);
