@@ -103,6 +103,8 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_MESSAGE(WM_LUMAGRID_GDI_COUNT, OnGdiCount)
     ON_MESSAGE(WM_LUMAGRID_FILE_ERROR, OnAutoSaveFileError)
     ON_MESSAGE(WM_LUMAGRID_RECORDING_FAILED, OnRecordingFailed)
+    ON_MESSAGE(WM_LUMAGRID_SWEEP_ENDED, OnSweepEnded)
+    ON_MESSAGE(WM_LUMAGRID_SWEEP_CLOSED, OnSweepClosed)
     ON_MESSAGE(WM_INITMENUPOPUP, OnInitMenuPopup)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
@@ -182,6 +184,9 @@ BOOL CLumagridDlg::OnInitDialog() {
         wchar_t szRecord[128] = {0};
         ::LoadStringW(AfxGetResourceHandle(), IDS_RECORD_DUMP_STREAM, szRecord, 128);
         if (szRecord[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_RECORD_DUMP_STREAM, szRecord);
+        wchar_t szSweep[128] = {0};
+        ::LoadStringW(AfxGetResourceHandle(), IDS_SWEEP_TEST, szSweep, 128);
+        if (szSweep[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_SWEEP_TEST, szSweep);
     }
 
     SetIcon(m_hIcon, TRUE);
@@ -221,6 +226,8 @@ void CLumagridDlg::OnSysCommand(UINT nID, LPARAM lParam) {
         dlgAbout.DoModal();
     } else if ((nID & 0xFFF0) == IDM_RECORD_DUMP_STREAM) {
         OnRecordDumpStream();
+    } else if ((nID & 0xFFF0) == IDM_SWEEP_TEST) {
+        OnSweepTest();
     } else {
         Default();
     }
@@ -247,6 +254,8 @@ HCURSOR CLumagridDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); 
 void CLumagridDlg::OnDestroy() {
     Default();
     EndRecording(true);  // the file complete before the library goes
+    m_bSweepRunning = false;
+    m_pSweepWindow.reset();
     // The stop goes to device 0 whatever frame is selected; a library that
     // could not be bound is never called.
     int nResult = -1;

@@ -25,6 +25,7 @@
 #include "scope/AxisModules.h"
 #include "scope/DumpRecorder.h"
 #include "scope/RepaintPacer.h"
+#include "scope/SweepWindow.h"
 
 using scope::AxisWindow;
 
@@ -45,6 +46,11 @@ constexpr UINT WM_LUMAGRID_GDI_COUNT = WM_APP + 0x100;
 constexpr UINT WM_LUMAGRID_FILE_ERROR = WM_APP + 0x101;
 // A recording's writer met a write error: the recording ends on this thread.
 constexpr UINT WM_LUMAGRID_RECORDING_FAILED = WM_APP + 0x102;
+// The sweep reached its end inside the packet handler: its verdict is shown
+// and the mode before it requested once that handler has returned.
+constexpr UINT WM_LUMAGRID_SWEEP_ENDED = WM_APP + 0x103;
+// The sweep's window was closed (Esc, Close, the caption's button).
+constexpr UINT WM_LUMAGRID_SWEEP_CLOSED = WM_APP + 0x104;
 
 // The dialog runs the daily automatic-save pass: it is the pass's window.
 class CLumagridDlg : public CDialog, public reports::AutoSavePass {
@@ -209,6 +215,28 @@ public:
     // Replaceable so that tests can have blocks written at once.
     recording::EncoderOptions m_recordingOptions;
 
+    // ---- Sweep test of the marked frame ("Sweep Test..." in the system menu)
+    void OnSweepTest();
+    void SweepPacket(const std::uint8_t* pPacket);
+    void SweepTick();  // the time limit also passes while no packet comes
+    // Ends a running sweep without a verdict, with a status line saying why;
+    // the scope's mode before it becomes the mode in force again (the caller
+    // requests what comes next).
+    void CancelSweep(const char* pszReason);
+    void UpdateSweepMenuItem();
+    LRESULT OnSweepEnded(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSweepClosed(WPARAM wParam, LPARAM lParam);
+    std::unique_ptr<check::Sweep> m_pSweep;  // kept for the window's picture after the end
+    std::unique_ptr<scope::SweepWindow> m_pSweepWindow;
+    bool m_bSweepRunning = false;  // from the request to the verdict or the cancel
+    bool m_bSweepEndPosted = false;
+    int m_nSweepUsbIndex = -1;
+    int m_nSweepModeBefore = 0;
+    std::size_t m_nSweepBaselinePackets = 0;
+    // The sweep's time limit from the prompt; replaceable so that tests run
+    // short sweeps.
+    double m_dSweepTimeLimitSeconds = 30.0;
+
     // ---- Daily automatic save (the pass's state and steps: reports::AutoSavePass)
     void PrepareAutoSave(int nRow) override;
     void WriteAutoSaveFile();
@@ -319,6 +347,7 @@ protected:
 private:
     // Runs one mode request: button look, selection test, wait, request.
     void RunScopeMode(int nMode);
+    void PressModeButton(int nMode);
     CButton* ModeButton(int nMode);
     // "LED Check" and "File Report" arm the check in the Maximal modes only,
     // and empty the sample buffers in every mode.

@@ -12,6 +12,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_LUMAGRID_DIALOG 102
 #define IDS_RECORD_DUMP_STREAM 103
+#define IDS_SWEEP_TEST 104
 
 // Icons
 #define IDR_MAINFRAME 128
@@ -22,6 +23,7 @@
 // low four bits and the range above)
 #define IDM_ABOUTBOX 0x0010
 #define IDM_RECORD_DUMP_STREAM 0x0020
+#define IDM_SWEEP_TEST 0x0030
 
 // Charts and panels
 #define IDC_Y_CHART 1000

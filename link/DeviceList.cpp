@@ -82,6 +82,8 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
     BOOL bEnable = DeviceList.GetItemCount() > 0;
     for (int nID : kDeviceDependentControls) GetDlgItem(nID)->EnableWindow(bEnable);
     if (m_pRecorder && RowOfUsbIndex(m_nRecordUsbIndex) < 0) EndRecording();  // the recorded frame left
+    if (m_bSweepRunning && RowOfUsbIndex(m_nSweepUsbIndex) < 0) CancelSweep("the frame left");
+    UpdateSweepMenuItem();
     UpdateRecordMenuItem();
 }
 
@@ -93,11 +95,14 @@ void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
     if (DeviceList.GetSelectionMark() < 0) return;
     if (m_pRecorder && static_cast<int>(DeviceList.GetItemData(DeviceList.GetSelectionMark())) != m_nRecordUsbIndex)
         EndRecording();
+    // The click stops the frame and asks it again from Ambient IR.
+    CancelSweep("a frame was clicked");
     OnScopeStop();
     m_pfnSleep(500);
     SelectDevice();
     SelectDumpAxis(IDC_AXIS_OT);
     UpdateRecordMenuItem();
+    UpdateSweepMenuItem();
     *pResult = 0;
 }
 

@@ -62,7 +62,9 @@ void CLumagridDlg::UseCountsOfRow(int nRow) {
 // The steps of a pass (timer 2) are AutoSavePass's; what follows is what they
 // have the window do.
 
-bool CLumagridDlg::AutoSaveHeld() { return m_bReportDialogOpen; }
+// A sweep holds the frame in IR and reads its packets: the pass waits for it
+// as for the report's dialog.
+bool CLumagridDlg::AutoSaveHeld() { return m_bReportDialogOpen || m_bSweepRunning; }
 
 int CLumagridDlg::AutoSaveRowCount() { return DeviceList.GetItemCount(); }
 

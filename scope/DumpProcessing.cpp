@@ -22,6 +22,7 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     // A pass asking other frames pauses the recording: only the recorded
     // frame's packets, read with its counts, go in.
     if (m_pRecorder && m_nDumpUsbIndex == m_nRecordUsbIndex) RecordPacket(pPacket);
+    if (m_bSweepRunning) SweepPacket(pPacket);
 
     PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
     PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);
@@ -64,7 +65,10 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     m_strYAverage = y.text.sz;
 
     // The points are in; the picture follows at most once per display frame.
-    if (m_repaintPacer.OnPacket(m_pfnNowMs())) RefreshCharts();
+    if (m_repaintPacer.OnPacket(m_pfnNowMs())) {
+        RefreshCharts();
+        SweepTick();
+    }
 
     const bool bXFull = m_arrXSamples.size() >= static_cast<std::size_t>(m_xWindow.nCount);
     const bool bYFull = m_arrYSamples.size() >= static_cast<std::size_t>(m_yWindow.nCount);
@@ -151,6 +155,7 @@ void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
         m_editYAverage.SetWindowText(m_strYAverage);
         // The last packets of a stream that stopped within a frame.
         if (m_repaintPacer.OnTick(m_pfnNowMs())) RefreshCharts();
+        SweepTick();  // the seconds left, and the time limit while no packet comes
     } else if (nIDEvent == kTimerDaily) {
         DailyTriggerTick();
     } else if (nIDEvent == kTimerAutoSave) {

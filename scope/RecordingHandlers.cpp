@@ -182,6 +182,9 @@ void CLumagridDlg::UpdateRecordMenuItem() {
 // the item's state is settled when the system menu opens.
 LRESULT CLumagridDlg::OnInitMenuPopup(WPARAM wParam, LPARAM lParam) {
     (void)wParam;
-    if (HIWORD(lParam) != 0) UpdateRecordMenuItem();
+    if (HIWORD(lParam) != 0) {
+        UpdateRecordMenuItem();
+        UpdateSweepMenuItem();
+    }
     return Default();
 }

@@ -40,19 +40,26 @@ void CLumagridDlg::RunScopeMode(int nMode) {
     if (ClearsChartsAfterRequest(nMode)) ClearCharts();
 }
 
-void CLumagridDlg::OnScopeStop() { RunScopeMode(SCOPE_STOP); }
-void CLumagridDlg::OnScopeAmbientIr() { RunScopeMode(SCOPE_AMBIENT_IR); }
-void CLumagridDlg::OnScopeAmbient() { RunScopeMode(SCOPE_AMBIENT); }
-void CLumagridDlg::OnScopeIr() { RunScopeMode(SCOPE_IR); }
-void CLumagridDlg::OnScopePercent() { RunScopeMode(SCOPE_PERCENT); }
-void CLumagridDlg::OnScopeMaximalIr() { RunScopeMode(SCOPE_MAXIMAL_IR); }
-void CLumagridDlg::OnScopeLeftTiltPercent() { RunScopeMode(SCOPE_LEFT_TILT_PERCENT); }
-void CLumagridDlg::OnScopeLeftTiltMaximal() { RunScopeMode(SCOPE_LEFT_TILT_MAXIMAL); }
-void CLumagridDlg::OnScopeRightTiltPercent() { RunScopeMode(SCOPE_RIGHT_TILT_PERCENT); }
-void CLumagridDlg::OnScopeRightTiltMaximal() { RunScopeMode(SCOPE_RIGHT_TILT_MAXIMAL); }
+// A mode the user chose ends a sweep's request of IR.
+void CLumagridDlg::PressModeButton(int nMode) {
+    CancelSweep("a mode button was pressed");
+    RunScopeMode(nMode);
+}
+
+void CLumagridDlg::OnScopeStop() { PressModeButton(SCOPE_STOP); }
+void CLumagridDlg::OnScopeAmbientIr() { PressModeButton(SCOPE_AMBIENT_IR); }
+void CLumagridDlg::OnScopeAmbient() { PressModeButton(SCOPE_AMBIENT); }
+void CLumagridDlg::OnScopeIr() { PressModeButton(SCOPE_IR); }
+void CLumagridDlg::OnScopePercent() { PressModeButton(SCOPE_PERCENT); }
+void CLumagridDlg::OnScopeMaximalIr() { PressModeButton(SCOPE_MAXIMAL_IR); }
+void CLumagridDlg::OnScopeLeftTiltPercent() { PressModeButton(SCOPE_LEFT_TILT_PERCENT); }
+void CLumagridDlg::OnScopeLeftTiltMaximal() { PressModeButton(SCOPE_LEFT_TILT_MAXIMAL); }
+void CLumagridDlg::OnScopeRightTiltPercent() { PressModeButton(SCOPE_RIGHT_TILT_PERCENT); }
+void CLumagridDlg::OnScopeRightTiltMaximal() { PressModeButton(SCOPE_RIGHT_TILT_MAXIMAL); }
 
 // Called when a Dump Axis radio is clicked; the radio marks itself.
 void CLumagridDlg::OnDumpAxis(UINT nID) {
+    CancelSweep("the Dump Axis changed");  // its packets would be another set's
     if (std::optional<int> mask = DumpAxisMaskForRadio(nID)) m_nDumpAxisMask = *mask;
     ReissueScopeMode();
 }

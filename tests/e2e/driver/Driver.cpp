@@ -985,6 +985,50 @@ bool Session::sysCommand(WPARAM command) {
     return PostMessageW(m_main, WM_SYSCOMMAND, command, 0) || fail("PostMessage: " + SystemMessage(GetLastError()));
 }
 
+bool ChooseSystemMenuItem(HWND window, const std::string& caption, std::string& error) {
+    // Windows hands out another process's window menu; Wine keeps menus per
+    // process and answers NULL.
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu) {
+        error = "the window's system menu cannot be read from this process";
+        return false;
+    }
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t buffer[256] = {0};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_FTYPE;
+        item.dwTypeData = buffer;
+        item.cch = 255;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item) || (item.fType & MFT_SEPARATOR)) continue;
+        std::wstring text;
+        for (const wchar_t* p = buffer; *p && *p != L'\t'; ++p) {
+            if (*p == L'&' && p[1] == L'&') ++p;  // "&&" is a shown "&"
+            else if (*p == L'&') continue;
+            text += *p;
+        }
+        if (Narrow(text) != caption) continue;
+        if (item.fState & (MFS_DISABLED | MFS_GRAYED)) {
+            error = "system-menu item \"" + caption + "\" is disabled";
+            return false;
+        }
+        if (!PostMessageW(window, WM_SYSCOMMAND, item.wID, 0)) {
+            error = "PostMessage: " + SystemMessage(GetLastError());
+            return false;
+        }
+        return true;
+    }
+    error = "no system-menu item \"" + caption + "\"";
+    return false;
+}
+
+bool Session::sysMenuItem(const std::string& caption) {
+    if (!m_main) return fail("main window not known");
+    std::string error;
+    return ChooseSystemMenuItem(m_main, caption, error) || fail(error);
+}
+
 bool Session::escape(HWND dialog) {
     HWND target = dialog;
     if (!target) {

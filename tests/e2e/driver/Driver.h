@@ -47,6 +47,12 @@ enum class Library {
     Replacement,  // LaunchOptions::libraryFile copied as QuorvaneLib.dll
 };
 
+// The window's system-menu item of that caption (an '&' in the item does not
+// count), chosen: WM_SYSCOMMAND with its id, posted. False with the reason
+// when no item has the caption, the item is disabled or grayed, or the menu
+// cannot be read (Wine reads no other process's menu; Windows does).
+bool ChooseSystemMenuItem(HWND window, const std::string& caption, std::string& error);
+
 struct LaunchOptions {
     std::string binDir;  // empty: the driver's own folder
     std::string exeName = "Lumagrid.exe";
@@ -176,6 +182,8 @@ public:
     // WM_HSCROLL/WM_VSCROLL with TB_THUMBPOSITION, then TB_ENDTRACK.
     bool setTrackbar(int id, int pos);
     bool sysCommand(WPARAM command);  // posted, e.g. 0x0010 opens the About box
+    // ChooseSystemMenuItem on the main window.
+    bool sysMenuItem(const std::string& caption);
     // Esc to the focused control of `dialog` (default: the program's active
     // window); IDCANCEL to the dialog when the focus is elsewhere.
     bool escape(HWND dialog = nullptr);

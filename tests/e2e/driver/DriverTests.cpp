@@ -239,6 +239,56 @@ TEST(Session, EscClosesTheAboutBoxAndThenTheProgram) {
     EXPECT_GE(s.waitTrace("cancel", 0), 0);
 }
 
+// In a window of this process: Wine reads no other process's menu.
+WPARAM g_sysCommand = 0;
+LRESULT CALLBACK SysCommandProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) >= 0x0010 && (wp & 0xFFF0) < 0xF000) {
+        g_sysCommand = wp;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+TEST(SysMenu, ChoosesTheItemOfTheCaptionButNoDisabledOrMissingOne) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &SysCommandProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"DriverSysMenuTest";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"menu", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    ASSERT_NE(menu, nullptr);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | MF_GRAYED, 0x0020, L"&Grayed Item");
+    AppendMenuW(menu, MF_STRING, 0x0030, L"Sweep &Test...\tCtrl+T");
+    AppendMenuW(menu, MF_STRING, 0x0040, L"Save && Quit");
+
+    struct Case {
+        const char* caption;
+        WPARAM command;     // 0: the step fails
+        const char* error;  // with this reason
+    };
+    const Case cases[] = {
+        {"Sweep Test...", 0x0030, ""},
+        {"Save & Quit", 0x0040, ""},
+        {"Grayed Item", 0, "system-menu item \"Grayed Item\" is disabled"},
+        {"Sweep Test", 0, "no system-menu item \"Sweep Test\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        g_sysCommand = 0;
+        std::string error;
+        EXPECT_EQ(ChooseSystemMenuItem(window, c.caption, error), c.command != 0) << error;
+        EXPECT_EQ(error, c.error);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        EXPECT_EQ(g_sysCommand, c.command);
+    }
+    DestroyWindow(window);
+}
+
 TEST(Session, ReportsTheExitCodeAndCollectsTheLastTraces) {
     Session s;
     ASSERT_TRUE(s.launch(StandinOptions())) << s.lastError();

@@ -34,6 +34,7 @@ const char* const kUsage =
     "  ok                          wait for any dialog and press its OK\n"
     "  text ID | state ID | rows   print a control's text, its state, the device list\n"
     "  sys-about | sys CMD         system-menu command 0x10 / any command (decimal or 0x..)\n"
+    "  sys-menu CAPTION            choose the system-menu item of that caption (fails if none or disabled)\n"
     "  esc | close                 Esc to the active window / close the main window\n"
     "  resize W H                  resize the main window's client area\n"
     "  shot PATH.png               capture the main window's client area\n"
@@ -61,7 +62,7 @@ bool IsStep(const std::string& word) {
                                         "print-log",   "print-ini",     "wait-file-dialog",
                                         "file-name",   "save-as",       "cancel-file-dialog",
                                         "status",      "expect-status", "expect-file",
-                                        "print-file"};
+                                        "print-file",  "sys-menu"};
     for (const char* step : steps)
         if (word == step) return true;
     return false;
@@ -193,6 +194,7 @@ public:
         if (step == "sys")
             return need(number(a), step) &&
                    report(step + " " + std::to_string(a), m_s.sysCommand(static_cast<WPARAM>(a)));
+        if (step == "sys-menu") return need(operand(text), step) && report(step + " " + text, m_s.sysMenuItem(text));
         if (step == "esc") return report(step, m_s.escape());
         if (step == "close") return report(step, m_s.close());
         if (step == "resize")
