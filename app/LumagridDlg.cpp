@@ -105,6 +105,7 @@ BEGIN_MESSAGE_MAP(CLumagridDlg, CDialog)
     ON_MESSAGE(WM_LUMAGRID_RECORDING_FAILED, OnRecordingFailed)
     ON_MESSAGE(WM_LUMAGRID_SWEEP_ENDED, OnSweepEnded)
     ON_MESSAGE(WM_LUMAGRID_SWEEP_CLOSED, OnSweepClosed)
+    ON_MESSAGE(WM_LUMAGRID_CHECK_STEP, OnCheckFrameStep)
     ON_MESSAGE(WM_INITMENUPOPUP, OnInitMenuPopup)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
@@ -187,6 +188,9 @@ BOOL CLumagridDlg::OnInitDialog() {
         wchar_t szSweep[128] = {0};
         ::LoadStringW(AfxGetResourceHandle(), IDS_SWEEP_TEST, szSweep, 128);
         if (szSweep[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_SWEEP_TEST, szSweep);
+        wchar_t szCheck[128] = {0};
+        ::LoadStringW(AfxGetResourceHandle(), IDS_CHECK_FRAME, szCheck, 128);
+        if (szCheck[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_CHECK_FRAME, szCheck);
     }
 
     SetIcon(m_hIcon, TRUE);
@@ -228,6 +232,8 @@ void CLumagridDlg::OnSysCommand(UINT nID, LPARAM lParam) {
         OnRecordDumpStream();
     } else if ((nID & 0xFFF0) == IDM_SWEEP_TEST) {
         OnSweepTest();
+    } else if ((nID & 0xFFF0) == IDM_CHECK_FRAME) {
+        OnCheckFrame();
     } else {
         Default();
     }
@@ -256,6 +262,7 @@ void CLumagridDlg::OnDestroy() {
     EndRecording(true);  // the file complete before the library goes
     m_bSweepRunning = false;
     m_pSweepWindow.reset();
+    m_bCheckRunning = false;
     // The stop goes to device 0 whatever frame is selected; a library that
     // could not be bound is never called.
     int nResult = -1;
@@ -265,6 +272,7 @@ void CLumagridDlg::OnDestroy() {
     KillTimer(kTimerAverages);
     KillTimer(kTimerDaily);
     KillTimer(kTimerAutoSave);
+    KillTimer(kTimerCheckFrame);
     m_arrXModuleSize.clear();
     m_arrXModuleSize.shrink_to_fit();
     m_arrYModuleSize.clear();

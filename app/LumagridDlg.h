@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart/RealTimeChart.h"
+#include "check/FrameMeasurement.h"
 #include "framework/Afx.h"
 
 #include <commdlg.h>
@@ -51,6 +52,9 @@ constexpr UINT WM_LUMAGRID_RECORDING_FAILED = WM_APP + 0x102;
 constexpr UINT WM_LUMAGRID_SWEEP_ENDED = WM_APP + 0x103;
 // The sweep's window was closed (Esc, Close, the caption's button).
 constexpr UINT WM_LUMAGRID_SWEEP_CLOSED = WM_APP + 0x104;
+// A beam set of "Check Frame" has ended inside the packet handler: the next
+// set is requested, or the verdict shown, once that handler has returned.
+constexpr UINT WM_LUMAGRID_CHECK_STEP = WM_APP + 0x105;
 
 // The dialog runs the daily automatic-save pass: it is the pass's window.
 class CLumagridDlg : public CDialog, public reports::AutoSavePass {
@@ -61,8 +65,8 @@ public:
     enum { IDD = 102 };
 
     // Window timers: the average read-outs, the daily trigger, the steps of an
-    // automatic-save pass.
-    enum : UINT_PTR { kTimerAverages = 0, kTimerDaily = 1, kTimerAutoSave = 2 };
+    // automatic-save pass, the settle wait and time limit of "Check Frame".
+    enum : UINT_PTR { kTimerAverages = 0, kTimerDaily = 1, kTimerAutoSave = 2, kTimerCheckFrame = 3 };
 
     // Blocking waits of the handlers (device click, Maximal modes). Replaceable
     // so that tests can record them instead of waiting.
@@ -236,6 +240,27 @@ public:
     // The sweep's time limit from the prompt; replaceable so that tests run
     // short sweeps.
     double m_dSweepTimeLimitSeconds = 30.0;
+
+    // ---- Frame check of the marked frame ("Check Frame..." in the system menu)
+    void OnCheckFrame();
+    void CheckFramePacket(const std::uint8_t* pPacket);
+    void CheckFrameTick();  // the settle wait and the time limit pass without packets too
+    void RequestCheckSet();
+    void EndCheckFrame();
+    // Ends a running check without a verdict, with a status line saying why;
+    // the Dump Axis and the mode before it are in force again (the caller
+    // requests what comes next).
+    void CancelCheckFrame(const char* pszReason);
+    void UpdateCheckFrameMenuItem();
+    LRESULT OnCheckFrameStep(WPARAM wParam, LPARAM lParam);
+    std::unique_ptr<check::FrameMeasurement> m_pFrameCheck;
+    bool m_bCheckRunning = false;  // from the first request to the verdict or the cancel
+    bool m_bCheckStepPosted = false;
+    int m_nCheckUsbIndex = -1;
+    int m_nCheckModeBefore = 0;
+    int m_nCheckAxisBefore = 0;
+    std::string m_strCheckName;     // UTF-8
+    std::string m_strCheckReduced;  // why the geometry is not the frame's own answer
 
     // ---- Daily automatic save (the pass's state and steps: reports::AutoSavePass)
     void PrepareAutoSave(int nRow) override;

@@ -13,6 +13,7 @@
 #define IDD_LUMAGRID_DIALOG 102
 #define IDS_RECORD_DUMP_STREAM 103
 #define IDS_SWEEP_TEST 104
+#define IDS_CHECK_FRAME 105
 
 // Icons
 #define IDR_MAINFRAME 128
@@ -24,6 +25,7 @@
 #define IDM_ABOUTBOX 0x0010
 #define IDM_RECORD_DUMP_STREAM 0x0020
 #define IDM_SWEEP_TEST 0x0030
+#define IDM_CHECK_FRAME 0x0040
 
 // Charts and panels
 #define IDC_Y_CHART 1000

@@ -220,6 +220,44 @@ std::string PartText(const Fault& f) {
     return text;
 }
 
+std::string SetLineText(const SetResult& s) {
+    char line[160];
+    if (s.bDark)
+        std::snprintf(line, sizeof line, "%s %-3s  dark: every receiver reads 0", AxisName(s.axis), BeamSetName(s.set));
+    else
+        std::snprintf(line, sizeof line, "%s %-3s  average %lld  cutline %lld  low %zu", AxisName(s.axis),
+                      BeamSetName(s.set), AverageOf(s), s.nCutline, s.low.size());
+    return line;
+}
+
+std::string FaultLineText(const Fault& f) {
+    std::string out = PartText(f);
+    if (f.ledModule) out += "  " + PlaceText("S", *f.ledModule, f.ledPosition.value_or(0));
+    if (f.receiverModule) out += "  " + PlaceText("R", *f.receiverModule, f.receiverPosition.value_or(0));
+    if (f.part != Part::AxisDark) out += "  level " + Number(f.level);
+    if (f.part == Part::Flicker) out += "  spread " + Number(f.spread);
+    return out;
+}
+
+std::string ReducedGeometryText(const std::string& sectionUtf8) {
+    return sectionUtf8.empty() ? "getSysInfo failed; no modules and tilts known, OT only"
+                               : "getSysInfo failed; modules and tilts from [" + sectionUtf8 + "] of Lumagrid.ini";
+}
+
+std::vector<reports::StatusLine> CheckStatusLines(const FrameVerdict& frame) {
+    const auto colour = [](Axis axis) { return axis == Axis::X ? reports::kStatusRed : reports::kStatusBlue; };
+    std::vector<reports::StatusLine> lines;
+    if (!frame.reduced.empty()) lines.push_back({"reduced: " + frame.reduced, reports::kStatusRed});
+    for (const SetResult& s : frame.sets) lines.push_back({SetLineText(s), colour(s.axis)});
+    for (const Fault& f : frame.faults) lines.push_back({FaultLineText(f), colour(f.axis)});
+    const Verdict verdict = frame.verdict();
+    lines.push_back({verdict == Verdict::Pass   ? std::string("PASS")
+                     : verdict == Verdict::Fail ? std::string("FAIL")
+                                                : "ERROR: " + frame.error,
+                     reports::kStatusRed});
+    return lines;
+}
+
 std::string FrameReportText(const FrameVerdict& frame) {
     std::string out = "Frame \"" + ValidUtf8(frame.name) + "\"  " +
                       (IsListed(frame) ? "usbindexNo " + Number(frame.nUsbIndexNo) : std::string("not listed")) + "\n";
@@ -229,25 +267,9 @@ std::string FrameReportText(const FrameVerdict& frame) {
     }
     if (!frame.reduced.empty()) out += "  reduced: " + frame.reduced + "\n";
     if (!frame.sets.empty()) out += "  beam sets (signal units):\n";
-    for (const SetResult& s : frame.sets) {
-        char line[160];
-        if (s.bDark)
-            std::snprintf(line, sizeof line, "    %s %-3s  dark: every receiver reads 0\n", AxisName(s.axis),
-                          BeamSetName(s.set));
-        else
-            std::snprintf(line, sizeof line, "    %s %-3s  average %lld  cutline %lld  low %zu\n", AxisName(s.axis),
-                          BeamSetName(s.set), AverageOf(s), s.nCutline, s.low.size());
-        out += line;
-    }
+    for (const SetResult& s : frame.sets) out += "    " + SetLineText(s) + "\n";
     if (!frame.faults.empty()) out += "  faulty parts:\n";
-    for (const Fault& f : frame.faults) {
-        out += "    " + PartText(f);
-        if (f.ledModule) out += "  " + PlaceText("S", *f.ledModule, f.ledPosition.value_or(0));
-        if (f.receiverModule) out += "  " + PlaceText("R", *f.receiverModule, f.receiverPosition.value_or(0));
-        if (f.part != Part::AxisDark) out += "  level " + Number(f.level);
-        if (f.part == Part::Flicker) out += "  spread " + Number(f.spread);
-        out += "\n";
-    }
+    for (const Fault& f : frame.faults) out += "    " + FaultLineText(f) + "\n";
     if (!frame.error.empty()) out += "  error: " + frame.error + "\n";
     const Verdict verdict = frame.verdict();
     out += std::string("  ") + (verdict == Verdict::Pass ? "PASS" : verdict == Verdict::Fail ? "FAIL" : "ERROR") + "\n";

@@ -11,6 +11,7 @@
 #include "check/CheckOptions.h"
 #include "check/Diagnosis.h"
 #include "check/Sweep.h"
+#include "reports/LedCheck.h"
 
 namespace check {
 
@@ -42,6 +43,24 @@ std::string PartText(const Fault& fault);
 
 // Where a part sits, in the words every report uses: "R module 4 position 4".
 std::string PlaceText(const char* what, long long nModule, long long nPosition);
+
+// A beam set's line: "X OT   average 3795  cutline 1252  low 1", or
+// "Y TL2  dark: every receiver reads 0".
+std::string SetLineText(const SetResult& set);
+// A faulty part's line: its PartText, its modules and positions, its level,
+// e.g. "X led S:75  S module 5 position 11  level 0".
+std::string FaultLineText(const Fault& fault);
+
+// Why a check is reduced when the frame did not answer getSysInfo: its
+// modules and tilts came from that section of Lumagrid.ini (UTF-8), or
+// (empty) none are known and only OT is measured.
+std::string ReducedGeometryText(const std::string& sectionUtf8);
+
+// The status box's lines of a frame's check: "reduced: ..." when reduced,
+// each beam set's line and each faulty part's line as the block for stdout
+// words them, X red and Y blue as the LED check colours its lines, then
+// "PASS", "FAIL" or "ERROR: reason".
+std::vector<reports::StatusLine> CheckStatusLines(const FrameVerdict& frame);
 
 // The block for stdout: name, usbindexNo, geometry, per beam set the average
 // and cutline, each faulty part with its modules and positions, PASS, FAIL or

@@ -9,6 +9,7 @@
 #include "LumagridVersion.h"
 #include "check/CheckReport.h"
 #include "check/Diagnosis.h"
+#include "check/FrameMeasurement.h"
 #include "console/CheckOptions.h"
 #include "console/ConsoleIo.h"
 #include "console/FrameLink.h"
@@ -39,23 +40,20 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
         error = "the frame left before its check";
     } else if (FrameSettingsOf(link, device, frame, error, reduced)) {
         geometry = check::GeometryOf(frame);
-        const check::BeamSetPlan plan = check::PlanBeamSets(geometry, diagnosis.nChosenSets);
         const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + frame.m_nXTCount + frame.m_nYTCount;
-        std::vector<std::vector<std::uint8_t>> packets;
-        for (check::BeamSet set : plan.error.empty() ? plan.requested : std::vector<check::BeamSet>{}) {
-            const auto byRequest = static_cast<std::uint8_t>(check::DumpAxisCode(set) | SCOPE_MAXIMAL_IR);
-            if (!link.Measure(device.nUsbIndexNo, byRequest, nPacketBytes, options.nPackets, options.nSettleMs,
-                              options.nTimeoutSeconds * 1000, packets, error)) {
-                error = std::string(check::BeamSetName(set)) + ": " + error;
-                break;
-            }
-            check::SetMeasurement m;
-            m.set = set;
-            for (const auto& packet : packets)
-                m.packets.emplace_back(packet.begin() + quorvane::kDumpHeaderBytes, packet.end());
-            measured.push_back(std::move(m));
-            Progress("  " + std::string(check::BeamSetName(set)) + ": " + std::to_string(packets.size()) + " packets");
+        check::FrameMeasurement measurement(
+            geometry, diagnosis, nPacketBytes,
+            check::CollectSettings{options.nPackets, options.nSettleMs, options.nTimeoutSeconds * 1000});
+        while (!measurement.Ended()) {
+            const check::BeamSet set = measurement.Set();
+            link.Collect(device.nUsbIndexNo, measurement.Request(), measurement.Collector());
+            measurement.Next();
+            if (!measurement.error().empty()) break;
+            Progress("  " + std::string(check::BeamSetName(set)) + ": " +
+                     std::to_string(measurement.Measured().back().packets.size()) + " packets");
         }
+        error = measurement.error();
+        measured = measurement.Measured();
         link.Stop(device.nUsbIndexNo);
     }
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);

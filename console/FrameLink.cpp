@@ -22,6 +22,14 @@ DWORD NowMs() {
     return static_cast<DWORD>(now.QuadPart * 1000 / frequency.QuadPart);
 }
 
+// The same clock without the wrap of 32 bits, for a collector's steps.
+double FineNowMs() {
+    LARGE_INTEGER frequency, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 // Asks for 1-ms timer steps, from the system folder's winmm.dll: an import
 // would take a winmm.dll lying beside the program first. Windows ends the
 // request with the process.
@@ -104,9 +112,7 @@ void CFrameLink::OnPacket(const std::uint8_t* pPacket) {
     ++m_nPacketsSeen;
     m_nLastPacketTick = NowMs();
     if (m_pSink != nullptr) (*m_pSink)(pPacket);
-    if (!m_bCollecting || m_pPackets == nullptr || m_pPackets->size() >= m_nWanted) return;
-    // The buffer is valid until we return: the bytes of the frame's counts are copied.
-    m_pPackets->emplace_back(pPacket, pPacket + m_nPacketBytes);
+    if (m_pCollector != nullptr) m_pCollector->AddPacket(pPacket, FineNowMs());
 }
 
 template <typename Done>
@@ -149,46 +155,38 @@ bool CFrameLink::StillListed(int nUsbIndexNo) {
     return m_listed.count(nUsbIndexNo) != 0;
 }
 
+bool CFrameLink::Collect(int nUsbIndexNo, std::uint8_t byRequest, PacketCollector& collector) {
+    m_lib.setDump(nUsbIndexNo, byRequest);
+    quorvane::DropWaitingMessages(m_bDropping);
+    collector.Start(FineNowMs());
+    m_pCollector = &collector;
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (!StillListed(nUsbIndexNo)) collector.Left();
+        else if (Interrupted()) collector.Fail(InterruptedText());
+        else collector.Tick(FineNowMs());
+        if (collector.Ended()) break;
+        // Up to the collector's next step, so that a settle wait ends on time.
+        const double nLeftMs = collector.DeadlineMs() - FineNowMs();
+        const DWORD nWaitMs = nLeftMs <= 1.0 ? 1 : std::min<DWORD>(kPollMs, static_cast<DWORD>(nLeftMs));
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, nWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    m_pCollector = nullptr;
+    return collector.Complete();
+}
+
 bool CFrameLink::Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets,
                          DWORD nSettleMs, DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets,
                          std::string& error) {
-    packets.clear();
-    m_bCollecting = false;
-    m_lib.setDump(nUsbIndexNo, byRequest);
-    quorvane::DropWaitingMessages(m_bDropping);
-    const DWORD nRequested = NowMs();
-    m_nLastPacketTick = nRequested;
-    const std::uint64_t nSeenBefore = m_nPacketsSeen;
-
-    auto left = [&] { return !StillListed(nUsbIndexNo); };
-    bool bLeft = false;
-    PumpUntil(nSettleMs, [&] { return (bLeft = left()); });
-    m_nPacketBytes = nPacketBytes;
-    m_nWanted = nPackets;
-    m_pPackets = &packets;
-    m_bCollecting = !bLeft;
-    // The time limit runs from the request and from every packet after it.
-    while (!bLeft && packets.size() < nPackets && !Interrupted()) {
-        const DWORD nSilent = NowMs() - m_nLastPacketTick;
-        if (nSilent >= nTimeoutMs) break;
-        PumpUntil(nTimeoutMs - nSilent, [&] {
-            return (bLeft = left()) || packets.size() >= nPackets || NowMs() - m_nLastPacketTick >= nTimeoutMs;
-        });
-    }
-    m_bCollecting = false;
-    m_pPackets = nullptr;
-    if (packets.size() >= nPackets) return true;
-    if (bLeft) {
-        error = "the frame left during its check";
-    } else if (Interrupted()) {
-        error = InterruptedText();
-    } else if (m_nPacketsSeen == nSeenBefore) {
-        error = "no packet within " + std::to_string(nTimeoutMs / 1000) + " s";
-    } else {
-        error = "the frame stopped sending after " + std::to_string(packets.size()) + " of " +
-                std::to_string(nPackets) + " packets";
-    }
-    return false;
+    PacketCollector collector(nPacketBytes, CollectSettings{nPackets, nSettleMs, nTimeoutMs});
+    const bool bComplete = Collect(nUsbIndexNo, byRequest, collector);
+    packets = collector.TakePackets();
+    if (!bComplete) error = collector.error();
+    return bComplete;
 }
 
 bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWORD nTimeoutMs,
@@ -219,7 +217,6 @@ bool CFrameLink::Stream(int nUsbIndexNo, std::uint8_t byRequest, DWORD nMs, DWOR
 }
 
 void CFrameLink::Stop(int nUsbIndexNo) {
-    m_bCollecting = false;
     if (m_lib.setDump != nullptr) m_lib.setDump(nUsbIndexNo, 0);
     quorvane::DropWaitingMessages(m_bDropping);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "check/FrameMeasurement.h"
 #include "link/DeviceRecords.h"
 #include "link/QuorvaneBinding.h"
 
@@ -43,11 +44,14 @@ public:
     // returned (0: no answer), for the recording's header to keep.
     int SysInfo(int nUsbIndexNo, quorvane::FrameSettings& settings);
 
-    // Asks the frame for `byRequest`, drops the packets still waiting, lets
-    // nSettleMs of packets pass unread (a frame may take a moment to switch),
-    // then keeps nPackets packets of nPacketBytes each (header included).
-    // Fails with the reason when nTimeoutMs pass without a packet, when the
-    // frame leaves, or when the run is interrupted.
+    // Asks the frame for `byRequest`, drops the packets still waiting, then
+    // feeds the collector the frame's packets and this clock until it has
+    // ended: complete, silent past its time limit, the frame gone ("the
+    // frame left during its check") or the run interrupted. True when complete.
+    bool Collect(int nUsbIndexNo, std::uint8_t byRequest, PacketCollector& collector);
+
+    // Collect with a collector of its own: nPackets packets of nPacketBytes
+    // each (header included) after nSettleMs; false with the reason.
     bool Measure(int nUsbIndexNo, std::uint8_t byRequest, std::size_t nPacketBytes, unsigned nPackets, DWORD nSettleMs,
                  DWORD nTimeoutMs, std::vector<std::vector<std::uint8_t>>& packets, std::string& error);
 
@@ -85,13 +89,10 @@ private:
     std::set<int> m_listed;          // usbindexNo of the listed devices of that list
     quorvane::DeviceInfoST m_infoST{};
 
-    // The packet gate: only the frame asked last, only while collecting, never
-    // a packet that was waiting from before the request.
+    // Packets go to the collector of the request in progress, never one
+    // that was waiting from before the request.
     BOOL m_bDropping = FALSE;
-    bool m_bCollecting = false;
-    std::size_t m_nPacketBytes = 0;
-    std::vector<std::vector<std::uint8_t>>* m_pPackets = nullptr;
-    unsigned m_nWanted = 0;
+    PacketCollector* m_pCollector = nullptr;
     DWORD m_nLastPacketTick = 0;
     const std::function<void(const std::uint8_t*)>* m_pSink = nullptr;  // while streaming
     std::uint64_t m_nPacketsSeen = 0;                                   // every packet delivered, kept or not

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "check/CheckReport.h"
 #include "console/ConsoleIo.h"
 #include "console/FrameLink.h"
 #include "framework/DllSearch.h"
@@ -16,22 +17,14 @@ namespace console {
 std::wstring SettingsPath() { return settings::SettingsFilePath(dllsearch::ExecutableFolder()); }
 
 bool ThresholdSetting(int& nPercent) {
-    const std::wstring path = SettingsPath();
-    const std::optional<std::wstring> text = settings::ReadMinAdcOPerText(path);
-    if (!text) {
-        nPercent = settings::kMinAdcOPerDefault;
-        return true;
+    std::string refusal;
+    const std::optional<int> percent = settings::ReadCheckThreshold(SettingsPath(), CP_UTF8, refusal);
+    if (!percent) {
+        console::Progress(refusal);
+        return false;
     }
-    const std::string value = Narrow(text->c_str(), CP_UTF8);
-    if (const std::optional<int> percent = settings::ParseThresholdPercent(value)) {
-        nPercent = *percent;
-        return true;
-    }
-    console::Progress(Narrow(path.c_str(), CP_UTF8) + ": [" + settings::kSettingSection + "] " +
-                      settings::kMinAdcOPerKey + "=" + value + " is not a whole number from " +
-                      std::to_string(settings::kThresholdLow) + " to " + std::to_string(settings::kThresholdHigh) +
-                      "; correct it or remove the line (default " + std::to_string(settings::kMinAdcOPerDefault) + ")");
-    return false;
+    nPercent = *percent;
+    return true;
 }
 
 bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& device, quorvane::FrameSettings& frame,
@@ -45,9 +38,8 @@ bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& devi
         return false;
     }
     const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);
-    if (settings::ReadFrameSection(SettingsPath(), section, frame))
-        reduced = "getSysInfo failed; modules and tilts from [" + FromCodePage(section) + "] of Lumagrid.ini";
-    else reduced = "getSysInfo failed; no modules and tilts known, OT only";
+    reduced = check::ReducedGeometryText(
+        settings::ReadFrameSection(SettingsPath(), section, frame) ? FromCodePage(section) : std::string());
     Progress(reduced);
     return true;
 }

@@ -83,6 +83,7 @@ void CLumagridDlg::RefreshDeviceList(int nCount) {
     for (int nID : kDeviceDependentControls) GetDlgItem(nID)->EnableWindow(bEnable);
     if (m_pRecorder && RowOfUsbIndex(m_nRecordUsbIndex) < 0) EndRecording();  // the recorded frame left
     if (m_bSweepRunning && RowOfUsbIndex(m_nSweepUsbIndex) < 0) CancelSweep("the frame left");
+    if (m_bCheckRunning && RowOfUsbIndex(m_nCheckUsbIndex) < 0) CancelCheckFrame("the frame left");
     UpdateSweepMenuItem();
     UpdateRecordMenuItem();
 }
@@ -97,6 +98,7 @@ void CLumagridDlg::OnDeviceListClick(NMHDR* pNMHDR, LRESULT* pResult) {
         EndRecording();
     // The click stops the frame and asks it again from Ambient IR.
     CancelSweep("a frame was clicked");
+    CancelCheckFrame("a frame was clicked");
     OnScopeStop();
     m_pfnSleep(500);
     SelectDevice();

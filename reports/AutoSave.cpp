@@ -22,6 +22,7 @@ void CLumagridDlg::OnAutoFileSave() {
 void CLumagridDlg::StartAutoSavePass() {
     BeginAutoSavePass(DeviceList.GetItemCount());
     SetTimer(kTimerAutoSave, reports::kAutoSaveStepMs);
+    UpdateCheckFrameMenuItem();
 }
 
 // Timer 1: the daily trigger, at 23:00:00 or at the first tick after a
@@ -62,9 +63,9 @@ void CLumagridDlg::UseCountsOfRow(int nRow) {
 // The steps of a pass (timer 2) are AutoSavePass's; what follows is what they
 // have the window do.
 
-// A sweep holds the frame in IR and reads its packets: the pass waits for it
-// as for the report's dialog.
-bool CLumagridDlg::AutoSaveHeld() { return m_bReportDialogOpen || m_bSweepRunning; }
+// A sweep or a frame check holds the frame and reads its packets: the pass
+// waits for it as for the report's dialog.
+bool CLumagridDlg::AutoSaveHeld() { return m_bReportDialogOpen || m_bSweepRunning || m_bCheckRunning; }
 
 int CLumagridDlg::AutoSaveRowCount() { return DeviceList.GetItemCount(); }
 
@@ -113,6 +114,7 @@ void CLumagridDlg::PrepareAutoSave(int nRow) {
 // row marked the scope stays on the frame measured last.
 void CLumagridDlg::EndAutoSavePass() {
     KillTimer(kTimerAutoSave);
+    UpdateCheckFrameMenuItem();
     int nSel = DeviceList.GetSelectionMark();
     if (nSel < 0 || nSel >= DeviceList.GetItemCount()) return;
     UseCountsOfRow(nSel);

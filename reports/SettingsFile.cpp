@@ -39,6 +39,14 @@ std::optional<std::wstring> ReadMinAdcOPerText(const std::wstring& iniPath) {
     return text;
 }
 
+std::optional<int> ReadCheckThreshold(const std::wstring& iniPath, unsigned nCodePage, std::string& refusal) {
+    const std::optional<std::wstring> text = ReadMinAdcOPerText(iniPath);
+    if (!text) return kMinAdcOPerDefault;
+    if (const std::optional<int> percent = ParseThresholdPercent(Narrow(text->c_str(), CP_UTF8))) return percent;
+    refusal = ThresholdRefusalText(Narrow(iniPath.c_str(), nCodePage), Narrow(text->c_str(), nCodePage));
+    return std::nullopt;
+}
+
 bool HasSection(const std::wstring& iniPath, const std::string& section) {
     std::vector<wchar_t> list(kSectionNamesBufferSize, L'\0');
     const DWORD n = ::GetPrivateProfileSectionNamesW(list.data(), static_cast<DWORD>(list.size()), iniPath.c_str());

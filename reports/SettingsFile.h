@@ -24,6 +24,12 @@ Thresholds ReadThresholds(const std::wstring& iniPath);
 // file is missing.
 std::optional<std::wstring> ReadMinAdcOPerText(const std::wstring& iniPath);
 
+// MIN_ADC_O_PER as the frame check takes it, in both programs: the default
+// when absent, the value when ParseThresholdPercent accepts it; nothing,
+// with `refusal` naming the file, the key and the value (bytes of nCodePage:
+// the console's UTF-8, the status box's system code page), for any other.
+std::optional<int> ReadCheckThreshold(const std::wstring& iniPath, unsigned nCodePage, std::string& refusal);
+
 bool HasSection(const std::wstring& iniPath, const std::string& section);
 
 // The frame section's values over `frame` (the keys a section gives; the

@@ -75,4 +75,10 @@ std::optional<int> ParseThresholdPercent(std::string_view text) {
     return static_cast<int>(*value);
 }
 
+std::string ThresholdRefusalText(const std::string& iniPath, const std::string& value) {
+    return iniPath + ": [" + kSettingSection + "] " + kMinAdcOPerKey + "=" + value + " is not a whole number from " +
+           std::to_string(kThresholdLow) + " to " + std::to_string(kThresholdHigh) +
+           "; correct it or remove the line (default " + std::to_string(kMinAdcOPerDefault) + ")";
+}
+
 }  // namespace settings

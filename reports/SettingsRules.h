@@ -69,5 +69,8 @@ constexpr int kMinAdcTPerDefault = 20;
 std::optional<int> ParseThresholdPercent(std::string_view text);
 constexpr int kThresholdLow = 1;
 constexpr int kThresholdHigh = 99;
+// The line both programs show for a MIN_ADC_O_PER they refuse, naming the
+// file, the key and the value as written.
+std::string ThresholdRefusalText(const std::string& iniPath, const std::string& value);
 
 }  // namespace settings

@@ -23,6 +23,7 @@ LRESULT CLumagridDlg::OnReadDump(WPARAM wParam, LPARAM lParam) {
     // frame's packets, read with its counts, go in.
     if (m_pRecorder && m_nDumpUsbIndex == m_nRecordUsbIndex) RecordPacket(pPacket);
     if (m_bSweepRunning) SweepPacket(pPacket);
+    if (m_bCheckRunning) CheckFramePacket(pPacket);
 
     PrepareXChart(m_xWindow.nStart, m_xWindow.nCount);
     PrepareYChart(m_yWindow.nStart, m_yWindow.nCount);
@@ -160,5 +161,7 @@ void CLumagridDlg::OnTimer(UINT_PTR nIDEvent) {
         DailyTriggerTick();
     } else if (nIDEvent == kTimerAutoSave) {
         AutoSaveStep();
+    } else if (nIDEvent == kTimerCheckFrame) {
+        CheckFrameTick();
     }
 }

@@ -43,6 +43,7 @@ void CLumagridDlg::RunScopeMode(int nMode) {
 // A mode the user chose ends a sweep's request of IR.
 void CLumagridDlg::PressModeButton(int nMode) {
     CancelSweep("a mode button was pressed");
+    CancelCheckFrame("a mode button was pressed");
     RunScopeMode(nMode);
 }
 
@@ -60,7 +61,9 @@ void CLumagridDlg::OnScopeRightTiltMaximal() { PressModeButton(SCOPE_RIGHT_TILT_
 // Called when a Dump Axis radio is clicked; the radio marks itself.
 void CLumagridDlg::OnDumpAxis(UINT nID) {
     CancelSweep("the Dump Axis changed");  // its packets would be another set's
-    if (std::optional<int> mask = DumpAxisMaskForRadio(nID)) m_nDumpAxisMask = *mask;
+    CancelCheckFrame("the Dump Axis changed");
+    // Marked again: a cancelled check put the radio of the axis before it back.
+    SelectDumpAxis(nID);
     ReissueScopeMode();
 }
 

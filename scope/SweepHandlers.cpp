@@ -39,6 +39,10 @@ void CLumagridDlg::OnSweepTest() {
         AppendStatusLine("Sweep test not started: the daily save is reading the frames", kSweepErrorColour);
         return;
     }
+    if (m_bCheckRunning) {
+        AppendStatusLine("Sweep test not started: Check Frame is running", kSweepErrorColour);
+        return;
+    }
     // The packets are read with the counts in force: they must be this frame's.
     if (m_nFrameUsbIndex != nUsbIndexNo) {
         AppendStatusLine("Sweep test not started: click the frame first", kSweepErrorColour);
@@ -192,4 +196,5 @@ void CLumagridDlg::UpdateSweepMenuItem() {
     const int nSel = DeviceList.GetSelectionMark();
     const bool bMarked = nSel >= 0 && nSel < DeviceList.GetItemCount();
     ::EnableMenuItem(hMenu, IDM_SWEEP_TEST, MF_BYCOMMAND | (bMarked ? MF_ENABLED : MF_GRAYED));
+    UpdateCheckFrameMenuItem();  // it waits for a sweep
 }
