@@ -67,7 +67,14 @@ public:
         std::snprintf(text, sizeof text, "setDump %d 0x%02x", nUsbIndexNo, nByte);
         return text;
     }
-    bool StatusHas(const std::string& text) const { return Text(IDC_STATUS).find(text) != std::string::npos; }
+    // The whole box (Text reads its first 511 characters).
+    std::string Status() const {
+        HWND hBox = ::GetDlgItem(dlg->m_hWnd, IDC_STATUS);
+        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hBox)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(::GetWindowTextW(hBox, text.data(), static_cast<int>(text.size()))));
+        return Narrow(text.c_str());
+    }
+    bool StatusHas(const std::string& text) const { return Status().find(text) != std::string::npos; }
 };
 }  // namespace
 
@@ -139,9 +146,9 @@ TEST_F(CheckFrameTest, RequestsEachSetInTurnAndRestoresTheModeAndDumpAxisBefore)
         PumpMessages();
     }
     EXPECT_FALSE(dlg->m_bCheckRunning);
-    EXPECT_TRUE(StatusHas("X OT   average ")) << Text(IDC_STATUS);
+    EXPECT_TRUE(StatusHas("X OT   average ")) << Status();
     EXPECT_TRUE(StatusHas("Y TR2  average "));
-    EXPECT_TRUE(StatusHas("X receiver R:6  R module 2 position 2  level 0")) << Text(IDC_STATUS);
+    EXPECT_TRUE(StatusHas("X receiver R:6  R module 2 position 2  level 0")) << Status();
     EXPECT_TRUE(StatusHas("FAIL"));
     EXPECT_EQ(LastSetDump(), before);
     EXPECT_EQ(dlg->m_nScopeMode, SCOPE_PERCENT);
@@ -165,7 +172,7 @@ TEST_F(CheckFrameTest, TimeLimitEndsItWithTheConsolesErrorAndTheModeBefore) {
     EXPECT_TRUE(dlg->m_bCheckRunning);
     Tick(1.0);
     EXPECT_FALSE(dlg->m_bCheckRunning);
-    EXPECT_TRUE(StatusHas("ERROR: TL1: the frame stopped sending after 2 of 8 packets")) << Text(IDC_STATUS);
+    EXPECT_TRUE(StatusHas("ERROR: TL1: the frame stopped sending after 2 of 8 packets")) << Status();
     EXPECT_EQ(LastSetDump(), before);
 }
 
@@ -178,7 +185,7 @@ TEST_F(CheckFrameTest, ARefusedThresholdIsNamedAndNothingIsAsked) {
     EXPECT_TRUE(StatusHas("Check Frame not started: " + folder +
                           "Lumagrid.ini: [SETTING] MIN_ADC_O_PER=0 is not a whole number from 1 to 99; correct it "
                           "or remove the line (default 33)"))
-        << Text(IDC_STATUS);
+        << Status();
     EXPECT_EQ(fake::Current().SetDumps().size(), nRequests);
 
     // The bound itself is taken, and becomes the cutline.
@@ -187,7 +194,7 @@ TEST_F(CheckFrameTest, ARefusedThresholdIsNamedAndNothingIsAsked) {
     ASSERT_TRUE(dlg->m_bCheckRunning);
     for (int i = 0; i < 5; ++i) MeasureSet();
     EXPECT_FALSE(dlg->m_bCheckRunning);
-    EXPECT_TRUE(StatusHas("cutline 3564")) << Text(IDC_STATUS);  // 99 % of 90 x 40
+    EXPECT_TRUE(StatusHas("cutline 3564")) << Status();  // 99 % of 90 x 40
 }
 
 // Each way a check is cancelled says so, takes no packet after it and gives
@@ -221,7 +228,7 @@ TEST_F(CheckFrameTest, AnotherFrameAModeButtonTheAxisTheFrameLeavingOrTheItemAga
         ASSERT_TRUE(dlg->m_bCheckRunning);
         c.cancel(*this);
         EXPECT_FALSE(dlg->m_bCheckRunning);
-        EXPECT_TRUE(StatusHas(c.line)) << Text(IDC_STATUS);
+        EXPECT_TRUE(StatusHas(c.line)) << Status();
         EXPECT_NE(dlg->m_nScopeMode, SCOPE_MAXIMAL_IR);
         if (std::string(c.name) == "item again") {
             EXPECT_EQ(LastSetDump(), before);
