@@ -5,6 +5,7 @@
 #include "ProgramFixture.h"
 
 #include <algorithm>
+#include <cstdio>
 
 using namespace lumagrid_e2e;
 
@@ -28,6 +29,13 @@ std::vector<std::string> ConsoleFaults(const std::string& output, const std::str
     return faults;
 }
 
+// A part's words without its level: the level of a weak part is a median of
+// noisy packets, which two runs take at different packet numbers.
+std::vector<std::string> WithoutLevels(std::vector<std::string> lines) {
+    for (std::string& line : lines) line = line.substr(0, line.find("  level "));
+    return lines;
+}
+
 bool IsSetLine(const std::string& line) {
     return line.find("  average ") != std::string::npos || line.find("  dark: ") != std::string::npos;
 }
@@ -44,6 +52,8 @@ TEST_F(ProgramTest, CheckFrameNamesADeadLedAndADeadReceiverAsTheConsoleDoes) {
         ASSERT_TRUE(tool.waitExit(60000, &code));
         EXPECT_EQ(code, 1u);
         for (const std::string& line : tool.traceLines()) console += line + "\n";
+        for (const std::string& line : tool.traceLines())
+            if (line.find("checked in") != std::string::npos) std::printf("LumagridCheck.exe: %s\n", line.c_str());
     }
 
     Start();
@@ -67,7 +77,8 @@ TEST_F(ProgramTest, CheckFrameNamesADeadLedAndADeadReceiverAsTheConsoleDoes) {
         // The item by its id: Wine reads no other process's menu.
         ASSERT_TRUE(session.sysCommand(kCheckCommand)) << session.lastError();
         ASSERT_GE(session.waitStatusLine(std::string("Check Frame started: ") + frame.name, kWait), 0);
-        const ULONGLONG end = ::GetTickCount64() + 20000;
+        const ULONGLONG started = ::GetTickCount64();
+        const ULONGLONG end = started + 20000;
         std::vector<std::string> lines;
         for (;;) {
             lines = session.statusLines();
@@ -78,6 +89,8 @@ TEST_F(ProgramTest, CheckFrameNamesADeadLedAndADeadReceiverAsTheConsoleDoes) {
             ASSERT_LT(::GetTickCount64(), end) << "no verdict";
             ::Sleep(100);
         }
+        // For the record beside the console's "checked in" line; never asserted.
+        std::printf("Check Frame of %s: verdict within %llu ms\n", frame.name, ::GetTickCount64() - started);
         EXPECT_EQ(lines.back(), "FAIL");
         std::vector<std::string> faults;
         std::size_t nSetLines = 0;
@@ -87,8 +100,10 @@ TEST_F(ProgramTest, CheckFrameNamesADeadLedAndADeadReceiverAsTheConsoleDoes) {
             else faults.push_back(line);
         }
         EXPECT_EQ(nSetLines, 10u);  // five sets on each axis
+        const std::vector<std::string> consoleFaults = ConsoleFaults(console, frame.name);
         EXPECT_NE(std::find(faults.begin(), faults.end(), frame.fault), faults.end());
-        EXPECT_EQ(faults, ConsoleFaults(console, frame.name)) << console;
+        EXPECT_NE(std::find(consoleFaults.begin(), consoleFaults.end(), frame.fault), consoleFaults.end()) << console;
+        EXPECT_EQ(WithoutLevels(faults), WithoutLevels(consoleFaults)) << console;
         for (const char* set : {"OT (1 of 5)", "TL1 (2 of 5)", "TR1 (3 of 5)", "TL2 (4 of 5)", "TR2 (5 of 5)"})
             EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("Check Frame: measuring ") + set), lines.end());
 
