@@ -16,9 +16,9 @@
 namespace check {
 
 struct CollectSettings {
-    unsigned nPackets = 8;        // --packets
-    unsigned nSettleMs = 100;     // --settle: packets after the request that are not kept
-    unsigned nTimeoutMs = 5000;   // --timeout: no packet for this long ends the collection
+    unsigned nPackets = 8;       // --packets
+    unsigned nSettleMs = 100;    // --settle: packets after the request that are not kept
+    unsigned nTimeoutMs = 5000;  // --timeout: no packet for this long ends the collection
 };
 
 // The packets of one request. Times are milliseconds of the caller's steady

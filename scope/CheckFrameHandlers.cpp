@@ -92,11 +92,11 @@ void CLumagridDlg::OnCheckFrame() {
 // Maximal IR button show what the charts show.
 void CLumagridDlg::RequestCheckSet() {
     const check::BeamSet set = m_pFrameCheck->Set();
-    AppendStatusLine(("Check Frame: measuring " + std::string(check::BeamSetName(set)) + " (" +
-                      std::to_string(m_pFrameCheck->SetNumber()) + " of " +
-                      std::to_string(m_pFrameCheck->SetCount()) + ")")
-                         .c_str(),
-                     kCheckNoteColour);
+    AppendStatusLine(
+        ("Check Frame: measuring " + std::string(check::BeamSetName(set)) + " (" +
+         std::to_string(m_pFrameCheck->SetNumber()) + " of " + std::to_string(m_pFrameCheck->SetCount()) + ")")
+            .c_str(),
+        kCheckNoteColour);
     SelectDumpAxis(scope::kDumpAxisFirstRadioId + static_cast<unsigned>(set));
     for (int i = 0; i < kScopeModeCount; ++i)
         ModeButton(i)->SetCheck(i == SCOPE_MAXIMAL_IR ? BST_CHECKED : BST_UNCHECKED);

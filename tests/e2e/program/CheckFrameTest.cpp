@@ -82,9 +82,10 @@ TEST_F(ProgramTest, CheckFrameNamesADeadLedAndADeadReceiverAsTheConsoleDoes) {
         std::vector<std::string> lines;
         for (;;) {
             lines = session.statusLines();
-            lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(
-                                                           std::min(linesBefore.size(), lines.size())));
-            if (!lines.empty() && (lines.back() == "FAIL" || lines.back() == "PASS" || lines.back().rfind("ERROR", 0) == 0))
+            lines.erase(lines.begin(),
+                        lines.begin() + static_cast<std::ptrdiff_t>(std::min(linesBefore.size(), lines.size())));
+            if (!lines.empty() &&
+                (lines.back() == "FAIL" || lines.back() == "PASS" || lines.back().rfind("ERROR", 0) == 0))
                 break;
             ASSERT_LT(::GetTickCount64(), end) << "no verdict";
             ::Sleep(100);

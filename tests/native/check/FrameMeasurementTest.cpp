@@ -146,7 +146,8 @@ TEST(FrameMeasurement, RequestsEachPlannedSetInTurnAndDiagnosesWhatCame) {
     const FrameVerdict v = m.Verdict("F", 7);
     EXPECT_EQ(v.verdict(), Verdict::Fail);
     ASSERT_EQ(v.faults.size(), 1u);
-    EXPECT_EQ(FaultLineText(v.faults[0]), "Y led-or-receiver OT S:4 R:4  S module 1 position 4  R module 1 position 4  level 0");
+    EXPECT_EQ(FaultLineText(v.faults[0]),
+              "Y led-or-receiver OT S:4 R:4  S module 1 position 4  R module 1 position 4  level 0");
 }
 
 TEST(FrameMeasurement, AFailedSetEndsTheCheckWithItsNameAndAPlanErrorRequestsNothing) {

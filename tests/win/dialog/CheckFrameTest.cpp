@@ -129,8 +129,8 @@ TEST_F(CheckFrameTest, RequestsEachSetInTurnAndRestoresTheModeAndDumpAxisBefore)
         EXPECT_EQ(LastSetDump(), SetDump(4, codes[i] | SCOPE_MAXIMAL_IR));
         EXPECT_TRUE(IsChecked(static_cast<int>(scope::kDumpAxisFirstRadioId) + i));
         EXPECT_TRUE(IsChecked(IDC_SCOPE_MAXIMAL_IR));
-        EXPECT_TRUE(StatusHas(std::string("Check Frame: measuring ") + names[i] + " (" + std::to_string(i + 1) +
-                              " of 5)"));
+        EXPECT_TRUE(
+            StatusHas(std::string("Check Frame: measuring ") + names[i] + " (" + std::to_string(i + 1) + " of 5)"));
         const std::size_t nRequests = fake::Current().SetDumps().size();
         Tick(60.0);
         SendDump(Packet());  // settling
@@ -216,7 +216,8 @@ TEST_F(CheckFrameTest, AnotherFrameAModeButtonTheAxisTheFrameLeavingOrTheItemAga
              t.Connect(1);
          },
          "Check Frame cancelled: the frame left"},
-        {"item again", [](CheckFrameTest& t) { t.ChooseCheck(); }, "Check Frame cancelled: Check Frame was chosen again"},
+        {"item again", [](CheckFrameTest& t) { t.ChooseCheck(); },
+         "Check Frame cancelled: Check Frame was chosen again"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,7 +260,8 @@ TEST_F(CheckFrameTest, DailyPassWaitsForTheCheckAndRunsAfterIt) {
     ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_AUTO_FILE_SAVE, BN_CLICKED), 0);
     EXPECT_EQ(MenuState() & MF_GRAYED, 0u);  // running: choosing it again must cancel
     for (int i = 0; i < 10; ++i) ::SendMessageW(dlg->m_hWnd, WM_TIMER, CLumagridDlg::kTimerAutoSave, 0);
-    for (const std::string& call : fake::Current().SetDumps()) EXPECT_EQ(call.rfind("setDump 9 ", 0), std::string::npos);
+    for (const std::string& call : fake::Current().SetDumps())
+        EXPECT_EQ(call.rfind("setDump 9 ", 0), std::string::npos);
     for (int i = 0; i < 4; ++i) MeasureSet();
     ASSERT_FALSE(dlg->m_bCheckRunning);
     // The pass is under way now: no new check until it ends.
