@@ -51,6 +51,10 @@ std::string SetLineText(const SetResult& set);
 // e.g. "X led S:75  S module 5 position 11  level 0".
 std::string FaultLineText(const Fault& fault);
 
+// The error of a frame whose device record and geometry answer both failed:
+// its receiver counts are unknown, so it is not asked at all.
+constexpr char kNoCountsError[] = "the frame answered neither getDeviceInfoST nor getSysInfo";
+
 // Why a check is reduced when the frame did not answer getSysInfo: its
 // modules and tilts came from that section of Lumagrid.ini (UTF-8), or
 // (empty) none are known and only OT is measured.

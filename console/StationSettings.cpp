@@ -34,7 +34,7 @@ bool FrameSettingsOf(check::CFrameLink& link, const quorvane::DeviceRecord& devi
     frame.m_nYTCount = static_cast<std::uint16_t>(device.nYCells);
     if (link.SysInfo(device.nUsbIndexNo, frame)) return true;
     if (!device.bInfoST) {
-        error = "the frame answered neither getDeviceInfoST nor getSysInfo";
+        error = check::kNoCountsError;
         return false;
     }
     const std::string section = settings::GetDeviceSectionName(device.name, &IsCodePageLeadByte);

@@ -56,23 +56,39 @@ void CLumagridDlg::OnCheckFrame() {
         AppendStatusLine(("Check Frame not started: " + refusal).c_str(), kCheckErrorColour);
         return;
     }
-    const check::CheckOptions defaults;
-    check::DiagnosisSettings diagnosis;
-    diagnosis.nThresholdPercent = *threshold;
-    const std::size_t nPacketBytes =
-        quorvane::kDumpHeaderBytes + std::size_t{m_FrameSettings.m_nXTCount} + m_FrameSettings.m_nYTCount;
-    m_pFrameCheck = std::make_unique<check::FrameMeasurement>(
-        check::GeometryOf(m_FrameSettings), diagnosis, nPacketBytes,
-        check::CollectSettings{defaults.nPackets, defaults.nSettleMs, defaults.nTimeoutSeconds * 1000});
     const int nRow = RowOfUsbIndex(nUsbIndexNo);
-    m_strCheckName = nRow >= 0 ? m_arrDeviceRecords[static_cast<std::size_t>(nRow)].name : std::string();
-    // Without the frame's own answer the modules and tilts are the settings file's, as in the console.
+    const quorvane::DeviceRecord* pDevice = nRow >= 0 ? &m_arrDeviceRecords[static_cast<std::size_t>(nRow)] : nullptr;
+    m_strCheckName = pDevice != nullptr ? pDevice->name : std::string();
+    // The geometry the console takes: the frame's own answer; without it the
+    // settings file's modules and tilts (a reduced check), or, with neither
+    // record answered, no counts to read a packet with. The counts are
+    // always those in force, which the packets are read with.
+    quorvane::FrameSettings frame = m_FrameSettings;
     m_strCheckReduced.clear();
-    if (m_nSysInfoUsbIndex == nUsbIndexNo && m_nSysInfoResult == 0) {
+    const bool bAnswered = m_nSysInfoUsbIndex == nUsbIndexNo && m_nSysInfoResult != 0;
+    if (bAnswered) {
+        frame = m_SysInfoAnswer;
+        frame.m_nXTCount = m_FrameSettings.m_nXTCount;
+        frame.m_nYTCount = m_FrameSettings.m_nYTCount;
+    } else if (pDevice != nullptr && !pDevice->bInfoST) {
+        check::FrameVerdict verdict;
+        verdict.error = check::kNoCountsError;
+        AppendStatusLine(("Check Frame started: " + m_strCheckName).c_str(), kCheckNoteColour);
+        for (const reports::StatusLine& line : check::CheckStatusLines(verdict))
+            AppendStatusLine(line.text.c_str(), static_cast<COLORREF>(line.colour));
+        return;
+    } else {
         const CString strSection = GetDeviceSectionName(nSel);
         m_strCheckReduced = check::ReducedGeometryText(
             settings::HasSection(SettingsPath(), strSection.str()) ? strSection.str() : std::string());
     }
+    const check::CheckOptions defaults;
+    check::DiagnosisSettings diagnosis;
+    diagnosis.nThresholdPercent = *threshold;
+    const std::size_t nPacketBytes = quorvane::kDumpHeaderBytes + std::size_t{frame.m_nXTCount} + frame.m_nYTCount;
+    m_pFrameCheck = std::make_unique<check::FrameMeasurement>(
+        check::GeometryOf(frame), diagnosis, nPacketBytes,
+        check::CollectSettings{defaults.nPackets, defaults.nSettleMs, defaults.nTimeoutSeconds * 1000});
     m_bCheckRunning = true;
     m_bCheckStepPosted = false;
     m_nCheckUsbIndex = nUsbIndexNo;

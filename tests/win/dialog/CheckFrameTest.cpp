@@ -274,3 +274,33 @@ TEST_F(CheckFrameTest, DailyPassWaitsForTheCheckAndRunsAfterIt) {
                            [](const std::string& call) { return call.rfind("setDump 9 ", 0) == 0; }),
               after.end());  // not skipped: the pass asks the other frame
 }
+
+// Without the frame's geometry answer the check is the console's reduced one
+// (OT only, no tilts known); with no record answered at all it asks nothing.
+TEST_F(CheckFrameTest, AFrameWithoutItsGeometryAnswerGetsTheConsolesReducedCheck) {
+    fake::Device reduced = fake::Frame("R", 4, kX, kY, 4, 4);
+    reduced.sysInfoOk = false;
+    SelectOnly(reduced);
+    g_ms = 1000.0;
+    dlg->m_pfnNowMs = &SteppedMs;
+    ChooseCheck();
+    ASSERT_TRUE(dlg->m_bCheckRunning);
+    EXPECT_EQ(LastSetDump(), SetDump(4, DUMP_AXIS_OT | SCOPE_MAXIMAL_IR));
+    EXPECT_TRUE(StatusHas("Check Frame: measuring OT (1 of 1)"));
+    MeasureSet();
+    EXPECT_FALSE(dlg->m_bCheckRunning);
+    EXPECT_TRUE(StatusHas("reduced: getSysInfo failed; no modules and tilts known, OT only\r\nX OT ")) << Status();
+    dlg->DestroyWindow();
+    dlg.reset();
+
+    fake::Device mute = fake::Frame("M", 4, kX, kY, 4, 4);
+    mute.sysInfoOk = false;
+    mute.infoSTOk = false;
+    SelectOnly(mute);
+    const std::size_t nRequests = fake::Current().SetDumps().size();
+    ChooseCheck();
+    EXPECT_FALSE(dlg->m_bCheckRunning);
+    EXPECT_TRUE(StatusHas("Check Frame started: M\r\nERROR: the frame answered neither getDeviceInfoST nor getSysInfo"))
+        << Status();
+    EXPECT_EQ(fake::Current().SetDumps().size(), nRequests);
+}
