@@ -139,6 +139,28 @@ TEST_F(ProgramTest, FileThatIsNoRecordingGetsABoxNamingItAndExitCode2) {
     EXPECT_TRUE(session.requestLog().empty()) << "no library was loaded";
 }
 
+// Without simulator\ the replay ends, naming what is missing: the maker's
+// library beside the program (here the live substitute) is not taken instead.
+TEST_F(ProgramTest, ReplayWithoutTheSimulatorFolderEndsWithABoxAndExitCode2) {
+    Folder folder("lumagrid replay no simulator");
+    const std::string file = RecordSite(folder.path);
+    e2e::LaunchOptions options = ReplayOptions(file);
+    options.library = e2e::Library::Default;
+    options.simulatorFolder = false;
+    ASSERT_TRUE(session.launch(options)) << session.lastError();
+    e2e::DialogInfo box;
+    ASSERT_TRUE(session.waitDialog(box, kStartWait)) << session.lastError();
+    EXPECT_EQ(
+        box.text.rfind("Cannot replay " + file + ":\nLoadLibrary simulator\\QuorvaneLib.dll failed: error 126 (", 0),
+        0u)
+        << box.text;
+    ASSERT_TRUE(session.pressButton(box.hwnd));
+    DWORD code = 0;
+    ASSERT_TRUE(session.waitExit(kWait, &code));
+    EXPECT_EQ(code, 2u);
+    EXPECT_TRUE(session.requestLog().empty()) << "the library beside the program was loaded";
+}
+
 // The console tool's --replay: the check, its refusal of a bad file, and the
 // grammar's rule for a repeated option.
 TEST(CheckToolReplay, ChecksTheRecordedFrameBesideALibraryThatListsNoFrame) {
