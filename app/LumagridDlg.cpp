@@ -38,6 +38,8 @@ CLumagridDlg::CLumagridDlg(CWnd* pParent)
       m_pfnNowMs(&SteadyMilliseconds),
       m_pfnLocalTime(&::GetLocalTime),
       m_pfnGetSaveFileName(&::GetSaveFileNameW),
+      m_pfnGetOpenFileName(&::GetOpenFileNameW),
+      m_pfnCreateProcess(&::CreateProcessW),
       m_pfnMessageBox(&FileErrorBox),
       m_pfnWindowDpi(&CLumagridDlg::WindowDpi),
       m_pfnWriteFile(&::WriteFile),
@@ -191,6 +193,17 @@ BOOL CLumagridDlg::OnInitDialog() {
         wchar_t szCheck[128] = {0};
         ::LoadStringW(AfxGetResourceHandle(), IDS_CHECK_FRAME, szCheck, 128);
         if (szCheck[0] != L'\0') sysMenu.AppendMenu(MF_STRING | MF_GRAYED, IDM_CHECK_FRAME, szCheck);
+        wchar_t szOpen[128] = {0};
+        ::LoadStringW(AfxGetResourceHandle(), IDS_OPEN_RECORDING, szOpen, 128);
+        if (szOpen[0] != L'\0') sysMenu.AppendMenu(MF_STRING, IDM_OPEN_RECORDING, szOpen);
+    }
+    if (IsReplay()) {
+        // Which file this window shows, beside the live scope's window.
+        wchar_t szCaption[256] = {0};
+        ::GetWindowTextW(m_hWnd, szCaption, 256);
+        ::SetWindowTextW(m_hWnd, (L"Replay: " + m_strReplayFile + L" - " + szCaption).c_str());
+        // A replay writes no daily tables (see StartAutoSavePass).
+        m_chkAutoFileSave.EnableWindow(FALSE);
     }
 
     SetIcon(m_hIcon, TRUE);
@@ -208,6 +221,10 @@ BOOL CLumagridDlg::OnInitDialog() {
 
     if (!m_bLibraryLoaded) {
         m_bLibraryLoaded = LoadQuorvaneLib();
+        if (!m_bLibraryLoaded && IsReplay()) {
+            std::fflush(stdout);
+            ::ExitProcess(kExitReplayRefused);
+        }
         if (!m_bLibraryLoaded) {
             AfxMessageBox("Load Dll fail", MB_OK | MB_ICONEXCLAMATION);
             std::fflush(stdout);
@@ -234,6 +251,8 @@ void CLumagridDlg::OnSysCommand(UINT nID, LPARAM lParam) {
         OnSweepTest();
     } else if ((nID & 0xFFF0) == IDM_CHECK_FRAME) {
         OnCheckFrame();
+    } else if ((nID & 0xFFF0) == IDM_OPEN_RECORDING) {
+        OnOpenRecording();
     } else {
         Default();
     }

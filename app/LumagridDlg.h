@@ -84,6 +84,15 @@ public:
     // read the box and make a disk fill up.
     typedef BOOL(WINAPI* SaveFileNameFn)(OPENFILENAMEW* pOfn);
     SaveFileNameFn m_pfnGetSaveFileName;
+    // "Open Recording...": the Open dialog and the start of the replay's own
+    // process, replaceable so that tests can answer the one and see the other.
+    SaveFileNameFn m_pfnGetOpenFileName;
+    typedef BOOL(WINAPI* CreateProcessFn)(LPCWSTR pszApplication, LPWSTR pszCommandLine,
+                                          LPSECURITY_ATTRIBUTES pProcessAttributes,
+                                          LPSECURITY_ATTRIBUTES pThreadAttributes, BOOL bInheritHandles,
+                                          DWORD dwCreationFlags, LPVOID pEnvironment, LPCWSTR pszCurrentDirectory,
+                                          LPSTARTUPINFOW pStartupInfo, LPPROCESS_INFORMATION pProcessInformation);
+    CreateProcessFn m_pfnCreateProcess;
     typedef int (*MessageBoxFn)(const wchar_t* pszText, UINT nType);
     MessageBoxFn m_pfnMessageBox;
     // The DPI the layout scales its 96-DPI pixel constants to; replaceable so
@@ -99,6 +108,14 @@ public:
     BOOL LoadQuorvaneLib();
     void FreeQuorvaneLib();
     void LayoutControls();
+
+    // The recording this window replays (absolute; the application checked it
+    // and named it in QUORVANE_SIM); empty: the live scope. A replay loads the
+    // substitute library from simulator\, shows the file in its title, and
+    // writes nothing on its own: no daily tables, no section in Lumagrid.ini.
+    std::wstring m_strReplayFile;
+    bool IsReplay() const { return !m_strReplayFile.empty(); }
+    void OnOpenRecording();
 
     BOOL m_bLibraryLoaded = FALSE;
     HMODULE m_hLib = nullptr;

@@ -25,6 +25,7 @@ struct CheckOptions {
     std::string junitPath;                 // --junit
     std::string logPath;                   // --log
     bool bStrict = false;                  // --strict: a reduced check is an error
+    std::string replayPath;                // --replay: a recording played instead of the frames
     bool bHelp = false;
     bool bVersion = false;
 };

@@ -37,19 +37,13 @@ std::optional<double> DecimalIn(const std::string& text, Range range) {
 using console::Quoted;
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--wait", "SECONDS"},
-    {"--frame", "F", true},
-    {"--axes", "LIST"},
-    {"--settle", "MS"},
-    {"--packets", "N"},
-    {"--timeout", "SECONDS"},
-    {"--flicker", "PCT"},
-    {"--min-level", "L"},
-    {"--json", "FILE"},
-    {"--junit", "FILE"},
-    {"--log", "FILE"},
-    {"--strict", nullptr},
-    {"--version", nullptr, false, true},
+    {"--wait", "SECONDS"}, {"--frame", "F", true},
+    {"--axes", "LIST"},    {"--settle", "MS"},
+    {"--packets", "N"},    {"--timeout", "SECONDS"},
+    {"--flicker", "PCT"},  {"--min-level", "L"},
+    {"--json", "FILE"},    {"--junit", "FILE"},
+    {"--log", "FILE"},     {"--strict", nullptr},
+    {"--replay", "FILE"},  {"--version", nullptr, false, true},
 };
 
 }  // namespace
@@ -104,9 +98,12 @@ ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
             const std::optional<unsigned> v = WholeIn(text, kMinLevelRange);
             if (!v) return refuse(numberError(kMinLevelRange, "a whole signal level"));
             options.minLevel = *v;
-        } else {  // --json, --junit, --log
+        } else {  // --json, --junit, --log, --replay
             if (text.empty()) return refuse(name + ": the file name is empty");
-            (name == "--json" ? options.jsonPath : name == "--junit" ? options.junitPath : options.logPath) = text;
+            (name == "--json"    ? options.jsonPath
+             : name == "--junit" ? options.junitPath
+             : name == "--log"   ? options.logPath
+                                 : options.replayPath) = text;
         }
     }
     if (!line.error.empty()) return refuse(line.error);
@@ -178,11 +175,15 @@ std::string CheckUsage(const std::string& programVersion) {
            "  --log FILE         append one CSV line per frame\n"
            "  --strict           a check reduced to fewer beam sets (the frame's geometry answer\n"
            "                     failed) is an error, not a pass or a fail\n"
+           "  --replay FILE      check the frame recorded in FILE (.lgrec) instead of the connected\n"
+           "                     ones: simulator\\QuorvaneLib.dll plays it, the library beside the\n"
+           "                     program is not loaded\n"
            "  --help             print this text\n"
            "  --version          print the version\n"
            "\n"
            "exit codes: 0 every frame passes; 1 a frame fails and every frame was measured;\n"
-           "            2 no frame, a --frame that matches none, a measurement error or a file error;\n"
+           "            2 no frame, a --frame that matches none, a measurement error, a file error or\n"
+           "              a --replay FILE that cannot be played;\n"
            "            64 a bad command line or a MIN_ADC_O_PER in Lumagrid.ini outside 1 to 99\n";
 }
 

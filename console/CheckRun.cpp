@@ -83,8 +83,11 @@ int RunCheck(const std::vector<std::string>& args) {
         WriteOut(std::string(kProgram) + " " + LUMAGRID_VERSION_TEXT + "\n");
         return check::kExitPass;
     }
-    const std::string shared = check::SharedFileError(
-        {{"--json", options.jsonPath}, {"--junit", options.junitPath}, {"--log", options.logPath}}, &SameFile);
+    const std::string shared = check::SharedFileError({{"--replay", options.replayPath},
+                                                       {"--json", options.jsonPath},
+                                                       {"--junit", options.junitPath},
+                                                       {"--log", options.logPath}},
+                                                      &SameFile);
     if (!shared.empty()) {
         WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
@@ -103,7 +106,7 @@ int RunCheck(const std::vector<std::string>& args) {
     // unloaded before them (see CFrameLink).
     check::CFrameLink link;
     std::string error;
-    if (!link.Open(error)) {
+    if (!link.Open(error, options.replayPath)) {
         run.error = error;
     } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
         run.error = check::CFrameLink::Interrupted() ? check::CFrameLink::InterruptedText()

@@ -60,8 +60,18 @@ void CFrameLink::InstallInterruptHandler() {
     RequestFineTimer();
 }
 
-bool CFrameLink::Open(std::string& error) {
-    const quorvane::LoadedLibrary loaded = quorvane::LoadQuorvaneLibrary(m_lib);
+bool CFrameLink::Open(std::string& error, const std::string& replayPath) {
+    std::wstring library;
+    if (!replayPath.empty()) {
+        std::wstring absolute;
+        const std::wstring refusal = quorvane::PrepareReplay(Widen(replayPath.c_str(), CP_UTF8), absolute);
+        if (!refusal.empty()) {
+            error = "cannot replay " + replayPath + ": " + Narrow(refusal.c_str(), CP_UTF8);
+            return false;
+        }
+        library = quorvane::SimulatorLibraryPath();
+    }
+    const quorvane::LoadedLibrary loaded = quorvane::LoadQuorvaneLibrary(m_lib, library);
     if (loaded.hLib == nullptr) {
         // The system's words as characters, then UTF-8 like every text of
         // the console tool: right on a Korean Windows too.

@@ -26,8 +26,9 @@ public:
     CFrameLink& operator=(const CFrameLink&) = delete;
 
     // Loads QuorvaneLib.dll and registers the message window with it; false
-    // with the reason.
-    bool Open(std::string& error);
+    // with the reason. With replayPath (UTF-8), the recording there is the
+    // one frame: checked first, then played by simulator\QuorvaneLib.dll.
+    bool Open(std::string& error, const std::string& replayPath = std::string());
 
     // Until the library's first connect message, at most nMs.
     bool WaitForConnect(DWORD nMs);

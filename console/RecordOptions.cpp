@@ -36,8 +36,8 @@ bool WholeIn(const std::string& text, unsigned low, unsigned high, unsigned& out
 }
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--frame", "F"},   {"--seconds", "S"},    {"--modes", "LIST"},
-    {"--axes", "LIST"}, {"--wait", "SECONDS"}, {"--timeout", "SECONDS"},
+    {"--frame", "F"},      {"--seconds", "S"},       {"--modes", "LIST"}, {"--axes", "LIST"},
+    {"--wait", "SECONDS"}, {"--timeout", "SECONDS"}, {"--replay", "REC"},
 };
 }  // namespace
 
@@ -76,6 +76,9 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& args) {
                     return refuse("--modes takes maximal, ir, ambient-ir, ambient and percent, not \"" + part + "\"");
                 options.modes.push_back(found->mode);
             }
+        } else if (name == "--replay") {
+            if (value.empty()) return refuse("--replay needs the recording to play");
+            options.replayPath = value;
         } else {  // --axes
             options.nChosenSets = 0;
             for (const std::string& part : Split(value)) {
@@ -107,11 +110,14 @@ std::string RecordUsage(const std::string& programVersion) {
            "  --axes LIST        beam sets from OT,TL1,TR1,TL2,TR2 (default: all the frame has)\n"
            "  --wait SECONDS     wait for the library's first connect message, 1 to 3600 (default 5)\n"
            "  --timeout SECONDS  no packet for this long ends the recording, 1 to 3600 (default 5)\n"
+           "  --replay REC       record the frame recorded in REC (.lgrec) instead of a connected\n"
+           "                     one: simulator\\QuorvaneLib.dll plays it, the library beside the\n"
+           "                     program is not loaded\n"
            "  FILE               the recording (.lgrec); written as it goes, readable if cut short\n"
            "\n"
            "exit codes: 0 recorded; 2 no such frame, the frame fell silent or left, a request got no\n"
            "            packet in its share, or the file could not be written (what was recorded\n"
-           "            stays readable); 64 a bad command line\n";
+           "            stays readable), a --replay REC that cannot be played; 64 a bad command line\n";
 }
 
 std::vector<std::uint8_t> RecordRequests(const RecordOptions& options, const BeamSetPlan& plan) {

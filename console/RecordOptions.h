@@ -29,6 +29,7 @@ struct RecordOptions {
     unsigned nWaitSeconds = 5;            // --wait
     unsigned nTimeoutSeconds = 5;         // --timeout
     std::string file;                     // the recording to write
+    std::string replayPath;               // --replay: a recording played instead of the frames
     bool bHelp = false;
 };
 

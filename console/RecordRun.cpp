@@ -53,16 +53,18 @@ int RunRecord(const std::vector<std::string>& args) {
         return check::kExitPass;
     }
     // Replaying a recording into itself would replace it by a fraction of it.
-    for (const std::string& played : check::RecordingsPlayed(SimulationVariable(), &ReadFileUtf8Path)) {
+    const bool bReplay = !options.replayPath.empty();
+    for (const std::string& played :
+         check::RecordingsPlayed(bReplay ? options.replayPath : SimulationVariable(), &ReadFileUtf8Path)) {
         if (!SameFile(options.file, played)) continue;
-        WriteErr(std::string(kProgram) + " record: " + options.file +
-                 " is the recording the library plays (QUORVANE_SIM)\n\n" + check::RecordUsage(LUMAGRID_VERSION_TEXT));
+        WriteErr(std::string(kProgram) + " record: " + options.file + " is the recording the library plays (" +
+                 (bReplay ? "--replay" : "QUORVANE_SIM") + ")\n\n" + check::RecordUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
     }
     check::CFrameLink::InstallInterruptHandler();
     check::CFrameLink link;
     std::string error;
-    if (!link.Open(error)) {
+    if (!link.Open(error, options.replayPath)) {
         Progress(error);
         return check::kExitIncomplete;
     }

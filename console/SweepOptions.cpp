@@ -19,9 +19,9 @@ constexpr double kMinDrop = 1.0;
 constexpr double kMaxDrop = 99.0;
 
 const std::vector<console::OptionSpec> kOptionSpecs = {
-    {"--frame", "F", true}, {"--time-limit", "SECONDS"}, {"--timeout", "SECONDS"},
-    {"--drop", "PCT"},      {"--packets", "N"},          {"--axes", "LIST"},
-    {"--json", "FILE"},     {"--junit", "FILE"},         {"--log", "FILE"},
+    {"--frame", "F", true}, {"--time-limit", "SECONDS"}, {"--timeout", "SECONDS"}, {"--drop", "PCT"},
+    {"--packets", "N"},     {"--axes", "LIST"},          {"--json", "FILE"},       {"--junit", "FILE"},
+    {"--log", "FILE"},      {"--replay", "FILE"},
 };
 
 }  // namespace
@@ -65,9 +65,12 @@ ParsedSweepOptions ParseSweepOptions(const std::vector<std::string>& args) {
                     notIn((name == "--timeout" ? "a whole number of seconds from 1 to " : "a whole number from 1 to ") +
                           std::to_string(nMax)));
             (name == "--timeout" ? options.nTimeoutSeconds : options.nPackets) = static_cast<unsigned>(*v);
-        } else {  // --json, --junit, --log
+        } else {  // --json, --junit, --log, --replay
             if (text.empty()) return refuse(name + ": the file name is empty");
-            (name == "--json" ? options.jsonPath : name == "--junit" ? options.junitPath : options.logPath) = text;
+            (name == "--json"    ? options.jsonPath
+             : name == "--junit" ? options.junitPath
+             : name == "--log"   ? options.logPath
+                                 : options.replayPath) = text;
         }
     }
     if (!line.error.empty()) return refuse(line.error);
@@ -99,11 +102,14 @@ std::string SweepUsage(const std::string& programVersion) {
            "  --json FILE          write the results as JSON\n"
            "  --junit FILE         write the results as JUnit XML\n"
            "  --log FILE           append one CSV line per frame\n"
+           "  --replay FILE        sweep the frame recorded in FILE (.lgrec) instead of the connected\n"
+           "                       ones: simulator\\QuorvaneLib.dll plays it, the library beside the\n"
+           "                       program is not loaded\n"
            "  --help               print this text\n"
            "\n"
            "exit codes: 0 every frame passes; 1 a frame fails and every frame was swept;\n"
            "            2 no frame, a --frame that matches none, a frame that left or went silent,\n"
-           "              an interruption or a file error;\n"
+           "              an interruption, a file error or a --replay FILE that cannot be played;\n"
            "            64 a bad command line or a MIN_ADC_O_PER in Lumagrid.ini outside 1 to 99\n";
 }
 

@@ -21,6 +21,7 @@ struct SweepOptions {
     std::string jsonPath;                            // --json, empty = none
     std::string junitPath;                           // --junit
     std::string logPath;                             // --log
+    std::string replayPath;                          // --replay: a recording played instead of the frames
     bool bHelp = false;
 };
 

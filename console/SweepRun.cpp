@@ -161,8 +161,11 @@ int RunSweep(const std::vector<std::string>& args) {
         WriteOut(check::SweepUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitPass;
     }
-    const std::string shared = check::SharedFileError(
-        {{"--json", options.jsonPath}, {"--junit", options.junitPath}, {"--log", options.logPath}}, &SameFile);
+    const std::string shared = check::SharedFileError({{"--replay", options.replayPath},
+                                                       {"--json", options.jsonPath},
+                                                       {"--junit", options.junitPath},
+                                                       {"--log", options.logPath}},
+                                                      &SameFile);
     if (!shared.empty()) {
         WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::SweepUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitUsage;
@@ -186,7 +189,7 @@ int RunSweep(const std::vector<std::string>& args) {
     check::CFrameLink link;
     std::string error;
     constexpr unsigned kWaitSeconds = 5;  // for the library's first connect message, as the check's default
-    if (!link.Open(error)) {
+    if (!link.Open(error, options.replayPath)) {
         run.error = error;
     } else if (!link.WaitForConnect(kWaitSeconds * 1000)) {
         run.error = check::CFrameLink::Interrupted()

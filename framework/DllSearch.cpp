@@ -2,17 +2,21 @@
 
 namespace dllsearch {
 
-std::wstring ExecutableFolder() {
+std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
         if (n == 0) return std::wstring();
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);  // cut short: a longer buffer
     }
+}
+
+std::wstring ExecutableFolder() {
+    const std::wstring path = ExecutablePath();
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

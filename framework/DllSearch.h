@@ -10,6 +10,10 @@
 
 namespace dllsearch {
 
+// The program's own file, by its full path however long; empty when Windows
+// cannot tell.
+std::wstring ExecutablePath();
+
 // The program's folder with a trailing separator, however deep it lies; empty
 // when Windows cannot tell. The maker's library and the settings file lie there.
 std::wstring ExecutableFolder();

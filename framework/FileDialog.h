@@ -1,5 +1,6 @@
-// The common Save As dialog, shown through a replaceable function so that
-// tests can answer it.
+// The common Save As dialog (and the Open dialog, given GetOpenFileNameW and
+// OFN_FILEMUSTEXIST), shown through a replaceable function so that tests can
+// answer it.
 #pragma once
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 void CString::Format(const char* pszFormat, ...) {
@@ -45,3 +46,11 @@ std::string Narrow(const wchar_t* psz, UINT nCodePage) {
 }
 
 bool IsCodePageLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+std::wstring SystemErrorText(DWORD nError) {
+    wchar_t szReason[256] = L"";
+    ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nError, 0, szReason,
+                     static_cast<DWORD>(sizeof szReason / sizeof szReason[0]), nullptr);
+    szReason[std::wcscspn(szReason, L"\r\n")] = L'\0';
+    return L"error " + std::to_wstring(nError) + L" (" + szReason + L")";
+}

@@ -56,6 +56,10 @@ private:
 std::wstring Widen(const char* psz, UINT nCodePage = CP_ACP);
 std::string Narrow(const wchar_t* psz, UINT nCodePage = CP_ACP);
 
+// A Windows error as "error 5 (Access is denied.)", in the system's words as
+// characters: an ANSI text would turn to replacement characters in UTF-8.
+std::wstring SystemErrorText(DWORD nError);
+
 // Whether `byte` opens a two-byte character in the system code page (the
 // library's names are in it), so that a cut never splits a character.
 bool IsCodePageLeadByte(unsigned char byte);

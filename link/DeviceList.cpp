@@ -122,7 +122,9 @@ void CLumagridDlg::SelectDevice() {
         m_nSysInfoResult = m_lib.getSysInfo(nUsbIndexNo, &m_FrameSettings);
         m_nSysInfoUsbIndex = nUsbIndexNo;
         m_SysInfoAnswer = m_FrameSettings;  // before the settings file has its say
-        if (m_nSysInfoResult) SaveFrameSettings(strSection, m_FrameSettings);
+        // A replay uses the recorded geometry and mirrors nothing: the file
+        // is the live frames'.
+        if (m_nSysInfoResult && !IsReplay()) SaveFrameSettings(strSection, m_FrameSettings);
     }
     LoadFrameSettings(strSection);
     SetupModules();

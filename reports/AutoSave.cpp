@@ -20,6 +20,8 @@ void CLumagridDlg::OnAutoFileSave() {
 }
 
 void CLumagridDlg::StartAutoSavePass() {
+    // A replay's tables would mix a recording into the site's trend.
+    if (IsReplay()) return;
     BeginAutoSavePass(DeviceList.GetItemCount());
     SetTimer(kTimerAutoSave, reports::kAutoSaveStepMs);
     UpdateCheckFrameMenuItem();

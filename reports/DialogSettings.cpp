@@ -26,8 +26,14 @@ CString CLumagridDlg::GetDeviceSectionName(int nRow) {
 
 void CLumagridDlg::LoadFrameSettings(const CString& strSection) {
     const std::wstring path = SettingsPath();
-    if (!settings::ReadFrameSection(path, strSection.str(), m_FrameSettings)) return;
-    Trace("ok read ini file %s\n", strSection.GetString());
+    // A replay keeps the recorded geometry: a live frame of the same name
+    // may have a section of its own. The shared thresholds still apply.
+    if (IsReplay()) {
+        if (strSection.IsEmpty()) return;
+    } else {
+        if (!settings::ReadFrameSection(path, strSection.str(), m_FrameSettings)) return;
+        Trace("ok read ini file %s\n", strSection.GetString());
+    }
     const settings::Thresholds thresholds = settings::ReadThresholds(path);
     m_nMinAdcOPer = thresholds.nMinAdcOPer;
     m_nMinAdcTPer = thresholds.nMinAdcTPer;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/QuorvaneTypes.h"
+#include "recording/Playable.h"
 
 namespace quorvane::sim {
 
@@ -41,32 +41,6 @@ std::vector<double> GapsOf(const recording::PacketStream& stream,
     return gaps;
 }
 
-// The frame's records as the replay answers them: a reader takes the receiver
-// counts from there, so counts past what the packets hold would make it read
-// past every packet. Empty when they fit.
-std::string CountsBeyondPackets(const recording::Header& h) {
-    const auto beyond = [&](const char* record, long long x, long long y) {
-        if (x >= 0 && y >= 0 && x <= h.xCount && y <= h.yCount) return std::string();
-        return std::string("the header's ") + record + " record claims " + std::to_string(x) + " x " +
-               std::to_string(y) + " receivers, its packets hold " + std::to_string(h.xCount) + " x " +
-               std::to_string(h.yCount);
-    };
-    if (h.deviceInfoStResult != 0) {
-        quorvane::DeviceInfoST st{};
-        static_assert(sizeof st == recording::kDeviceInfoStBytes, "the recorded record is the library's");
-        std::memcpy(&st, h.deviceInfoSt.data(), sizeof st);
-        std::string text = beyond("getDeviceInfoST", st.nXCells, st.nYCells);
-        if (!text.empty()) return text;
-    }
-    if (h.sysInfoResult != 0) {
-        quorvane::FrameSettings settings{};
-        static_assert(sizeof settings == recording::kFrameSettingsBytes, "the recorded record is the library's");
-        std::memcpy(&settings, h.frameSettings.data(), sizeof settings);
-        return beyond("getSysInfo", settings.m_nXTCount, settings.m_nYTCount);
-    }
-    return {};
-}
-
 }  // namespace
 
 std::shared_ptr<const Recorded> PrepareRecorded(recording::RecordingIndex index, std::string& reason) {
@@ -75,7 +49,7 @@ std::shared_ptr<const Recorded> PrepareRecorded(recording::RecordingIndex index,
         reason = index.message;
         return nullptr;
     }
-    reason = CountsBeyondPackets(index.header);
+    reason = recording::CountsBeyondPackets(index.header);
     if (!reason.empty()) return nullptr;
     if (index.streams.empty()) {
         reason = index.status == IndexStatus::Complete ? "the recording holds no packets"

@@ -85,4 +85,22 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
+std::wstring CommandLineArgument(std::wstring_view text) {
+    if (!text.empty() && text.find_first_of(L" \t\"") == std::wstring_view::npos) return std::wstring(text);
+    std::wstring out = L"\"";
+    std::size_t nBackslashes = 0;
+    for (const wchar_t c : text) {
+        if (c == L'\\') {
+            ++nBackslashes;
+            continue;
+        }
+        // Backslashes are literal unless a quote follows them.
+        out.append(c == L'"' ? nBackslashes * 2 + 1 : nBackslashes, L'\\');
+        nBackslashes = 0;
+        out += c;
+    }
+    out.append(nBackslashes * 2, L'\\');
+    return out + L"\"";
+}
+
 }  // namespace text

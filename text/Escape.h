@@ -26,4 +26,10 @@ std::string XmlAttribute(std::string_view text);
 // when it holds a comma, a quote, CR or LF.
 std::string CsvField(std::string_view text);
 
+// One argument of a Windows command line that CommandLineToArgvW and the C
+// runtime split back into exactly `text`: quoted when it is empty or holds a
+// blank, a tab or a quote; a quote inside is escaped with a backslash, and
+// the backslashes before a quote or before the closing quote are doubled.
+std::wstring CommandLineArgument(std::wstring_view text);
+
 }  // namespace text

@@ -79,3 +79,40 @@ TEST(PackagedProgram, StartsListsTheFramesAndEndsWithTheStopRequest) {
     }
     EXPECT_TRUE(e2e::RemoveFolder(folder));
 }
+
+// A replay from the zip as shipped: no library beside the program, the
+// substitute where the zip puts it (simulator\), the recording on the command
+// line as a drop gives it; the console tool likewise.
+TEST(PackagedProgram, ReplaysARecordingWithTheZipsSimulator) {
+    const std::string unpacked = e2e::WindowsPath(LUMAGRID_UNPACKED_DIR);
+    const std::string recording = e2e::WindowsPath(LUMAGRID_SAMPLE_RECORDING);
+    e2e::LaunchOptions options;
+    options.binDir = unpacked;
+    options.library = e2e::Library::None;
+    options.simulatorFolder = true;
+    options.args = {recording};
+    {
+        e2e::Session session;
+        ASSERT_TRUE(session.launch(options)) << session.lastError();
+        ASSERT_NE(session.waitMainWindow(kStartWait, "Replay: " + recording + " - Quorvane Lumagrid"), nullptr)
+            << session.lastError();
+        ASSERT_GE(session.waitTrace(">>>>>>>> connect =", kWait), 0);
+        const ULONGLONG end = ::GetTickCount64() + kWait;
+        while (session.listCount(kDeviceList) < 1 && ::GetTickCount64() < end) ::Sleep(50);
+        EXPECT_EQ(session.listText(kDeviceList, 0), "Quorvane IR96/SN-1001");
+        ASSERT_TRUE(session.escape()) << session.lastError();
+        DWORD code = 1;
+        ASSERT_TRUE(session.waitExit(kWait, &code));
+        EXPECT_EQ(code, 0u);
+    }
+    e2e::Session check;
+    options.exeName = "LumagridCheck.exe";
+    options.args = {"--replay", recording, "--axes", "OT", "--packets", "2"};
+    ASSERT_TRUE(check.launch(options)) << check.lastError();
+    DWORD code = 0;
+    ASSERT_TRUE(check.waitExit(60000, &code));
+    std::string output;
+    for (const std::string& line : check.traceLines()) output += line + "\n";
+    EXPECT_TRUE(Contains(output, "Frame \"Quorvane IR96/SN-1001\"")) << output;
+    EXPECT_NE(code, 2u) << output;
+}

@@ -294,6 +294,14 @@ bool Session::launch(const LaunchOptions& options) {
         DeleteFileW(Widen(libraryCopy).c_str());  // a reused folder may hold one
     }
 
+    if (options.simulatorFolder) {
+        const std::string simulator = JoinPath(bin, "simulator\\QuorvaneLib.dll");
+        const std::string folder = JoinPath(m_folder, "simulator");
+        CreateDirectoryW(Widen(folder).c_str(), nullptr);
+        if (!CopyFileW(Widen(simulator).c_str(), Widen(JoinPath(folder, "QuorvaneLib.dll")).c_str(), FALSE))
+            return fail("cannot copy " + simulator + ": " + SystemMessage(GetLastError()));
+    }
+
     std::vector<std::pair<std::wstring, std::wstring>> set;
     std::vector<std::wstring> unset;
     // The program runs in the session folder: a relative name means the

@@ -58,7 +58,10 @@ struct LaunchOptions {
     std::string exeName = "Lumagrid.exe";
     std::string copyAs;  // name of the copy; empty: exeName
     Library library = Library::Default;
-    std::string libraryFile;   // for Library::Replacement
+    std::string libraryFile;  // for Library::Replacement
+    // The bin folder's simulator\QuorvaneLib.dll copied into <folder>\simulator\,
+    // where a replay loads it (as the zips ship it).
+    bool simulatorFolder = false;
     std::string scenarioFile;  // QUORVANE_SIM; unset when both are empty
     std::string scenarioText;  // written to <folder>\scenario.txt
     // Session folder to use; empty: a fresh temp folder. A folder that exists

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Driver.h"
@@ -54,6 +55,28 @@ std::string ScreenshotPath(const std::string& name);
 // Returns once the handler of the window's last click has returned: a click
 // the driver sends next then runs after it, as a user's click would.
 void WaitForTheHandlerToEnd(e2e::Session& session);
+
+// Under Wine, per-program DLL overrides (HKCU\\Software\\Wine\\AppDefaults)
+// that make these programs load riched32.dll and winmm.dll as Windows would:
+// from the program's folder first. Nothing is written on Windows.
+class NativeDllsFirstUnderWine {
+public:
+    explicit NativeDllsFirstUnderWine(std::vector<std::string> programs) : m_programs(std::move(programs)) {
+        if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) m_programs.clear();
+        for (const std::string& program : m_programs) {
+            const std::string key = "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
+            for (const char* pszDll : {"riched32", "winmm"})
+                ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), pszDll, REG_SZ, "native,builtin", 15);
+        }
+    }
+    ~NativeDllsFirstUnderWine() {
+        for (const std::string& program : m_programs)
+            ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + program).c_str());
+    }
+
+private:
+    std::vector<std::string> m_programs;
+};
 
 class ProgramTest : public ::testing::Test {
 protected:

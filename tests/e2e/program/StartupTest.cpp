@@ -169,30 +169,6 @@ TEST(LibraryLoad, ConsoleToolToldApartAMissingDependencyToo) {
     EXPECT_GE(session.waitTrace("QuorvaneLib.dll is present but a DLL it needs is missing: error 126 (", 100), 0);
 }
 
-namespace {
-// Under Wine, per-program DLL overrides (HKCU\\Software\\Wine\\AppDefaults)
-// that make these programs load riched32.dll and winmm.dll as Windows would:
-// from the program's folder first. Nothing is written on Windows.
-class NativeDllsFirstUnderWine {
-public:
-    explicit NativeDllsFirstUnderWine(std::vector<std::string> programs) : m_programs(std::move(programs)) {
-        if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) m_programs.clear();
-        for (const std::string& program : m_programs) {
-            const std::string key = "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
-            for (const char* pszDll : {"riched32", "winmm"})
-                ::RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), pszDll, REG_SZ, "native,builtin", 15);
-        }
-    }
-    ~NativeDllsFirstUnderWine() {
-        for (const std::string& program : m_programs)
-            ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + program).c_str());
-    }
-
-private:
-    std::vector<std::string> m_programs;
-};
-}  // namespace
-
 // Windows' own DLLs that the programs load on demand (the status box's
 // riched32.dll, the console tool's winmm.dll) come from the system folder,
 // never from a copy planted beside the program.

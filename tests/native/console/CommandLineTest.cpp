@@ -74,6 +74,37 @@ TEST(CommandLine, Grammar) {
 
 // Each subcommand: exit 64 for a repeated option (the check's --frame
 // excepted), the usage for -h, and "--" before a word that looks like an option.
+// --replay FILE is one option of the check, the sweep and the record, with the
+// grammar's rules: once, a value that is no option, never empty.
+TEST(CommandLine, ReplayIsOneOptionOfCheckSweepAndRecord) {
+    const std::vector<std::string> record = {"--frame", "1", "--seconds", "5"};
+    const auto replayOf = [&](const char* pszCommand,
+                              std::vector<std::string> args) -> std::pair<std::string, std::string> {
+        if (std::string(pszCommand) == "check") {
+            const check::ParsedOptions p = check::ParseCheckOptions(args);
+            return {p.options ? p.options->replayPath : "", p.error};
+        }
+        if (std::string(pszCommand) == "sweep") {
+            const check::ParsedSweepOptions p = check::ParseSweepOptions(args);
+            return {p.options ? p.options->replayPath : "", p.error};
+        }
+        args.insert(args.begin(), record.begin(), record.end());
+        args.push_back("out.lgrec");
+        const check::ParsedRecordOptions p = check::ParseRecordOptions(args);
+        return {p.options ? p.options->replayPath : "", p.error};
+    };
+    for (const char* command : {"check", "sweep", "record"}) {
+        SCOPED_TRACE(command);
+        const std::string value = std::string(command) == "record" ? "REC" : "FILE";
+        EXPECT_EQ(replayOf(command, {}).first, "");
+        EXPECT_EQ(replayOf(command, {"--replay", "C:\\Hall 3\\site.lgrec"}).first, "C:\\Hall 3\\site.lgrec");
+        EXPECT_EQ(replayOf(command, {"--replay=-odd.lgrec"}).first, "-odd.lgrec");
+        EXPECT_EQ(replayOf(command, {"--replay", "a.lgrec", "--replay=b.lgrec"}).second, "--replay is given twice");
+        EXPECT_EQ(replayOf(command, {"--replay", "--json"}).second, "--replay needs a value: --replay " + value);
+        EXPECT_FALSE(replayOf(command, {"--replay="}).second.empty());
+    }
+}
+
 TEST(CommandLine, EverySubcommandHoldsToIt) {
     // check
     EXPECT_EQ(check::ParseCheckOptions({"--wait", "3", "--wait", "4"}).error, "--wait is given twice");

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/Playable.h"
 #include "recording/Recording.h"
 #include "sim/SimEngine.h"
 
@@ -333,4 +334,56 @@ TEST_F(ReplayTest, TheReadmeExampleMixesARecordedAndASimulatedFrame) {
     ASSERT_TRUE(s.frames[1].recorded);
     EXPECT_EQ(s.frames[1].usbIndexNo, 5);
     EXPECT_FALSE(s.frames[1].replayLoop);
+}
+
+// A replay checks the file with the program's reader before the library gets
+// it, since the library would fall back to its built-in frames: the program
+// must refuse every file the library cannot play, in the library's words,
+// and no file it can. Each file named directly, as a replay names it.
+TEST_F(ReplayTest, TheProgramRefusesExactlyTheRecordingsTheLibraryCannotPlay) {
+    std::vector<std::size_t> ends;
+    const Bytes good = SiteRecording(&ends);
+    ASSERT_GE(ends.size(), 2u);
+    const auto cut = [&](std::size_t n) { return Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)); };
+    Bytes damagedFirst = good;
+    damagedFirst[ends[0] + 30] ^= 0xFF;  // the first block with a packet
+    Bytes damagedLater = good;
+    damagedLater[ends[1] + 30] ^= 0xFF;  // after it: plays what came before
+    recording::Header wide = SiteHeader();
+    wide.deviceInfoSt[2] = 5;
+    recording::Header negative = SiteHeader();
+    negative.usbIndexNo = -1;
+    recording::Header noInfo = SiteHeader();
+    noInfo.deviceInfoStResult = 0;  // unanswered records claim nothing
+    noInfo.deviceInfoSt[2] = 200;
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool bPlayable;
+    } files[] = {
+        {"complete", good, true},
+        {"cut after the first packet's block", cut(ends[1]), true},
+        {"cut inside a later block", cut(ends[1] + 5), true},
+        {"damaged after the first packet", damagedLater, true},
+        {"records unanswered", SiteRecording(nullptr, noInfo), true},
+        {"empty", Bytes(), false},
+        {"text", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, false},
+        {"cut inside the header", cut(10), false},
+        {"a request only", cut(ends[0]), false},
+        {"cut inside the first packet's block", cut(ends[0] + 5), false},
+        {"damaged first packet block", damagedFirst, false},
+        {"records past the packets", SiteRecording(nullptr, wide), false},
+        {"negative usbindexNo", SiteRecording(nullptr, negative), false},
+    };
+    for (const auto& file : files) {
+        recording::MemorySource source(file.bytes.data(), file.bytes.size());
+        const std::string refusal = recording::ReplayRefusal(source);
+        ScenarioError error;
+        const std::optional<Scenario> played = LoadScenarioFile(Put("site.lgrec", file.bytes), error);
+        EXPECT_EQ(played.has_value(), file.bPlayable) << file.name << ": " << error.ToString();
+        EXPECT_EQ(refusal.empty(), file.bPlayable) << file.name << ": " << refusal;
+        if (!file.bPlayable) {
+            EXPECT_EQ(error.reason.rfind(refusal, 0), 0u) << file.name << ": " << error.reason;
+        }
+    }
 }

@@ -67,4 +67,27 @@ TEST(Escape, NastyInputsInEachFormat) {
     }
 }
 
+// The rules CommandLineToArgvW splits by: 2n backslashes before a quote are n
+// and the quote delimits, 2n+1 are n and a literal quote; other backslashes
+// are literal. The win tier splits these with the real function.
+TEST(CommandLineArgument, QuotesWhatWouldSplitOrVanish) {
+    struct Case {
+        const char* what;
+        std::wstring in;
+        std::wstring out;
+    };
+    const Case cases[] = {
+        {"plain path", L"C:\\Sites\\rec.lgrec", L"C:\\Sites\\rec.lgrec"},
+        {"blank", L"C:\\Hall 3\\rec.lgrec", L"\"C:\\Hall 3\\rec.lgrec\""},
+        {"tab", L"a\tb", L"\"a\tb\""},
+        {"empty", L"", L"\"\""},
+        {"folder ending in a backslash", L"C:\\Hall 3\\", L"\"C:\\Hall 3\\\\\""},
+        {"quote", L"a\"b", L"\"a\\\"b\""},
+        {"backslashes before a quote", L"a\\\\\"b", L"\"a\\\\\\\\\\\"b\""},
+        {"backslashes inside stay single", L"\\\\server\\share x\\f", L"\"\\\\server\\share x\\f\""},
+        {"Hangul", L"C:\\\uC2DC\uD5D8 1\\r.lgrec", L"\"C:\\\uC2DC\uD5D8 1\\r.lgrec\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(CommandLineArgument(c.in), c.out) << c.what;
+}
+
 }  // namespace

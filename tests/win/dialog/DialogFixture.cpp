@@ -46,9 +46,10 @@ void DialogTest::TearDown() {
     AfxSetAppName(nullptr);
 }
 
-void DialogTest::Open(const char* pszAppName) {
+void DialogTest::Open(const char* pszAppName, const std::wstring& replayFile) {
     AfxSetAppName(pszAppName);
     dlg.reset(new CLumagridDlg(nullptr));
+    dlg->m_strReplayFile = replayFile;
     dlg->m_lib = fake::Binding();
     dlg->m_bLibraryLoaded = TRUE;
     dlg->m_pfnSleep = &fake::RecordSleep;

@@ -17,8 +17,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the dialog; the application name decides the advanced mode.
-    void Open(const char* pszAppName = "Lumagrid");
+    // Creates the dialog; the application name decides the advanced mode, a
+    // replay file makes it the replay window of that recording.
+    void Open(const char* pszAppName = "Lumagrid", const std::wstring& replayFile = std::wstring());
     void PumpMessages();
 
     // Library messages and user actions, as the window receives them.
