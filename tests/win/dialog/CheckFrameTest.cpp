@@ -81,10 +81,14 @@ public:
 TEST_F(CheckFrameTest, ItemFollowsSweepTestAndIsEnabledWhileAFrameIsMarkedAndNoSweepRuns) {
     OpenTwo();
     HMENU hMenu = ::GetSystemMenu(dlg->m_hWnd, FALSE);
+    // Right after "Sweep Test...", whatever is appended after it.
     const int nItems = ::GetMenuItemCount(hMenu);
-    ASSERT_GE(nItems, 2);
-    EXPECT_EQ(::GetMenuItemID(hMenu, nItems - 2), static_cast<UINT>(IDM_SWEEP_TEST));
-    EXPECT_EQ(::GetMenuItemID(hMenu, nItems - 1), static_cast<UINT>(IDM_CHECK_FRAME));
+    int nSweep = -1;
+    for (int i = 0; i < nItems; ++i)
+        if (::GetMenuItemID(hMenu, i) == static_cast<UINT>(IDM_SWEEP_TEST)) nSweep = i;
+    ASSERT_GE(nSweep, 0);
+    ASSERT_LT(nSweep + 1, nItems);
+    EXPECT_EQ(::GetMenuItemID(hMenu, nSweep + 1), static_cast<UINT>(IDM_CHECK_FRAME));
     wchar_t text[64] = {0};
     ::GetMenuStringW(hMenu, IDM_CHECK_FRAME, text, 64, MF_BYCOMMAND);
     EXPECT_EQ(std::wstring(text), L"Check Frame...");
