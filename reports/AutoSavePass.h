@@ -30,6 +30,10 @@ public:
     // Whether the frame dumps what the pass asked it last. A click or a mode
     // button since then has it dump something else.
     bool IsAutoSaveRequest(int nUsbIndexNo, std::uint8_t byRequest) const;
+    // Whether the pass still reads a frame: rows left, or the last prepared
+    // frame's sample still awaited after the last row. A request of anyone
+    // else's now would lose that frame's column for the day.
+    bool AutoSaveReadsFrames() const { return m_nAutoSaveRemain > 0 || m_FileSaveIndex > 0; }
 
     int m_nAutoSaveRemain = 0;    // rows still to be handled; the next is row m_nAutoSaveRemain - 1
     int m_bAutoSaveDumpSent = 0;  // 0: the next step sends the request, 1: it prepares the save

@@ -35,7 +35,7 @@ void CLumagridDlg::OnCheckFrame() {
     const int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
     // A pass asks the frames with their own counts and requests, and its
     // last sample may still be coming.
-    if (m_nAutoSaveRemain > 0 || m_FileSaveIndex > 0) {
+    if (AutoSaveReadsFrames()) {
         AppendStatusLine("Check Frame not started: the daily save is reading the frames", kCheckErrorColour);
         return;
     }
@@ -205,7 +205,7 @@ void CLumagridDlg::UpdateCheckFrameMenuItem() {
     if (hMenu == nullptr) return;
     const int nSel = DeviceList.GetSelectionMark();
     const bool bMarked = nSel >= 0 && nSel < DeviceList.GetItemCount();
-    const bool bPassReads = m_nAutoSaveRemain > 0 || m_FileSaveIndex > 0;
+    const bool bPassReads = AutoSaveReadsFrames();
     const bool bEnabled = m_bCheckRunning || (bMarked && !bPassReads && !m_bSweepRunning);
     ::EnableMenuItem(hMenu, IDM_CHECK_FRAME, MF_BYCOMMAND | (bEnabled ? MF_ENABLED : MF_GRAYED));
     ::CheckMenuItem(hMenu, IDM_CHECK_FRAME, MF_BYCOMMAND | (m_bCheckRunning ? MF_CHECKED : MF_UNCHECKED));

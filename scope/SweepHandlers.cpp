@@ -34,8 +34,9 @@ void CLumagridDlg::OnSweepTest() {
     if (nSel < 0 || nSel >= DeviceList.GetItemCount()) return;
     const int nUsbIndexNo = static_cast<int>(DeviceList.GetItemData(nSel));
     // A pass asks the frames with their own counts and requests: the sweep
-    // would read its packets.
-    if (m_nAutoSaveRemain > 0) {
+    // would read its packets, or its IR request would drop the last frame's
+    // sample still awaited.
+    if (AutoSaveReadsFrames()) {
         AppendStatusLine("Sweep test not started: the daily save is reading the frames", kSweepErrorColour);
         return;
     }

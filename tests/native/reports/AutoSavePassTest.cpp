@@ -108,6 +108,23 @@ TEST(AutoSavePassTest, WalksTheRowsUpwardsTwoTicksPerFrameAndOneToEnd) {
     });
 }
 
+// A sweep or a frame check asks whether it may take the frames: not while
+// the last frame's sample is still awaited, though no row is left.
+TEST(AutoSavePassTest, ReadsTheFramesUntilTheLastSampleIsWritten) {
+    Window w;
+    w.rows = {20, 10};
+    EXPECT_FALSE(w.AutoSaveReadsFrames());
+    w.Run("b");
+    EXPECT_TRUE(w.AutoSaveReadsFrames());
+    w.Run("tts tt");
+    ASSERT_EQ(w.m_nAutoSaveRemain, 0);
+    EXPECT_TRUE(w.AutoSaveReadsFrames());
+    w.Run("s");
+    EXPECT_FALSE(w.AutoSaveReadsFrames());
+    w.Run("t");
+    EXPECT_EQ(w.log, "ask 10@1, prepare 2, write 2, ask 20@0, prepare 1, write 1, end");
+}
+
 TEST(AutoSavePassTest, WaitsAtMostFiveTicksForThePreparedSample) {
     static_assert(reports::kAutoSaveSampleWaitTicks == 5, "the scripts count five ticks");
     RunCases({

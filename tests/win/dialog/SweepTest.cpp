@@ -194,3 +194,19 @@ TEST_F(SweepTest, DailyPassWaitsForTheSweepAndRunsAfterIt) {
                            [](const std::string& call) { return call.rfind("setDump 9 ", 0) == 0; }),
               after.end());  // not skipped: the pass asks the other frame
 }
+
+// After the pass's last row the frame's sample is still awaited: the sweep's
+// IR request would drop it and the day's table would lack the frame.
+TEST_F(SweepTest, DailyPassesLastSampleStillAwaitedRefusesTheSweep) {
+    OpenTwo("LumagridX");
+    ::CheckDlgButton(dlg->m_hWnd, IDC_AUTO_FILE_SAVE, BST_CHECKED);
+    ::SendMessageW(dlg->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_AUTO_FILE_SAVE, BN_CLICKED), 0);
+    for (int i = 0; i < 20 && !(dlg->m_nAutoSaveRemain == 0 && dlg->m_FileSaveIndex > 0); ++i)
+        ::SendMessageW(dlg->m_hWnd, WM_TIMER, CLumagridDlg::kTimerAutoSave, 0);
+    ASSERT_EQ(dlg->m_nAutoSaveRemain, 0);
+    ASSERT_EQ(dlg->m_FileSaveIndex, 1);
+    ChooseSweep();
+    EXPECT_FALSE(dlg->m_bSweepRunning);
+    EXPECT_TRUE(StatusHas("Sweep test not started: the daily save is reading the frames")) << Text(IDC_STATUS);
+    EXPECT_EQ(dlg->m_FileSaveIndex, 1);
+}
