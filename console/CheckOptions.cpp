@@ -137,6 +137,24 @@ bool FrameMatches(const std::string& selector, const std::string& name, int nUsb
     return number && nUsbIndexNo >= 0 && *number == static_cast<std::uint64_t>(nUsbIndexNo);
 }
 
+FrameChoice ChooseFrames(const std::vector<std::string>& selectors, const std::vector<ListedFrame>& frames) {
+    const auto matches = [](const std::string& selector, const ListedFrame& frame) {
+        return frame.bListed && FrameMatches(selector, frame.name, frame.nUsbIndexNo);
+    };
+    FrameChoice choice;
+    for (const std::string& selector : selectors) {
+        bool bFound = false;
+        for (const ListedFrame& frame : frames) bFound = bFound || matches(selector, frame);
+        if (!bFound) choice.unmatched.push_back(selector);
+    }
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        bool bChosen = frames[i].bListed && selectors.empty();
+        for (const std::string& selector : selectors) bChosen = bChosen || matches(selector, frames[i]);
+        if (bChosen) choice.chosen.push_back(i);
+    }
+    return choice;
+}
+
 std::string CheckUsage(const std::string& programVersion) {
     return "LumagridCheck " + programVersion +
            ": checks connected touch frames on every beam set, unattended\n"

@@ -3,6 +3,7 @@
 // passes its arguments as UTF-8 strings.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,20 @@ std::string BeamSetListError(const std::string& option, const std::string& bad);
 // Whether --frame F selects the frame: F equals its name, or F is a decimal
 // number equal to its usbindexNo. Two frames of one name are both selected.
 bool FrameMatches(const std::string& selector, const std::string& name, int nUsbIndexNo);
+
+// A frame of the library's list as --frame sees it: its name in UTF-8.
+struct ListedFrame {
+    std::string name;
+    int nUsbIndexNo = -1;
+    bool bListed = false;  // an unlisted record is never chosen
+};
+// The frames a run takes and the --frame values that match no listed frame.
+struct FrameChoice {
+    std::vector<std::size_t> chosen;     // indices into the list, in list order, each once
+    std::vector<std::string> unmatched;  // in the order given: each a frame missing from the fixture
+};
+// Without selectors every listed frame is chosen.
+FrameChoice ChooseFrames(const std::vector<std::string>& selectors, const std::vector<ListedFrame>& frames);
 
 // The usage text, each line ended by "\n"; names the program's version.
 std::string CheckUsage(const std::string& programVersion);

@@ -105,42 +105,23 @@ int RunCheck(const std::vector<std::string>& args) {
     // Alive until every result is written: the maker's library is never
     // unloaded before them (see CFrameLink).
     check::CFrameLink link;
-    std::string error;
-    if (!link.Open(error, options.replayPath)) {
-        run.error = error;
-    } else if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
-        run.error = check::CFrameLink::Interrupted() ? check::CFrameLink::InterruptedText()
-                                                     : "no connect message from QuorvaneLib.dll within " +
-                                                           std::to_string(options.nWaitSeconds) + " s";
-    } else {
+    run.error = link.Connect(options.replayPath, options.nWaitSeconds);
+    if (run.error.empty()) {
         const std::vector<quorvane::DeviceRecord> devices = link.Devices();
-        // A --frame that matches nothing is a frame missing from the fixture.
-        std::vector<check::FrameVerdict> unmatched;
-        for (const std::string& selector : options.frames) {
-            bool bFound = false;
-            for (const quorvane::DeviceRecord& device : devices)
-                bFound = bFound || (device.bListed &&
-                                    check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo));
-            if (bFound) continue;
-            check::FrameVerdict missing;
-            missing.name = selector;
-            missing.error = "no listed frame matches --frame " + selector;
-            unmatched.push_back(missing);
-        }
-        for (const quorvane::DeviceRecord& device : devices) {
-            if (!device.bListed) continue;
-            bool bChosen = options.frames.empty();
-            for (const std::string& selector : options.frames)
-                bChosen = bChosen || check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo);
-            if (!bChosen) continue;
+        const check::FrameChoice choice = check::ChooseFrames(options.frames, check::ListedFrames(devices));
+        for (const std::size_t i : choice.chosen) {
             if (check::CFrameLink::Interrupted()) {
                 run.error = check::CFrameLink::InterruptedText();
                 break;
             }
-            frames.push_back(CheckFrame(link, device, options, diagnosis));
+            frames.push_back(CheckFrame(link, devices[i], options, diagnosis));
             WriteOut(check::FrameReportText(frames.back()));
         }
-        for (const check::FrameVerdict& missing : unmatched) {
+        // A --frame that matches nothing is a frame missing from the fixture.
+        for (const std::string& selector : choice.unmatched) {
+            check::FrameVerdict missing;
+            missing.name = selector;
+            missing.error = "no listed frame matches --frame " + selector;
             frames.push_back(missing);
             WriteOut(check::FrameReportText(missing));
         }

@@ -146,6 +146,22 @@ bool CFrameLink::WaitForConnect(DWORD nMs) {
     return PumpUntil(nMs, [this] { return m_nConnected >= 0; });
 }
 
+std::string CFrameLink::Connect(const std::string& replayPath, unsigned nWaitSeconds) {
+    std::string error;
+    if (!Open(error, replayPath)) return error;
+    if (WaitForConnect(nWaitSeconds * 1000)) return {};
+    if (Interrupted()) return InterruptedText();
+    return "no connect message from QuorvaneLib.dll within " + std::to_string(nWaitSeconds) + " s";
+}
+
+std::vector<ListedFrame> ListedFrames(const std::vector<quorvane::DeviceRecord>& devices) {
+    std::vector<ListedFrame> frames;
+    frames.reserve(devices.size());
+    for (const quorvane::DeviceRecord& device : devices)
+        frames.push_back({console::FromCodePage(device.name), device.nUsbIndexNo, device.bListed});
+    return frames;
+}
+
 std::vector<quorvane::DeviceRecord> CFrameLink::Devices() {
     m_bConnectChanged = false;
     std::vector<quorvane::DeviceRecord> devices =

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check/FrameMeasurement.h"
+#include "console/CheckOptions.h"
 #include "link/DeviceRecords.h"
 #include "link/QuorvaneBinding.h"
 
@@ -32,6 +33,10 @@ public:
 
     // Until the library's first connect message, at most nMs.
     bool WaitForConnect(DWORD nMs);
+    // Open, then WaitForConnect for nWaitSeconds: empty when the library
+    // listed its frames, else the run's error (the load, the wait, or the
+    // interrupt that ended the wait).
+    std::string Connect(const std::string& replayPath, unsigned nWaitSeconds);
 
     // The devices at the positions of the latest connect message.
     std::vector<quorvane::DeviceRecord> Devices();
@@ -98,5 +103,8 @@ private:
     const std::function<void(const std::uint8_t*)>* m_pSink = nullptr;  // while streaming
     std::uint64_t m_nPacketsSeen = 0;                                   // every packet delivered, kept or not
 };
+
+// The devices as --frame sees them (ChooseFrames), names in UTF-8.
+std::vector<ListedFrame> ListedFrames(const std::vector<quorvane::DeviceRecord>& devices);
 
 }  // namespace check

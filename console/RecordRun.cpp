@@ -63,13 +63,9 @@ int RunRecord(const std::vector<std::string>& args) {
     }
     check::CFrameLink::InstallInterruptHandler();
     check::CFrameLink link;
-    std::string error;
-    if (!link.Open(error, options.replayPath)) {
+    std::string error = link.Connect(options.replayPath, options.nWaitSeconds);
+    if (!error.empty()) {
         Progress(error);
-        return check::kExitIncomplete;
-    }
-    if (!link.WaitForConnect(options.nWaitSeconds * 1000)) {
-        Progress("no connect message from QuorvaneLib.dll within " + std::to_string(options.nWaitSeconds) + " s");
         return check::kExitIncomplete;
     }
     quorvane::DeviceRecord device;

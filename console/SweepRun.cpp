@@ -187,42 +187,23 @@ int RunSweep(const std::vector<std::string>& args) {
     check::CFrameLink::InstallInterruptHandler();
     // Alive until every result is written (see CFrameLink).
     check::CFrameLink link;
-    std::string error;
     constexpr unsigned kWaitSeconds = 5;  // for the library's first connect message, as the check's default
-    if (!link.Open(error, options.replayPath)) {
-        run.error = error;
-    } else if (!link.WaitForConnect(kWaitSeconds * 1000)) {
-        run.error = check::CFrameLink::Interrupted()
-                        ? check::CFrameLink::InterruptedText()
-                        : "no connect message from QuorvaneLib.dll within " + std::to_string(kWaitSeconds) + " s";
-    } else {
+    run.error = link.Connect(options.replayPath, kWaitSeconds);
+    if (run.error.empty()) {
         const std::vector<quorvane::DeviceRecord> devices = link.Devices();
-        const auto matches = [](const std::string& selector, const quorvane::DeviceRecord& device) {
-            return device.bListed && check::FrameMatches(selector, FromCodePage(device.name), device.nUsbIndexNo);
-        };
-        std::vector<check::SweepFrameVerdict> unmatched;
-        for (const std::string& selector : options.frames) {
-            bool bFound = false;
-            for (const quorvane::DeviceRecord& device : devices) bFound = bFound || matches(selector, device);
-            if (bFound) continue;
-            check::SweepFrameVerdict missing;
-            missing.name = selector;
-            missing.error = "no listed frame matches --frame " + selector;
-            unmatched.push_back(missing);
-        }
-        for (const quorvane::DeviceRecord& device : devices) {
-            if (!device.bListed) continue;
-            bool bChosen = options.frames.empty();
-            for (const std::string& selector : options.frames) bChosen = bChosen || matches(selector, device);
-            if (!bChosen) continue;
+        const check::FrameChoice choice = check::ChooseFrames(options.frames, check::ListedFrames(devices));
+        for (const std::size_t i : choice.chosen) {
             if (check::CFrameLink::Interrupted()) {
                 run.error = check::CFrameLink::InterruptedText();
                 break;
             }
-            frames.push_back(SweepFrame(link, device, options, run.settings));
+            frames.push_back(SweepFrame(link, devices[i], options, run.settings));
             WriteOut(check::SweepReportText(frames.back()));
         }
-        for (const check::SweepFrameVerdict& missing : unmatched) {
+        for (const std::string& selector : choice.unmatched) {
+            check::SweepFrameVerdict missing;
+            missing.name = selector;
+            missing.error = "no listed frame matches --frame " + selector;
             frames.push_back(missing);
             WriteOut(check::SweepReportText(missing));
         }

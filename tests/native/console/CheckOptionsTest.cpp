@@ -101,4 +101,28 @@ TEST(CheckOptions, FrameSelectorIsANameOrAUsbIndex) {
     EXPECT_FALSE(FrameMatches("", "Bench", 0));
 }
 
+TEST(CheckOptionsTest, ChooseFramesTakesListedFramesInListOrderOnceAndNamesTheMissing) {
+    const std::vector<ListedFrame> list = {
+        {"Bench", 7, true}, {"Gone", 8, false}, {"Bench", 9, true}, {"Hall", 3, true}};
+    struct Case {
+        const char* name;
+        std::vector<std::string> selectors;
+        std::vector<std::size_t> chosen;
+        std::vector<std::string> unmatched;
+    };
+    const Case cases[] = {
+        {"no --frame: every listed one", {}, {0, 2, 3}, {}},
+        {"list order, not the order given", {"Hall", "7"}, {0, 3}, {}},
+        {"a name two frames share chooses both", {"Bench"}, {0, 2}, {}},
+        {"one frame named twice is taken once", {"Bench", "9"}, {0, 2}, {}},
+        {"an unlisted frame is missing", {"Gone", "8"}, {}, {"Gone", "8"}},
+        {"the missing in the order given, repeats kept", {"x", "Hall", "y", "x"}, {3}, {"x", "y", "x"}},
+    };
+    for (const Case& c : cases) {
+        const FrameChoice choice = ChooseFrames(c.selectors, list);
+        EXPECT_EQ(choice.chosen, c.chosen) << c.name;
+        EXPECT_EQ(choice.unmatched, c.unmatched) << c.name;
+    }
+}
+
 }  // namespace
