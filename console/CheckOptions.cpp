@@ -36,7 +36,7 @@ std::optional<double> DecimalIn(const std::string& text, Range range) {
 
 using console::Quoted;
 
-const std::vector<console::OptionSpec> kOptionSpecs = {
+const std::vector<console::OptionRule> kOptionRules = {
     {"--wait", "SECONDS"}, {"--frame", "F", true},
     {"--axes", "LIST"},    {"--settle", "MS"},
     {"--packets", "N"},    {"--timeout", "SECONDS"},
@@ -50,7 +50,7 @@ const std::vector<console::OptionSpec> kOptionSpecs = {
 
 ParsedOptions ParseCheckOptions(const std::vector<std::string>& args) {
     CheckOptions options;
-    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionRules);
     options.bHelp = line.Asks("--help");
     options.bVersion = line.Asks("--version");
     if (options.bHelp || options.bVersion) return {options, {}};

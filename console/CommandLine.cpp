@@ -21,16 +21,16 @@ bool CommandLine::Asks(std::string_view name) const {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::vector<OptionRule>& rules) {
     CommandLine line;
     // Asking for help (or the version) is never a bad command line.
     const auto end = std::find(args.begin(), args.end(), "--");
     if (std::any_of(args.begin(), end, IsHelp)) line.answers.push_back(kHelp);
-    for (const OptionSpec& spec : specs)
-        if (spec.bAnswers && std::find(args.begin(), end, spec.pszName) != end) line.answers.push_back(spec.pszName);
+    for (const OptionRule& rule : rules)
+        if (rule.bAnswers && std::find(args.begin(), end, rule.pszName) != end) line.answers.push_back(rule.pszName);
     if (!line.answers.empty()) return line;
 
-    const OptionSpec help{kHelp, nullptr};
+    const OptionRule help{kHelp, nullptr};
     std::vector<std::string> given;
     bool bOptionsEnd = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -45,18 +45,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::ve
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = name == kHelp ? &help : nullptr;
-        for (const OptionSpec& s : specs)
-            if (name == s.pszName) spec = &s;
-        if (spec == nullptr) {
+        const OptionRule* rule = name == kHelp ? &help : nullptr;
+        for (const OptionRule& s : rules)
+            if (name == s.pszName) rule = &s;
+        if (rule == nullptr) {
             line.error = "unknown option " + Quoted(name);
             return line;
         }
-        if (spec->pszValue == nullptr && equals != std::string::npos) {
+        if (rule->pszValue == nullptr && equals != std::string::npos) {
             line.error = name + " takes no value";
             return line;
         }
-        if (!spec->bRepeatable) {
+        if (!rule->bRepeatable) {
             if (std::find(given.begin(), given.end(), name) != given.end()) {
                 line.error = name + " is given twice";
                 return line;
@@ -66,9 +66,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::ve
         CommandWord word{name, {}};
         if (equals != std::string::npos) {
             word.value = arg.substr(equals + 1);
-        } else if (spec->pszValue != nullptr) {
+        } else if (rule->pszValue != nullptr) {
             if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0) {
-                line.error = name + " needs a value: " + name + " " + spec->pszValue;
+                line.error = name + " needs a value: " + name + " " + rule->pszValue;
                 return line;
             }
             word.value = args[++i];

@@ -15,7 +15,7 @@
 
 namespace console {
 
-struct OptionSpec {
+struct OptionRule {
     const char* pszName;   // "--wait"
     const char* pszValue;  // what it takes, as the usage names it ("SECONDS"); nullptr: a switch
     bool bRepeatable = false;
@@ -30,7 +30,7 @@ struct CommandWord {
 
 struct CommandLine {
     // The answering options given ("--help" also for "-h"), in the order of
-    // the specs; when there is one, words and error stay empty.
+    // the rules; when there is one, words and error stay empty.
     std::vector<std::string> answers;
     // In the order given, up to the first word the grammar refuses.
     std::vector<CommandWord> words;
@@ -43,8 +43,8 @@ struct CommandLine {
 };
 
 // args: the words after the program name or the subcommand. -h and --help
-// need no spec.
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+// need no rule.
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const std::vector<OptionRule>& rules);
 
 // "\"text\"": how refusals quote what was typed.
 std::string Quoted(const std::string& text);

@@ -35,7 +35,7 @@ bool WholeIn(const std::string& text, unsigned low, unsigned high, unsigned& out
     return true;
 }
 
-const std::vector<console::OptionSpec> kOptionSpecs = {
+const std::vector<console::OptionRule> kOptionRules = {
     {"--frame", "F"},      {"--seconds", "S"},       {"--modes", "LIST"}, {"--axes", "LIST"},
     {"--wait", "SECONDS"}, {"--timeout", "SECONDS"}, {"--replay", "REC"},
 };
@@ -44,7 +44,7 @@ const std::vector<console::OptionSpec> kOptionSpecs = {
 ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& args) {
     RecordOptions options;
     const auto refuse = [](const std::string& error) { return ParsedRecordOptions{std::nullopt, error}; };
-    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionRules);
     options.bHelp = line.Asks("--help");
     if (options.bHelp) return {options, {}};
 

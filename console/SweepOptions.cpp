@@ -18,7 +18,7 @@ constexpr double kMaxTimeLimit = 3600.0;
 constexpr double kMinDrop = 1.0;
 constexpr double kMaxDrop = 99.0;
 
-const std::vector<console::OptionSpec> kOptionSpecs = {
+const std::vector<console::OptionRule> kOptionRules = {
     {"--frame", "F", true}, {"--time-limit", "SECONDS"}, {"--timeout", "SECONDS"}, {"--drop", "PCT"},
     {"--packets", "N"},     {"--axes", "LIST"},          {"--json", "FILE"},       {"--junit", "FILE"},
     {"--log", "FILE"},      {"--replay", "FILE"},
@@ -28,7 +28,7 @@ const std::vector<console::OptionSpec> kOptionSpecs = {
 
 ParsedSweepOptions ParseSweepOptions(const std::vector<std::string>& args) {
     SweepOptions options;
-    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionRules);
     options.bHelp = line.Asks("--help");
     if (options.bHelp) return {options, {}};
 

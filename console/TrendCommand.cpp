@@ -31,7 +31,7 @@ struct CommandLine {
     bool bHelp = false;
 };
 
-const std::vector<console::OptionSpec> kOptionSpecs = {
+const std::vector<console::OptionRule> kOptionRules = {
     {"--days", "N"},        {"--horizon", "D"}, {"--drop", "PCT"},
     {"--threshold", "PCT"}, {"--csv", "FILE"},  {"--svg", "FILE"},
 };
@@ -52,7 +52,7 @@ bool DecimalIn(const std::string& text, double low, double high, double& value) 
 
 // The options' words; false with the reason for a bad command line.
 bool Parse(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
-    const console::CommandLine words = console::ParseCommandLine(args, kOptionSpecs);
+    const console::CommandLine words = console::ParseCommandLine(args, kOptionRules);
     line.bHelp = words.Asks("--help");
     if (line.bHelp) return true;
     for (const console::CommandWord& word : words.words) {
@@ -122,7 +122,7 @@ bool Write(const TrendEnvironment& env, const std::string& path, const std::stri
 }  // namespace
 
 TrendSettingUse TrendSettingUseOf(const std::vector<std::string>& args) {
-    const console::CommandLine line = console::ParseCommandLine(args, kOptionSpecs);
+    const console::CommandLine line = console::ParseCommandLine(args, kOptionRules);
     if (line.Asks("--help")) return TrendSettingUse::Shown;
     for (const console::CommandWord& word : line.words)
         if (word.name == "--threshold") return TrendSettingUse::Unused;

@@ -17,12 +17,12 @@ namespace {
 // The grammar's reading in one line: "help", the words as name=value or
 // [operand], then "error: ..." when a word is refused.
 std::string Reading(const std::vector<std::string>& args) {
-    const std::vector<console::OptionSpec> specs = {{"--n", "N"},
+    const std::vector<console::OptionRule> rules = {{"--n", "N"},
                                                     {"--file", "FILE"},
                                                     {"--frame", "F", true},
                                                     {"--quiet", nullptr},
                                                     {"--version", nullptr, false, true}};
-    const console::CommandLine line = console::ParseCommandLine(args, specs);
+    const console::CommandLine line = console::ParseCommandLine(args, rules);
     std::string text;
     for (const std::string& answer : line.answers) text += answer + " ";
     for (const console::CommandWord& word : line.words)
