@@ -70,10 +70,7 @@ check::FrameVerdict CheckFrame(check::CFrameLink& link, const quorvane::DeviceRe
 
 int RunCheck(const std::vector<std::string>& args) {
     const check::ParsedOptions parsed = check::ParseCheckOptions(args);
-    if (!parsed.options) {
-        WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
-        return check::kExitUsage;
-    }
+    if (!parsed.options) return RefuseCommandLine(parsed.error, check::CheckUsage(LUMAGRID_VERSION_TEXT));
     const check::CheckOptions& options = *parsed.options;
     if (options.bHelp) {
         WriteOut(check::CheckUsage(LUMAGRID_VERSION_TEXT));
@@ -83,15 +80,9 @@ int RunCheck(const std::vector<std::string>& args) {
         WriteOut(std::string(kProgram) + " " + LUMAGRID_VERSION_TEXT + "\n");
         return check::kExitPass;
     }
-    const std::string shared = check::SharedFileError({{"--replay", options.replayPath},
-                                                       {"--json", options.jsonPath},
-                                                       {"--junit", options.junitPath},
-                                                       {"--log", options.logPath}},
-                                                      &SameFile);
-    if (!shared.empty()) {
-        WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::CheckUsage(LUMAGRID_VERSION_TEXT));
-        return check::kExitUsage;
-    }
+    const std::string shared =
+        SharedRunFileError(options.replayPath, options.jsonPath, options.junitPath, options.logPath);
+    if (!shared.empty()) return RefuseCommandLine(shared, check::CheckUsage(LUMAGRID_VERSION_TEXT));
 
     check::RunInfo run;
     run.programVersion = LUMAGRID_VERSION_TEXT;

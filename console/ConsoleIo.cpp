@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "check/CheckReport.h"
 #include "framework/Handle.h"
 #include "framework/String.h"
 #include "reports/WholeFile.h"
@@ -239,6 +240,17 @@ check::FileIdentity IdentityOf(const std::string& path) {
     const std::wstring full = LongFullPath(wide);
     if (!full.empty()) identity.comparablePath = Narrow(UpperCase(full).c_str(), CP_UTF8);
     return identity;
+}
+
+int RefuseCommandLine(const std::string& reason, const std::string& usage) {
+    WriteErr(std::string(kProgram) + ": " + reason + "\n\n" + usage);
+    return check::kExitUsage;
+}
+
+std::string SharedRunFileError(const std::string& replayPath, const std::string& jsonPath, const std::string& junitPath,
+                               const std::string& logPath) {
+    return check::SharedFileError(
+        {{"--replay", replayPath}, {"--json", jsonPath}, {"--junit", junitPath}, {"--log", logPath}}, &SameFile);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -32,6 +32,10 @@ bool StderrIsConsole();
 // "LumagridCheck: text" and a line end on stderr.
 void Progress(const std::string& text);
 
+// A command line refused: "LumagridCheck: reason", a blank line and the
+// usage on stderr. Returns the usage exit code.
+int RefuseCommandLine(const std::string& reason, const std::string& usage);
+
 // One call of WriteConsoleW: false when it fails; nWritten the units it took.
 using ConsoleWriter = std::function<bool(const wchar_t* pText, DWORD nUnits, DWORD& nWritten)>;
 // Windows 7 refuses a console write larger than its 64 KB shared buffer (and
@@ -81,6 +85,11 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names, std:
 check::FileIdentity IdentityOf(const std::string& path);
 // Whether two names name one file (check::SameFileIdentity of both).
 bool SameFile(const std::string& a, const std::string& b);
+// The recording a run plays and the files it writes must be different files:
+// the first two that are one ("--replay and --json name the same file ..."),
+// or empty.
+std::string SharedRunFileError(const std::string& replayPath, const std::string& jsonPath, const std::string& junitPath,
+                               const std::string& logPath);
 
 // "2026-12-09T23:51:40+09:00", the local time with its offset from UTC.
 std::string LocalTimeText();

@@ -152,24 +152,15 @@ check::SweepFrameVerdict SweepFrame(check::CFrameLink& link, const quorvane::Dev
 
 int RunSweep(const std::vector<std::string>& args) {
     const check::ParsedSweepOptions parsed = check::ParseSweepOptions(args);
-    if (!parsed.options) {
-        WriteErr(std::string(kProgram) + ": " + parsed.error + "\n\n" + check::SweepUsage(LUMAGRID_VERSION_TEXT));
-        return check::kExitUsage;
-    }
+    if (!parsed.options) return RefuseCommandLine(parsed.error, check::SweepUsage(LUMAGRID_VERSION_TEXT));
     const check::SweepOptions& options = *parsed.options;
     if (options.bHelp) {
         WriteOut(check::SweepUsage(LUMAGRID_VERSION_TEXT));
         return check::kExitPass;
     }
-    const std::string shared = check::SharedFileError({{"--replay", options.replayPath},
-                                                       {"--json", options.jsonPath},
-                                                       {"--junit", options.junitPath},
-                                                       {"--log", options.logPath}},
-                                                      &SameFile);
-    if (!shared.empty()) {
-        WriteErr(std::string(kProgram) + ": " + shared + "\n\n" + check::SweepUsage(LUMAGRID_VERSION_TEXT));
-        return check::kExitUsage;
-    }
+    const std::string shared =
+        SharedRunFileError(options.replayPath, options.jsonPath, options.junitPath, options.logPath);
+    if (!shared.empty()) return RefuseCommandLine(shared, check::SweepUsage(LUMAGRID_VERSION_TEXT));
 
     check::SweepRunInfo run;
     run.programVersion = LUMAGRID_VERSION_TEXT;
